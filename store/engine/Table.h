@@ -1,0 +1,113 @@
+#pragma once
+// An open dBASE table: the .dbf, its memo file and its production index, held open exclusively.
+//
+// Text crosses this interface as UTF-8; the table's code page (from its language driver byte)
+// converts it. Every change (Append, Modify, Delete) is one atomic change across the three files
+// (see Journal.cpp for the write order) and is on disk when the call returns.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/engine/EngineError.h"
+#include "store/engine/FieldDesc.h"
+#include "store/engine/MdxIndex.h"
+#include "store/engine/Record.h"
+
+namespace tindrel::engine {
+
+class Cursor;
+class FileSystem;
+
+struct OpenOptions {
+  bool exclusive = true;
+  // Open read-only even when the files could be written.
+  bool readOnly = false;
+  // Code page for a table whose language driver byte is 0 or unknown; 0 keeps each byte as the
+  // character of the same number (ISO 8859-1), so every byte round-trips.
+  int defaultCodePage = 0;
+  // Open even when the production index is missing or damaged (reading only; for dump).
+  bool tolerateBadIndex = false;
+  FileSystem* fileSystem = nullptr;  // null: the machine's
+};
+
+struct TableSpec {  // what Create makes
+  struct Field { std::string name; char type; uint16_t length; uint8_t decimals = 0; };
+  std::vector<Field> fields;
+  std::vector<MdxIndex::TagSpec> tags;  // a production index is made when not empty
+  uint8_t languageDriver = 0;
+  bool dBase4 = true;  // 0x8B with a dBASE IV memo file; false: 0x83 / dBASE III memo file
+};
+
+class Table {
+ public:
+  // Opens the table at `path` (the .dbf). A rollback journal left by a crash is replayed first.
+  // Errors: FileNotFound, MemoFileMissing, IndexFileMissing (naming the file), TableInUse,
+  // TableDamaged / MemoDamaged / IndexDamaged with a text saying what is wrong.
+  // A table whose files cannot be written opens read-only (ReadOnly() is true).
+  static std::unique_ptr<Table> Open(const std::string& path, const OpenOptions& options = {});
+  static void Create(const std::string& path, const TableSpec& spec, FileSystem* fs = nullptr);
+  virtual ~Table() = default;
+
+  virtual const std::string& Path() const = 0;
+  virtual bool ReadOnly() const = 0;
+  virtual const std::vector<FieldDesc>& Fields() const = 0;
+  virtual int FieldIndex(std::string_view name) const = 0;  // without regard to case; -1 when none
+  virtual uint8_t LanguageDriver() const = 0;
+  virtual int CodePage() const = 0;  // 0: bytes as ISO 8859-1
+  virtual uint16_t RecordLength() const = 0;
+  // Non-fatal findings of the open (a header count that disagrees with the file size, a missing
+  // end mark, an index opened with tolerateBadIndex...), one line each.
+  virtual const std::vector<std::string>& Warnings() const = 0;
+
+  // The production index, or null when the table has none.
+  virtual const MdxIndex* Index() const = 0;
+
+  // Records in the file, deleted ones included.
+  virtual uint32_t RecordCount() const = 0;
+  // Reads record `recno` (1-based); RecordNotFound when out of range.
+  virtual Record ReadRecord(uint32_t recno) const = 0;
+  virtual Record BlankRecord() const = 0;
+
+  // Field values. Text is UTF-8. GetText: character fields without trailing blanks, numbers as
+  // stored without the padding, dates "YYYYMMDD", logicals "T"/"F" (blank: ""), memos their
+  // whole text (pending text when the record holds one).
+  virtual std::string GetText(const Record& record, int field) const = 0;
+  virtual bool IsBlank(const Record& record, int field) const = 0;
+  // The first `maxBytes` bytes of a memo, decoded.
+  virtual std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const = 0;
+  // Raw bytes of a field as stored in the record (for memos: the block number text).
+  virtual std::string_view RawField(const Record& record, int field) const = 0;
+  // Writes a value: refused with UnmappableCharacter (naming the character and the field),
+  // ValueTooLong or InvalidValue; the record is unchanged then.
+  virtual void SetText(Record& record, int field, std::string_view utf8) const = 0;
+  virtual void SetBlank(Record& record, int field) const = 0;
+
+  // Code-page conversion. Bytes the code page does not map read as private-use characters that
+  // encode back to the same bytes, so untouched text round-trips.
+  virtual std::string DecodeText(std::string_view raw) const = 0;
+  virtual std::string EncodeText(std::string_view utf8, std::string_view fieldName) const = 0;
+
+  // Changes. Each is atomic and synced before it returns.
+  virtual uint32_t Append(Record& record) = 0;  // returns and sets record.recno
+  virtual void Modify(Record& record) = 0;      // record.recno names the record
+  virtual void Delete(uint32_t recno) = 0;      // marks it deleted; its index entries go
+  // Removes the deleted records, compacts the memo file, rebuilds the index; new files are
+  // written beside the old ones and swapped in. The table stays open; record numbers change.
+  virtual void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) = 0;
+  virtual void Reindex() = 0;
+  // Checks the three files against each other; one line per problem, empty when consistent.
+  virtual std::vector<std::string> Check() const = 0;
+
+  // Grows by one with every change; cursors compare it with what they have seen.
+  virtual uint64_t ChangeCount() const = 0;
+  virtual std::unique_ptr<Cursor> OpenCursor() = 0;
+  // The refresh check: every cursor with a table-changed callback that has not yet seen the
+  // latest change gets its callback, synchronously, from inside this call.
+  virtual void CheckRefresh() = 0;
+};
+
+}  // namespace tindrel::engine
