@@ -17,6 +17,13 @@ class SilentAbort : public std::runtime_error {
   explicit SilentAbort(const std::string& message = "Operation aborted") : std::runtime_error(message) {}
 };
 
+// An operation that the object's state or the arguments do not allow (for example a status
+// panel width that is not a number).
+class EInvalidOperation : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // The application's default error handler: shows the error to the person (the program installs
 // the message-box one at start; tests install a recording one). SilentAbort never reaches it.
 using ErrorHandler = std::function<void(const std::exception&)>;
