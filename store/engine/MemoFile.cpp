@@ -1,0 +1,171 @@
+#include "store/engine/MemoFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "store/engine/ChangeWriter.h"
+#include "store/engine/DbfFile.h"
+#include "store/engine/EngineError.h"
+#include "store/engine/FileSystem.h"
+
+namespace tindrel::engine {
+namespace {
+
+constexpr char kMemo4Mark[4] = {'\xFF', '\xFF', '\x08', '\x00'};
+constexpr uint32_t kMaxBlockSize = 32768;
+
+}  // namespace
+
+MemoFile::MemoFile(File& file, uint8_t tableVersion) : file_(file) {
+  char header[24] = {};
+  size_t got = file_.ReadAt(0, header, sizeof header);
+  if (got < sizeof header)
+    throw EngineError(ResultCode::MemoDamaged,
+                      "The memo file " + file_.Path() + " is damaged: it is shorter than its header",
+                      {"File: " + file_.Path()});
+  const uint16_t declared = ReadU16(header + 20);
+  if (declared <= 1) {
+    layout_ = MemoLayout::DBase3;
+  } else if (declared != 512) {
+    layout_ = MemoLayout::DBase4;
+  } else if (tableVersion == 0x8B || tableVersion == 0x84) {
+    layout_ = MemoLayout::DBase4;
+  } else {
+    char first[3] = {};
+    layout_ = file_.ReadAt(512, first, 3) == 3 && std::memcmp(first, kMemo4Mark, 3) == 0 ? MemoLayout::DBase4
+                                                                                           : MemoLayout::DBase3;
+  }
+  blockSize_ = layout_ == MemoLayout::DBase3 ? 512 : declared;
+  if (blockSize_ % 512 != 0 || blockSize_ > kMaxBlockSize)
+    throw EngineError(ResultCode::MemoDamaged,
+                      "The memo file " + file_.Path() + " is damaged: the block size " + std::to_string(blockSize_) +
+                          " is not a multiple of 512 up to " + std::to_string(kMaxBlockSize),
+                      {"File: " + file_.Path()});
+  Reload();
+}
+
+void MemoFile::Reload() {
+  const uint64_t size = file_.Size();
+  uint64_t blocks = (size + blockSize_ - 1) / blockSize_;
+  if (layout_ == MemoLayout::DBase3) {
+    // The dBASE III header names the append point; trust it only when it is past the data.
+    char header[4];
+    if (file_.ReadAt(0, header, 4) == 4) blocks = std::max<uint64_t>(blocks, std::min<uint64_t>(ReadU32(header), blocks + 1));
+  }
+  endBlock_ = static_cast<uint32_t>(std::clamp<uint64_t>(blocks, 1, UINT32_MAX));
+}
+
+std::string MemoFile::BuildEmpty(MemoLayout layout, std::string_view tableBaseName) {
+  std::string header(512, '\0');
+  PutU32(&header[0], 1);
+  if (layout == MemoLayout::DBase4) {
+    std::memcpy(&header[8], tableBaseName.data(), std::min<size_t>(tableBaseName.size(), 8));
+    header[18] = 0x02;
+    header[19] = 0x01;
+    PutU16(&header[20], 512);
+  }
+  return header;
+}
+
+std::string MemoFile::Read(uint32_t block, size_t maxBytes, std::string* problem) const {
+  if (block == 0) return {};
+  const uint64_t size = file_.Size();
+  const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;
+  auto fail = [&](const std::string& what) {
+    if (problem) *problem = "The memo at block " + std::to_string(block) + " of " + file_.Path() + " " + what;
+    return std::string();
+  };
+  if (offset >= size) return fail("is beyond the end of the file");
+  if (layout_ == MemoLayout::DBase4) {
+    char head[8];
+    if (file_.ReadAt(offset, head, 8) != 8 || std::memcmp(head, kMemo4Mark, 4) != 0)
+      return fail("does not start with a memo block header");
+    const uint32_t stored = ReadU32(head + 4);
+    if (stored < 8) return fail("has the impossible length " + std::to_string(stored));
+    uint64_t length = stored - 8;
+    const uint64_t available = size - offset - 8;
+    if (length > available) {
+      if (problem) *problem = "The memo at block " + std::to_string(block) + " of " + file_.Path() +
+                              " runs past the end of the file";
+      length = available;
+    }
+    length = std::min<uint64_t>(length, maxBytes);
+    std::string text(length, '\0');
+    text.resize(file_.ReadAt(offset + 8, text.data(), text.size()));
+    return text;
+  }
+  // dBASE III: the text runs to the first 0x1A (or the end of the file).
+  std::string text;
+  uint64_t at = offset;
+  char chunk[4096];
+  while (at < size && text.size() < maxBytes) {
+    size_t got = file_.ReadAt(at, chunk, sizeof chunk);
+    if (got == 0) break;
+    const char* end = static_cast<const char*>(std::memchr(chunk, DbfFile::kEndMark, got));
+    size_t take = end ? static_cast<size_t>(end - chunk) : got;
+    text.append(chunk, std::min(take, maxBytes - text.size()));
+    if (end) break;
+    at += got;
+  }
+  return text;
+}
+
+uint32_t MemoFile::OldCapacity(uint32_t block) const {
+  if (block == 0 || block >= endBlock_) return 0;
+  const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;
+  if (layout_ == MemoLayout::DBase4) {
+    char head[8];
+    if (file_.ReadAt(offset, head, 8) != 8 || std::memcmp(head, kMemo4Mark, 4) != 0) return 0;
+    const uint64_t stored = ReadU32(head + 4);
+    if (stored < 8) return 0;
+    uint64_t blocks = (stored + blockSize_ - 1) / blockSize_;
+    if (block + blocks > endBlock_) return 0;
+    return static_cast<uint32_t>(blocks * blockSize_);
+  }
+  std::string problem;
+  std::string old = Read(block, SIZE_MAX, &problem);
+  if (!problem.empty()) return 0;
+  uint64_t blocks = (old.size() + 2 + blockSize_ - 1) / blockSize_;
+  if (block + blocks > endBlock_) return 0;
+  return static_cast<uint32_t>(blocks * blockSize_);
+}
+
+uint32_t MemoFile::Write(ChangeWriter& writer, uint32_t oldBlock, std::string_view bytes, std::string_view fieldName) {
+  if (bytes.empty()) return 0;
+  std::string stored;
+  if (layout_ == MemoLayout::DBase4) {
+    if (bytes.size() > UINT32_MAX - 8)
+      throw EngineError(ResultCode::ValueTooLong, "The memo for field '" + std::string(fieldName) + "' is too long");
+    stored.assign(kMemo4Mark, 4);
+    stored.resize(8);
+    PutU32(&stored[4], static_cast<uint32_t>(bytes.size() + 8));
+    stored.append(bytes);
+  } else {
+    if (bytes.find(DbfFile::kEndMark) != std::string_view::npos)
+      throw EngineError(ResultCode::InvalidValue,
+                        "The memo for field '" + std::string(fieldName) +
+                            "' holds the character U+001A, which this memo file cannot store",
+                        {"Field: " + std::string(fieldName)});
+    stored.assign(bytes);
+    stored += "\x1A\x1A";
+  }
+  const uint32_t capacity = OldCapacity(oldBlock);
+  if (capacity != 0 && stored.size() <= capacity) {
+    writer.WriteAt(file_, static_cast<uint64_t>(oldBlock) * blockSize_, stored);
+    return oldBlock;
+  }
+  const uint64_t blocks = (stored.size() + blockSize_ - 1) / blockSize_;
+  if (endBlock_ + blocks > UINT32_MAX / 2)
+    throw EngineError(ResultCode::ValueTooLong, "The memo file " + file_.Path() + " is full");
+  const uint32_t block = endBlock_;
+  // Pad to a whole block so the next append starts on a boundary in every reader's eyes.
+  stored.resize(blocks * blockSize_, '\0');
+  writer.WriteAt(file_, static_cast<uint64_t>(block) * blockSize_, stored);
+  endBlock_ = static_cast<uint32_t>(block + blocks);
+  char next[4];
+  PutU32(next, endBlock_);
+  writer.WriteAt(file_, 0, std::string_view(next, 4));
+  return block;
+}
+
+}  // namespace tindrel::engine
