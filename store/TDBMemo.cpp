@@ -1,0 +1,170 @@
+#include "store/TDBMemo.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+
+#include "platform/Errors.h"
+#include "store/TDataSet.h"
+#include "store/TDataSource.h"
+#include "store/TField.h"
+
+namespace tindrel {
+
+TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent), link_(QStringLiteral("Memo")) {
+  setObjectName(QStringLiteral("Memo"));
+  setAccessibleName(QStringLiteral("Memo"));
+  QFont font(QStringLiteral("Courier New"), 10);
+  font.setStyleHint(QFont::Monospace);
+  setFont(font);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setTabChangesFocus(true);
+  setReadOnly(true);
+  link_.OnDataChange = [this] { LoadMemo(); };
+  link_.OnEditingChange = [this] { UpdateReadOnly(); };
+  link_.OnUpdateData = [this] { WriteToField(); };
+  link_.OnFocusControl = [this] {
+    if (!isVisible() || !isEnabled() || focusPolicy() == Qt::NoFocus) return false;
+    setFocus();
+    return true;
+  };
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (loaded_ && !showing_) link_.Modified();
+  });
+}
+
+TDBMemo::~TDBMemo() {
+  link_.OnDataChange = nullptr;
+  link_.OnEditingChange = nullptr;
+  link_.OnUpdateData = nullptr;
+  link_.OnFocusControl = nullptr;
+}
+
+void TDBMemo::SetDataSource(TDataSource* source) { link_.SetDataSource(source); }
+void TDBMemo::SetDataField(const QString& name) { link_.SetFieldName(name); }
+
+void TDBMemo::SetWordWrap(bool on) {
+  setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+}
+
+void TDBMemo::ShowText(const QString& text) {
+  if (text == toPlainText()) return;  // keeps the caret and the undo history
+  showing_ = true;
+  setPlainText(text);
+  showing_ = false;
+}
+
+void TDBMemo::LoadMemo() {
+  TField* field = link_.Field();
+  if (!field) {
+    loaded_ = false;
+    ShowText(QString());
+  } else {
+    try {
+      QString text = field->AsString();
+      crlf_ = text.contains(QStringLiteral("\r\n"));
+      text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      loaded_ = false;
+      ShowText(text);
+      loaded_ = true;
+    } catch (const std::exception& error) {
+      // Shown, but not loaded: the control stays read-only and the message is never written back.
+      loaded_ = false;
+      ShowText(QStringLiteral("(%1)").arg(QString::fromUtf8(error.what())));
+    }
+  }
+  UpdateReadOnly();
+}
+
+void TDBMemo::UpdateReadOnly() { setReadOnly(!(link_.EditingField() && loaded_)); }
+
+void TDBMemo::WriteToField() {
+  TField* field = link_.Field();
+  if (!field || !loaded_) return;
+  QString text = toPlainText();
+  if (crlf_) text.replace(u'\n', QStringLiteral("\r\n"));
+  field->SetAsString(text);
+}
+
+bool TDBMemo::StartsEdit(QKeyEvent* event) const {
+  if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Undo) ||
+      event->matches(QKeySequence::Redo) || event->matches(QKeySequence::Delete) ||
+      event->matches(QKeySequence::DeleteStartOfWord) || event->matches(QKeySequence::DeleteEndOfWord))
+    return true;
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Delete:
+      return true;
+    case Qt::Key_Insert:
+      return event->modifiers() & Qt::ShiftModifier;
+    case Qt::Key_J:
+      if (mods == Qt::ControlModifier) return true;
+      break;
+    default:
+      break;
+  }
+  if (mods & (Qt::ControlModifier | Qt::MetaModifier)) return false;
+  const QString text = event->text();
+  return !text.isEmpty() && text[0].isPrint();
+}
+
+void TDBMemo::keyPressEvent(QKeyEvent* event) {
+  RunGuarded([&] {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+      link_.Reset();
+      event->accept();
+      return;
+    }
+    if (StartsEdit(event)) {
+      if (!loaded_) {
+        event->ignore();
+        return;
+      }
+      link_.EditField();  // may raise: the key is then dropped and the error reported
+      if (event->key() == Qt::Key_J && (event->modifiers() & Qt::ControlModifier) && !isReadOnly()) {
+        insertPlainText(QStringLiteral("\n"));
+        event->accept();
+        return;
+      }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+  });
+}
+
+void TDBMemo::insertFromMimeData(const QMimeData* source) {
+  RunGuarded([&] {
+    if (!loaded_) return;
+    link_.EditField();
+    if (!isReadOnly()) QPlainTextEdit::insertFromMimeData(source);
+  });
+}
+
+void TDBMemo::contextMenuEvent(QContextMenuEvent* event) {
+  // The menu's cut, paste and undo work only on a writable control, so the edit starts first.
+  RunGuarded([&] {
+    if (loaded_ && link_.CanModify()) link_.EditField();
+  });
+  QPlainTextEdit::contextMenuEvent(event);
+}
+
+void TDBMemo::focusInEvent(QFocusEvent* event) {
+  focused_ = true;
+  QPlainTextEdit::focusInEvent(event);
+}
+
+void TDBMemo::focusOutEvent(QFocusEvent* event) {
+  focused_ = false;
+  QPlainTextEdit::focusOutEvent(event);
+  const bool written = RunGuarded([&] {
+    TDataSet* dataSet = link_.DataSet();
+    if (link_.Field() && dataSet && IsEditState(dataSet->State())) dataSet->CollectControlEdits();
+  });
+  if (!written) setFocus();
+}
+
+}  // namespace tindrel
