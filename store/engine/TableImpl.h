@@ -1,0 +1,98 @@
+#pragma once
+// The open table behind Table.h: the .dbf image, the memo file, the production index, the lock,
+// and the journal through which every change passes.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/engine/CodePage.h"
+#include "store/engine/DbfFile.h"
+#include "store/engine/FileSystem.h"
+#include "store/engine/Journal.h"
+#include "store/engine/MemoFile.h"
+#include "store/engine/Table.h"
+
+namespace tindrel::engine {
+
+class CursorImpl;
+
+class TableImpl : public Table {
+ public:
+  TableImpl(const std::string& path, const OpenOptions& options);
+  ~TableImpl() override;
+
+  const std::string& Path() const override { return path_; }
+  bool ReadOnly() const override { return readOnly_; }
+  const std::vector<FieldDesc>& Fields() const override { return dbf_.Fields(); }
+  int FieldIndex(std::string_view name) const override;
+  uint8_t LanguageDriver() const override { return dbf_.LanguageDriver(); }
+  int CodePage() const override { return codePage_->Number(); }
+  uint16_t RecordLength() const override { return dbf_.RecordLength(); }
+  const std::vector<std::string>& Warnings() const override { return warnings_; }
+  const MdxIndex* Index() const override { return index_.get(); }
+
+  uint32_t RecordCount() const override { return dbf_.RecordCount(); }
+  Record ReadRecord(uint32_t recno) const override;
+  Record BlankRecord() const override;
+
+  std::string GetText(const Record& record, int field) const override;
+  bool IsBlank(const Record& record, int field) const override;
+  std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const override;
+  std::string_view RawField(const Record& record, int field) const override;
+  void SetText(Record& record, int field, std::string_view utf8) const override;
+  void SetBlank(Record& record, int field) const override;
+  std::string DecodeText(std::string_view raw) const override { return codePage_->Decode(raw); }
+  std::string EncodeText(std::string_view utf8, std::string_view fieldName) const override {
+    return codePage_->Encode(utf8, fieldName);
+  }
+
+  uint32_t Append(Record& record) override;
+  void Modify(Record& record) override;
+  void Delete(uint32_t recno) override;
+  void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) override;
+  void Reindex() override;
+  std::vector<std::string> Check() const override;
+
+  uint64_t ChangeCount() const override { return changeCount_; }
+  std::unique_ptr<Cursor> OpenCursor() override;
+  void CheckRefresh() override;
+
+  // Cursor bookkeeping.
+  void Attach(CursorImpl* cursor) { cursors_.push_back(cursor); }
+  void Detach(CursorImpl* cursor);
+  // Whether record `recno` exists and is not marked deleted.
+  bool IsLive(uint32_t recno) const;
+  std::string_view RawRecord(uint32_t recno) const { return dbf_.RecordAt(recno); }
+
+ private:
+  void CheckField(int field) const;
+  void CheckWritable() const;
+  void CheckRecord(const Record& record) const;
+  uint32_t MemoBlock(std::string_view raw) const;  // the block a memo field points to, 0: none
+  void StoreMemos(Record& record, const Record* old);
+  // Writes record bytes (and, for an append, the new count and the end mark), then commits.
+  void CommitChange(const std::vector<std::pair<uint64_t, std::string>>& dbfWrites, uint32_t newCount);
+  void AfterFailedChange();
+  std::vector<std::string_view> AllRecords() const;
+  std::string CompanionPath(const std::string& extension) const;
+
+  FileSystem& fs_;
+  std::string path_;
+  OpenOptions options_;
+  bool readOnly_ = false;
+  std::unique_ptr<File> lockHolder_;  // holds the exclusive lock (after Pack: the new file)
+  std::unique_ptr<File> dbfFile_;
+  DbfFile dbf_;
+  std::unique_ptr<File> memoHandle_;
+  std::unique_ptr<MemoFile> memo_;
+  std::unique_ptr<File> indexHandle_;
+  std::unique_ptr<MdxIndex> index_;
+  std::shared_ptr<const tindrel::engine::CodePage> codePage_;
+  Journal journal_;
+  mutable std::vector<std::string> warnings_;
+  uint64_t changeCount_ = 0;
+  std::vector<CursorImpl*> cursors_;
+};
+
+}  // namespace tindrel::engine
