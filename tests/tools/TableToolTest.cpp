@@ -1,0 +1,220 @@
+// tindrel-table as a person uses it: making, checking, repairing and packing a note table.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "store/engine/Table.h"
+#include "tests/tools/ToolTestSupport.h"
+#include "tools/NoteTable.h"
+
+namespace tindrel::test {
+namespace {
+
+using engine::Table;
+
+std::string NotePath(const TempDir& dir) { return dir / "Tindrel.dbf"; }
+
+TEST(TableTool, BadArgumentsGiveUsageAndStatusTwo) {
+  TempDir dir;
+  const std::string table = NotePath(dir);
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"create"},
+      {"create", dir.Path(), "--notes"},
+      {"create", dir.Path(), "--notes", "many"},
+      {"create", dir.Path(), "--notes", "-5"},
+      {"create", dir.Path(), "--seed", "1x"},
+      {"create", dir.Path(), "--colour", "red"},
+      {"create", dir.Path(), "second-folder"},
+      {"check"},
+      {"check", table, table},
+      {"dump"},
+      {"dump", table, "--encoding"},
+      {"dump", table, "--encoding", "no-such-code-page"},
+      {"dump", table, "--tsv"},
+      {"reindex"},
+      {"pack", "--now"},
+  };
+  for (const auto& args : cases) {
+    const ProcessResult r = RunTool(args);
+    std::string shown;
+    for (const auto& a : args) shown += " " + a;
+    EXPECT_EQ(r.status, 2) << shown << "\n" << r.err;
+    EXPECT_NE(r.err.find("usage: tindrel-table"), std::string::npos) << shown;
+    EXPECT_TRUE(r.out.empty()) << shown;
+  }
+  EXPECT_FALSE(std::filesystem::exists(table)) << "no bad call made a table";
+}
+
+TEST(TableTool, EngineErrorsArePrefixedAndGiveStatusOne) {
+  TempDir dir;
+  for (const char* command : {"check", "dump", "reindex", "pack"}) {
+    const ProcessResult r = RunTool({command, dir / "missing.dbf"});
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err.rfind("tindrel-table: ", 0), 0u) << command << ": " << r.err;
+  }
+}
+
+TEST(TableTool, CreateMakesAConsistentStarterTableAndNeverOverwrites) {
+  TempDir dir;
+  ProcessResult r = RunTool({"create", dir.Path()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string table = NotePath(dir);
+  for (const char* ext : {".dbf", ".dbt", ".mdx"}) EXPECT_TRUE(std::filesystem::exists(dir / (std::string("Tindrel") + ext)));
+
+  r = RunTool({"check", table});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  const size_t welcome = tools::WelcomeNotes().size();
+  EXPECT_EQ(r.out, table + ": consistent (" + std::to_string(welcome) + " records, 0 deleted, 1 tags)\n");
+
+  {
+    auto t = Table::Open(table);
+    EXPECT_EQ(t->LanguageDriver(), 0xCB);
+    EXPECT_EQ(t->CodePage(), 1253);
+    ASSERT_NE(t->Index(), nullptr);
+    EXPECT_GE(t->Index()->FindTag("ID"), 0);
+    for (const char* name : {"ID", "Parent", "Text", "MEMO"}) EXPECT_GE(t->FieldIndex(name), 0) << name;
+    // The starter notes read back as written, Greek included, and form one tree.
+    const auto notes = tools::WelcomeNotes();
+    ASSERT_EQ(t->RecordCount(), notes.size());
+    for (uint32_t recno = 1; recno <= t->RecordCount(); ++recno) {
+      const auto rec = t->ReadRecord(recno);
+      const auto& note = notes[recno - 1];
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("ID")), std::to_string(note.id));
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("Parent")), note.parent ? std::to_string(note.parent) : "");
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("Text")), note.title);
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("MEMO")), note.memo);
+    }
+  }
+
+  const std::string before = ReadFile(table) + ReadFile(dir / "Tindrel.dbt") + ReadFile(dir / "Tindrel.mdx");
+  r = RunTool({"create", dir.Path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
+  r = RunTool({"create", dir.Path(), "--notes", "50"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(table) + ReadFile(dir / "Tindrel.dbt") + ReadFile(dir / "Tindrel.mdx"), before);
+
+  // A memo file left alone (the table itself gone) is not overwritten either.
+  TempDir other;
+  WriteFile(other / "Tindrel.dbt", "precious");
+  r = RunTool({"create", other.Path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(other / "Tindrel.dbt"), "precious");
+}
+
+TEST(TableTool, GeneratedNotesAreReproducibleAndFormOneTree) {
+  TempDir a, b, c;
+  ASSERT_EQ(RunTool({"create", a.Path(), "--notes", "600", "--seed", "9"}).status, 0);
+  ASSERT_EQ(RunTool({"create", b.Path(), "--notes", "600", "--seed", "9"}).status, 0);
+  ASSERT_EQ(RunTool({"create", c.Path(), "--notes", "600", "--seed", "10"}).status, 0);
+  const ProcessResult dumpA = RunTool({"dump", NotePath(a), "--csv"});
+  ASSERT_EQ(dumpA.status, 0) << dumpA.err;
+  EXPECT_EQ(dumpA.out, RunTool({"dump", NotePath(b), "--csv"}).out);
+  EXPECT_NE(dumpA.out, RunTool({"dump", NotePath(c), "--csv"}).out);
+
+  const ProcessResult check = RunTool({"check", NotePath(a)});
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_EQ(check.out, NotePath(a) + ": consistent (600 records, 0 deleted, 1 tags)\n");
+
+  auto t = Table::Open(NotePath(a));
+  const int id = t->FieldIndex("ID"), parent = t->FieldIndex("Parent"), memo = t->FieldIndex("MEMO");
+  std::set<std::string> seen;
+  size_t empty = 0, small = 0, large = 0, greek = 0;
+  for (uint32_t recno = 1; recno <= t->RecordCount(); ++recno) {
+    const auto rec = t->ReadRecord(recno);
+    const std::string p = t->GetText(rec, parent);
+    EXPECT_TRUE(p.empty() || seen.count(p)) << "record " << recno << ": parent " << p << " comes first";
+    EXPECT_TRUE(seen.insert(t->GetText(rec, id)).second) << "identifiers are unique";
+    const std::string text = t->GetText(rec, memo);
+    const size_t stored = t->EncodeText(text, "MEMO").size();
+    EXPECT_LE(stored, 65536u);
+    empty += stored == 0;
+    small += stored > 0 && stored <= 400;
+    large += stored > 4096;
+    greek += text.find("\xCE") != std::string::npos || text.find("\xCF") != std::string::npos;
+  }
+  EXPECT_EQ(seen.size(), 600u);
+  EXPECT_GT(empty, 0u);
+  EXPECT_GT(small, 300u) << "most memos are small";
+  EXPECT_GT(large, 0u);
+  EXPECT_GT(greek, 100u);
+}
+
+// Byte offset of a field of a record in the .dbf.
+uint64_t FieldOffset(Table& t, uint32_t recno, int field) {
+  const std::string head = ReadFile(t.Path()).substr(0, 12);
+  const uint32_t headerLength = static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8;
+  return headerLength + uint64_t{recno - 1} * t.RecordLength() + t.Fields()[field].offset;
+}
+
+TEST(TableTool, CheckFailsOnADamagedTableAndReindexRepairsTheIndex) {
+  TempDir dir;
+  ASSERT_EQ(RunTool({"create", dir.Path()}).status, 0);
+  const std::string table = NotePath(dir);
+  uint64_t at = 0;
+  {
+    auto t = Table::Open(table);
+    at = FieldOffset(*t, 3, t->FieldIndex("ID"));
+  }
+  // Another program changed an ID behind the index's back.
+  std::string bytes = ReadFile(table);
+  bytes.replace(at, 10, "       777");
+  WriteFile(table, bytes);
+
+  ProcessResult r = RunTool({"check", table});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("problem"), std::string::npos) << r.out;
+
+  r = RunTool({"reindex", table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = RunTool({"check", table});
+  EXPECT_EQ(r.status, 0) << r.out;
+
+  // An index whose header is garbage: check reports it, dump still reads every record.
+  std::string mdx = ReadFile(dir / "Tindrel.mdx");
+  for (size_t i = 0; i < 48 && i < mdx.size(); ++i) mdx[i] = static_cast<char>(0xEE);
+  WriteFile(dir / "Tindrel.mdx", mdx);
+  r = RunTool({"check", table});
+  EXPECT_EQ(r.status, 1) << r.out;
+  r = RunTool({"dump", table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Welcome to Tindrel II"), std::string::npos);
+  EXPECT_NE(r.out.find("Καλώς ήρθατε στο Tindrel II"), std::string::npos);
+}
+
+TEST(TableTool, PackRemovesDeletedNotesWithProgress) {
+  TempDir dir;
+  ASSERT_EQ(RunTool({"create", dir.Path(), "--notes", "300", "--seed", "4"}).status, 0);
+  const std::string table = NotePath(dir);
+  std::set<std::string> kept;
+  {
+    auto t = Table::Open(table);
+    for (uint32_t recno = 1; recno <= t->RecordCount(); ++recno) {
+      if (recno % 3 == 0) {
+        t->Delete(recno);
+      } else {
+        kept.insert(t->GetText(t->ReadRecord(recno), t->FieldIndex("Text")));
+      }
+    }
+  }
+  const uint64_t sizeBefore = std::filesystem::file_size(table) + std::filesystem::file_size(dir / "Tindrel.dbt");
+  ProcessResult r = RunTool({"pack", table});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Packing: "), std::string::npos) << r.err;
+  EXPECT_LT(std::filesystem::file_size(table) + std::filesystem::file_size(dir / "Tindrel.dbt"), sizeBefore);
+
+  r = RunTool({"check", table});
+  EXPECT_EQ(r.out, table + ": consistent (200 records, 0 deleted, 1 tags)\n");
+  auto t = Table::Open(table);
+  std::set<std::string> after;
+  for (uint32_t recno = 1; recno <= t->RecordCount(); ++recno)
+    after.insert(t->GetText(t->ReadRecord(recno), t->FieldIndex("Text")));
+  EXPECT_EQ(after, kept);
+}
+
+}  // namespace
+}  // namespace tindrel::test

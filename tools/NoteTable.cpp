@@ -1,0 +1,410 @@
+#include "tools/NoteTable.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "store/engine/EngineError.h"
+
+namespace tindrel::tools {
+
+using engine::EngineError;
+using engine::ResultCode;
+
+engine::TableSpec NoteTableSpec() {
+  engine::TableSpec spec;
+  spec.fields = {
+      {"ID", 'N', 10, 0},
+      {"Parent", 'N', 10, 0},
+      {"Text", 'C', 100, 0},
+      {"MEMO", 'M', 10, 0},
+  };
+  spec.tags = {{"ID", "ID", false, false}};
+  spec.languageDriver = 0xCB;
+  spec.dBase4 = true;
+  return spec;
+}
+
+std::string NoteTablePath(const std::string& folder) {
+  if (folder.empty()) return kNoteTableName;
+  return folder.back() == '/' ? folder + kNoteTableName : folder + "/" + kNoteTableName;
+}
+
+std::vector<Note> WelcomeNotes() {
+  const std::string crlf = "\r\n";
+  std::vector<Note> notes;
+  auto add = [&](int64_t id, int64_t parent, std::string title, std::vector<std::string> lines) {
+    std::string memo;
+    for (size_t i = 0; i < lines.size(); ++i) memo += (i ? crlf : "") + lines[i];
+    notes.push_back({id, parent, std::move(title), std::move(memo)});
+  };
+  add(1, 0, "Welcome to Tindrel II",
+      {"Tindrel II keeps your notes in a tree.",
+       "The titles are on the left; the text of the selected note is here on the right.",
+       "What you type is stored when you move to another note.",
+       "Open the notes below this one to see how the program is used."});
+  add(2, 1, "New notes: F5 beside, F6 as a child",
+      {"F5 (Edit > Insert) puts a new note beside the selected one.",
+       "F6 (Edit > Insert Child) puts a new note under it.",
+       "Type the title and press Enter, then write the text here."});
+  add(3, 1, "Moving notes: drag and drop",
+      {"Drag a note with the mouse and drop it on another note:",
+       "it becomes a child of that note, together with everything below it."});
+  add(4, 1, "Deleting notes: Shift+Del",
+      {"Shift+Del (Edit > Delete) deletes the selected note, after asking.",
+       "A note with children asks once for each of them."});
+  add(5, 1, "Finding notes: F7 Locate, F8 Filter",
+      {"F7 (Search > Locate) finds the next note whose title matches what you type.",
+       "F8 (Search > Filter) shows only the notes that match your criteria."});
+  add(6, 1, "Long lines: Ctrl+W word wrap",
+      {"Ctrl+W (File > Settings > Memo WordWrap) wraps long lines of this text at the window's edge,",
+       "and switches back to one line per paragraph when pressed again."});
+  add(7, 1, "Pack removes deleted notes for good",
+      {"A deleted note keeps its space in the table until you pack it:",
+       "File > Settings > Database > Pack removes deleted notes for good and rebuilds the index."});
+  add(8, 0, "Καλώς ήρθατε στο Tindrel II",
+      {"Το Tindrel II κρατά τις σημειώσεις σας σε ένα δέντρο.",
+       "Οι τίτλοι είναι αριστερά· το κείμενο της επιλεγμένης σημείωσης εδώ δεξιά.",
+       "Ό,τι γράφετε αποθηκεύεται όταν πάτε σε άλλη σημείωση."});
+  add(9, 8, "Νέα σημείωση: F5 δίπλα, F6 από κάτω",
+      {"Το F5 προσθέτει σημείωση δίπλα στην επιλεγμένη, το F6 προσθέτει θυγατρική σημείωση.",
+       "Γράψτε τον τίτλο, πατήστε Enter και μετά γράψτε το κείμενο εδώ."});
+  add(10, 8, "Μετακίνηση με σύρσιμο, διαγραφή με Shift+Del",
+      {"Σύρετε μια σημείωση πάνω σε άλλη για να γίνει θυγατρική της.",
+       "Το Shift+Del διαγράφει την επιλεγμένη σημείωση, αφού ρωτήσει πρώτα."});
+  add(11, 8, "Αναζήτηση: F7 εντοπισμός, F8 φίλτρο",
+      {"Το F7 βρίσκει σημείωση από τον τίτλο της· το F8 δείχνει μόνο όσες ταιριάζουν.",
+       "Το Ctrl+W αλλάζει την αναδίπλωση των γραμμών σε αυτό το κείμενο."});
+  add(12, 8, "Συμπίεση (Pack): οι διαγραμμένες φεύγουν οριστικά",
+      {"Οι διαγραμμένες σημειώσεις κρατούν τη θέση τους στον πίνακα ώσπου να κάνετε Pack,",
+       "που τις αφαιρεί οριστικά και ξαναχτίζει το ευρετήριο."});
+  return notes;
+}
+
+namespace {
+
+// A small generator of our own, so that a seed gives the same notes with every standard library.
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  uint64_t Below(uint64_t n) { return n ? static_cast<uint64_t>((static_cast<unsigned __int128>(Next()) * n) >> 64) : 0; }
+  double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
+  uint64_t Between(uint64_t lo, uint64_t hi) { return lo + Below(hi - lo + 1); }
+
+ private:
+  uint64_t state_;
+};
+
+const std::vector<std::string>& EnglishWords() {
+  static const std::vector<std::string> words = {
+      "note", "idea", "garden", "river", "letter", "market", "winter", "summer", "plan", "book",
+      "meeting", "recipe", "journey", "question", "answer", "draft", "list", "budget", "house",
+      "window", "music", "friend", "project", "review", "morning", "evening", "travel", "phone",
+      "table", "chapter", "story", "bread", "coffee", "train", "ticket", "school", "lesson",
+      "paint", "repair", "order", "report", "archive", "family", "holiday", "doctor", "invoice",
+      "bicycle", "camera", "island", "mountain", "olive", "lemon", "harbour", "village", "street"};
+  return words;
+}
+
+const std::vector<std::string>& GreekWords() {
+  static const std::vector<std::string> words = {
+      "σημείωση", "ιδέα", "κήπος", "ποτάμι", "γράμμα", "αγορά", "χειμώνας", "καλοκαίρι", "σχέδιο",
+      "βιβλίο", "συνάντηση", "συνταγή", "ταξίδι", "ερώτηση", "απάντηση", "πρόχειρο", "λίστα",
+      "προϋπολογισμός", "σπίτι", "παράθυρο", "μουσική", "φίλος", "έργο", "κριτική", "πρωί",
+      "βράδυ", "τηλέφωνο", "τραπέζι", "κεφάλαιο", "ιστορία", "ψωμί", "καφές", "τρένο", "εισιτήριο",
+      "σχολείο", "μάθημα", "επισκευή", "παραγγελία", "αναφορά", "αρχείο", "οικογένεια", "διακοπές",
+      "γιατρός", "τιμολόγιο", "ποδήλατο", "νησί", "βουνό", "ελιά", "λεμόνι", "λιμάνι", "χωριό",
+      "δρόμος", "Ελλάδα", "Αθήνα", "Θεσσαλονίκη", "ωραίο", "ΐδιο", "αϋπνία"};
+  return words;
+}
+
+// Characters of a UTF-8 text: what it costs in the single-byte code page of the table.
+size_t CharCount(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string Capitalised(std::string word) {
+  if (!word.empty() && word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 'a' + 'A');
+  return word;
+}
+
+std::string MakeTitle(Random& rnd, bool greek, uint64_t serial) {
+  const auto& words = greek ? GreekWords() : EnglishWords();
+  std::string title = Capitalised(words[rnd.Below(words.size())]);
+  const uint64_t count = rnd.Between(1, 6);
+  for (uint64_t i = 0; i < count; ++i) {
+    const std::string& w = words[rnd.Below(words.size())];
+    if (CharCount(title) + 1 + CharCount(w) > 90) break;
+    title += ' ';
+    title += w;
+  }
+  return title + " " + std::to_string(serial);
+}
+
+std::string MakeMemo(Random& rnd, bool greek, size_t targetChars) {
+  std::string memo;
+  size_t chars = 0;
+  size_t lineChars = 0;
+  size_t lineTarget = rnd.Between(30, 90);
+  while (chars < targetChars) {
+    const bool greekWord = greek ? rnd.Unit() < 0.9 : rnd.Unit() < 0.05;
+    const auto& words = greekWord ? GreekWords() : EnglishWords();
+    std::string piece;
+    if (lineChars >= lineTarget) {
+      piece = "\r\n";
+      lineChars = 0;
+      lineTarget = rnd.Between(30, 90);
+    } else if (lineChars > 0) {
+      piece = " ";
+    }
+    piece += words[rnd.Below(words.size())];
+    const size_t pieceChars = CharCount(piece);
+    if (chars + pieceChars > targetChars) {
+      // Fill the rest with plain letters so the memo has exactly the size drawn.
+      memo.append(targetChars - chars, 'x');
+      break;
+    }
+    memo += piece;
+    chars += pieceChars;
+    lineChars = piece[0] == '\r' ? pieceChars - 2 : lineChars + pieceChars;
+  }
+  return memo;
+}
+
+size_t DrawMemoSize(Random& rnd) {
+  const double r = rnd.Unit();
+  if (r < 0.20) return 0;
+  auto logUniform = [&](double lo, double hi) {
+    return static_cast<size_t>(std::exp(std::log(lo) + rnd.Unit() * (std::log(hi) - std::log(lo))));
+  };
+  if (r < 0.85) return rnd.Between(1, 400);
+  if (r < 0.98) return logUniform(400, 4096);
+  return std::min<size_t>(logUniform(4096, 65536), 65536);
+}
+
+}  // namespace
+
+std::vector<Note> RandomNotes(uint32_t count, uint64_t seed) {
+  Random rnd(seed);
+  std::vector<int64_t> ids(count);
+  for (uint32_t i = 0; i < count; ++i) ids[i] = i + 1;
+  for (uint32_t i = count; i > 1; --i) std::swap(ids[i - 1], ids[rnd.Below(i)]);
+
+  std::vector<Note> notes(count);
+  for (uint32_t k = 0; k < count; ++k) {
+    Note& note = notes[k];
+    note.id = ids[k];
+    const double r = rnd.Unit();
+    if (k == 0 || r < 0.04) {
+      note.parent = 0;
+    } else if (r < 0.60) {
+      const uint32_t span = std::min<uint32_t>(k, 30);
+      note.parent = ids[k - 1 - rnd.Below(span)];
+    } else {
+      note.parent = ids[rnd.Below(k)];
+    }
+    const bool greek = rnd.Unit() < 0.35;
+    note.title = MakeTitle(rnd, greek, static_cast<uint64_t>(note.id));
+    note.memo = MakeMemo(rnd, greek, DrawMemoSize(rnd));
+  }
+  return notes;
+}
+
+namespace {
+
+// A plain file written in large sequential pieces; the table's files are closed by the engine
+// while this runs.
+class RawFile {
+ public:
+  explicit RawFile(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) Fail("cannot open");
+  }
+  ~RawFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
+
+  std::string Read(uint64_t offset, size_t length) {
+    std::string out(length, '\0');
+    ssize_t got = ::pread(fd_, out.data(), length, static_cast<off_t>(offset));
+    if (got < 0) Fail("cannot read");
+    out.resize(static_cast<size_t>(got));
+    return out;
+  }
+  void Write(uint64_t offset, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Fail("cannot write");
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+  void Truncate(uint64_t size) {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) Fail("cannot truncate");
+  }
+  void Sync() {
+    if (::fdatasync(fd_) != 0) Fail("cannot sync");
+  }
+
+ private:
+  [[noreturn]] void Fail(const char* what) {
+    throw EngineError(ResultCode::IoError, std::string(what) + " " + path_ + ": " + std::strerror(errno));
+  }
+  std::string path_;
+  int fd_ = -1;
+};
+
+uint32_t ReadU32(const std::string& b, size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+void PutU32(std::string& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+std::string WithExtension(const std::string& dbfPath, const char* ext) {
+  return dbfPath.substr(0, dbfPath.size() - 4) + ext;
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+}  // namespace
+
+void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
+                     const std::function<void(uint32_t done, uint32_t total)>& progress) {
+  const std::string dbf = NoteTablePath(folder);
+  const std::string dbt = WithExtension(dbf, ".dbt");
+  for (const std::string& path : {dbf, dbt, WithExtension(dbf, ".mdx")}) {
+    if (Exists(path)) throw EngineError(ResultCode::InvalidCall, path + " already exists; it is left as it is");
+  }
+  const auto total = static_cast<uint32_t>(notes.size());
+  engine::Table::Create(dbf, NoteTableSpec());
+
+  // The records are formatted by the engine itself (numbers, code page, refusals of characters
+  // the code page cannot hold); only the memo pointers are filled in here.
+  std::vector<std::string> records;
+  std::vector<std::string> memos;
+  int memoField = -1;
+  uint32_t memoOffset = 0;
+  {
+    auto table = engine::Table::Open(dbf);
+    const int idField = table->FieldIndex("ID");
+    const int parentField = table->FieldIndex("Parent");
+    const int textField = table->FieldIndex("Text");
+    memoField = table->FieldIndex("MEMO");
+    memoOffset = table->Fields()[memoField].offset;
+    if (total > 0 && total <= 64) {
+      // A handful of notes: the ordinary path, one atomic change each.
+      for (const Note& note : notes) {
+        engine::Record record = table->BlankRecord();
+        table->SetText(record, idField, std::to_string(note.id));
+        if (note.parent) table->SetText(record, parentField, std::to_string(note.parent));
+        table->SetText(record, textField, note.title);
+        if (!note.memo.empty()) record.pendingMemos[memoField] = table->EncodeText(note.memo, "MEMO");
+        table->Append(record);
+        if (progress) progress(static_cast<uint32_t>(record.recno), total);
+      }
+      return;
+    }
+    records.reserve(total);
+    memos.reserve(total);
+    for (const Note& note : notes) {
+      engine::Record record = table->BlankRecord();
+      table->SetText(record, idField, std::to_string(note.id));
+      if (note.parent) table->SetText(record, parentField, std::to_string(note.parent));
+      table->SetText(record, textField, note.title);
+      records.push_back(std::move(record.bytes));
+      memos.push_back(note.memo.empty() ? std::string() : table->EncodeText(note.memo, "MEMO"));
+    }
+  }
+
+  // The memo file: dBASE IV blocks "FF FF 08 00", length (8 + data), data, padded to the block.
+  {
+    RawFile file(dbt);
+    std::string header = file.Read(0, 512);
+    if (header.size() < 24) throw EngineError(ResultCode::MemoDamaged, dbt + ": the new memo file has no header");
+    uint32_t blockSize = static_cast<unsigned char>(header[20]) | static_cast<unsigned char>(header[21]) << 8;
+    if (blockSize < 64) blockSize = 512;
+    uint32_t next = ReadU32(header, 0);
+    if (next == 0) next = 1;
+    std::string buffer;
+    uint64_t bufferAt = static_cast<uint64_t>(next) * blockSize;
+    for (uint32_t i = 0; i < total; ++i) {
+      const std::string& memo = memos[i];
+      if (memo.empty()) continue;
+      std::string pointer = std::to_string(next);
+      pointer.insert(0, 10 - pointer.size(), ' ');
+      records[i].replace(memoOffset, 10, pointer);
+      std::string block("\xFF\xFF\x08\x00\0\0\0\0", 8);
+      PutU32(block, 4, static_cast<uint32_t>(memo.size() + 8));
+      block += memo;
+      const uint32_t blocks = static_cast<uint32_t>((block.size() + blockSize - 1) / blockSize);
+      block.resize(static_cast<size_t>(blocks) * blockSize, '\0');
+      buffer += block;
+      next += blocks;
+      if (buffer.size() >= (8u << 20)) {
+        file.Write(bufferAt, buffer);
+        bufferAt += buffer.size();
+        buffer.clear();
+      }
+      if (progress && (i & 0x3FFF) == 0) progress(i / 2, total);
+    }
+    file.Write(bufferAt, buffer);
+    file.Truncate(static_cast<uint64_t>(next) * blockSize);
+    std::string nextBytes(4, '\0');
+    PutU32(nextBytes, 0, next);
+    file.Write(0, nextBytes);
+    file.Sync();
+  }
+
+  // The table: records after the header, one end mark, the count in the header.
+  {
+    RawFile file(dbf);
+    std::string header = file.Read(0, 32);
+    if (header.size() < 32) throw EngineError(ResultCode::TableDamaged, dbf + ": the new table has no header");
+    const uint32_t headerLength = static_cast<unsigned char>(header[8]) | static_cast<unsigned char>(header[9]) << 8;
+    std::string buffer;
+    uint64_t bufferAt = headerLength;
+    for (uint32_t i = 0; i < total; ++i) {
+      buffer += records[i];
+      if (buffer.size() >= (8u << 20)) {
+        file.Write(bufferAt, buffer);
+        bufferAt += buffer.size();
+        buffer.clear();
+      }
+    }
+    buffer += '\x1A';
+    file.Write(bufferAt, buffer);
+    const uint64_t size = bufferAt + buffer.size();
+    file.Truncate(size);
+    std::string count(4, '\0');
+    PutU32(count, 0, total);
+    file.Write(4, count);
+    file.Sync();
+  }
+  if (progress) progress(total * 3 / 4, total);
+
+  auto table = engine::Table::Open(dbf);
+  table->Reindex();
+  if (progress) progress(total, total);
+}
+
+}  // namespace tindrel::tools
