@@ -36,6 +36,7 @@ struct TagInfo {
   bool unique = false;
   std::vector<int> keyFields;  // indexes into the table's fields, in key order
   bool maintainable = false;   // the expression (and FOR) is one this engine can evaluate
+  std::string notMaintainableWhy;  // when not maintainable: what this engine cannot evaluate
 };
 
 struct IndexEntry {
@@ -47,7 +48,8 @@ class MdxIndex {
  public:
   virtual ~MdxIndex() = default;
 
-  // Reads and validates an existing production index for a table with these fields.
+  // Reads and validates an existing production index for a table with these fields. The index
+  // keeps `file` for its writes: the file must outlive the index.
   static std::unique_ptr<MdxIndex> Open(File& file, const std::vector<FieldDesc>& fields);
 
   struct TagSpec {
@@ -83,6 +85,10 @@ class MdxIndex {
 
   // Maintenance, one record at a time; the pages touched are written through `writer`.
   // Unique tags keep only the first record of a key (a later equal key gets no entry).
+  // When any tag is not maintainable these (and Rebuild) throw EngineError(Unsupported) before
+  // anything changes; callers check TagInfo::maintainable and refuse changes up front.
+  // When the writer throws, the index in memory no longer matches the file: reopen it after the
+  // change is rolled back.
   virtual void InsertRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) = 0;
   virtual void UpdateRecord(uint32_t recno, std::string_view oldRecord, std::string_view newRecord,
                             ChangeWriter& writer) = 0;
@@ -93,8 +99,11 @@ class MdxIndex {
   virtual void Rebuild(const std::vector<std::string_view>& records, ChangeWriter& writer) = 0;
 
   // Checks every tag against the records: order, one entry per live record that belongs in the
-  // tag, keys equal to the records' keys. Returns one line per problem; empty when consistent.
-  virtual std::vector<std::string> Check(const std::vector<std::string_view>& records) const = 0;
+  // tag, keys equal to the records' keys, no entry beyond the table. Returns one line per
+  // problem; empty when consistent. Findings that are not faults (entries kept for deleted
+  // records, as other programs keep them) go to `notes` when given.
+  virtual std::vector<std::string> Check(const std::vector<std::string_view>& records,
+                                         std::vector<std::string>* notes = nullptr) const = 0;
 };
 
 }  // namespace tindrel::engine
