@@ -1,0 +1,566 @@
+// The dataset contract on a real note table: the order of hooks, state changes and
+// notifications of every operation, position flags, errors, bookmarks, filtering and locating.
+
+#include <functional>
+
+#include "StoreFixture.h"
+#include "store/TBlobField.h"
+#include "store/engine/EngineError.h"
+
+namespace tindrel::testing {
+namespace {
+
+const std::vector<Note> kThree = {{"1", "", "Alpha", "first"}, {"2", "1", "Beta", ""}, {"3", "1", "Gamma", ""}};
+
+class DataSetTest : public ::testing::Test {
+ protected:
+  void OpenTable(const std::vector<Note>& notes, bool withIdTag = true, uint16_t textWidth = 40) {
+    path = WriteNoteTable(dir, notes, withIdTag, textWidth);
+    table = std::make_unique<TTable>();
+    table->SetTableName(QString::fromStdString(path));
+    table->SetIndexFieldNames("ID");
+    table->SetFilterOptions(foCaseInsensitive);
+    source.SetDataSet(table.get());
+    link.SetDataSource(&source);
+    table->Open();
+    RecordHooks(*table, log);
+    log.clear();
+  }
+  QString Text() { return table->FieldNamed("Text").AsString(); }
+
+  QTemporaryDir dir;
+  std::string path;
+  std::unique_ptr<TTable> table;
+  TDataSource source;
+  Log log;
+  RecordingLink link{log};
+};
+
+struct OrderCase {
+  const char* name;
+  std::vector<Note> notes;
+  std::function<void(TTable&)> arrange;  // before the log starts
+  std::function<void(TTable&)> act;
+  Log expected;
+  DataSetState stateAfter;
+};
+
+class OperationOrder : public DataSetTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(OperationOrder, SendsHooksAndNotificationsInContractOrder) {
+  const OrderCase& c = GetParam();
+  OpenTable(c.notes);
+  if (c.arrange) c.arrange(*table);
+  log.clear();
+  c.act(*table);
+  EXPECT_EQ(log, c.expected);
+  EXPECT_EQ(table->State(), c.stateAfter);
+}
+
+void Nothing(TTable&) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contract, OperationOrder,
+    ::testing::Values(
+        OrderCase{"NextInside", kThree, nullptr, [](TTable& t) { EXPECT_EQ(t.Next(), 1); },
+                  {"CheckBrowseMode", "BeforeScroll", "Scroll(1)", "AfterScroll"}, DataSetState::Browse},
+        OrderCase{"NextOnLastScrollsByZero", kThree, [](TTable& t) { t.Next(); t.Next(); },
+                  [](TTable& t) {
+                    EXPECT_EQ(t.Next(), 0);
+                    EXPECT_TRUE(t.Eof());
+                  },
+                  {"CheckBrowseMode", "BeforeScroll", "Scroll(0)", "AfterScroll"}, DataSetState::Browse},
+        OrderCase{"SecondNextAtEofOnlyBeforeScroll", kThree, [](TTable& t) { t.Next(); t.Next(); t.Next(); },
+                  [](TTable& t) { EXPECT_EQ(t.Next(), 0); }, {"CheckBrowseMode", "BeforeScroll"}, DataSetState::Browse},
+        OrderCase{"First", kThree, [](TTable& t) { t.Last(); }, [](TTable& t) { t.First(); },
+                  {"CheckBrowseMode", "BeforeScroll", "DataSetChange", "AfterScroll"}, DataSetState::Browse},
+        OrderCase{"FirstOnEmpty", {}, nullptr,
+                  [](TTable& t) {
+                    t.First();
+                    EXPECT_TRUE(t.BOF());
+                    EXPECT_TRUE(t.Eof());
+                  },
+                  {"CheckBrowseMode", "BeforeScroll", "DataSetChange", "AfterScroll"}, DataSetState::Browse},
+        OrderCase{"EditOnEmptyInserts", {}, nullptr, [](TTable& t) { t.Edit(); },
+                  {"CheckBrowseMode", "BeforeInsert", "BeforeScroll", "EditingChange", "DataSetChange", "AfterInsert",
+                   "AfterScroll"},
+                  DataSetState::Inserting},
+        OrderCase{"Edit", kThree, nullptr, [](TTable& t) { t.Edit(); },
+                  {"CheckBrowseMode", "BeforeEdit", "EditingChange", "RecordChange(none)", "AfterEdit"},
+                  DataSetState::Editing},
+        OrderCase{"FieldWrite", kThree, [](TTable& t) { t.Edit(); },
+                  [](TTable& t) { t.FieldNamed("Text").SetAsString("A2"); }, {"RecordChange(TEXT)"},
+                  DataSetState::Editing},
+        OrderCase{"Post", kThree, [](TTable& t) { t.Edit(); t.FieldNamed("Text").SetAsString("A2"); },
+                  [](TTable& t) { t.Post(); },
+                  {"UpdateData", "CheckBrowseMode", "BeforePost", "EditingChange", "DataSetChange", "AfterPost"},
+                  DataSetState::Browse},
+        OrderCase{"CancelEdit", kThree, [](TTable& t) { t.Edit(); }, [](TTable& t) { t.Cancel(); },
+                  {"CheckBrowseMode", "BeforeCancel", "EditingChange", "DataSetChange", "AfterCancel"},
+                  DataSetState::Browse},
+        OrderCase{"Insert", kThree, nullptr, [](TTable& t) { t.Insert(); },
+                  {"CheckBrowseMode", "BeforeInsert", "BeforeScroll", "EditingChange", "DataSetChange", "AfterInsert",
+                   "AfterScroll"},
+                  DataSetState::Inserting},
+        OrderCase{"CancelInsert", kThree, [](TTable& t) { t.Append(); }, [](TTable& t) { t.Cancel(); },
+                  {"CheckBrowseMode", "BeforeCancel", "BeforeScroll", "EditingChange", "DataSetChange", "AfterCancel",
+                   "AfterScroll"},
+                  DataSetState::Browse},
+        OrderCase{"DeleteWhileInsertingCancels", kThree, [](TTable& t) { t.Append(); }, [](TTable& t) { t.Delete(); },
+                  {"CheckBrowseMode", "BeforeCancel", "BeforeScroll", "EditingChange", "DataSetChange", "AfterCancel",
+                   "AfterScroll"},
+                  DataSetState::Browse},
+        OrderCase{"Delete", kThree, nullptr, [](TTable& t) { t.Delete(); },
+                  {"CheckBrowseMode", "BeforeDelete", "BeforeScroll", "DataSetChange", "AfterDelete", "AfterScroll"},
+                  DataSetState::Browse},
+        OrderCase{"Refresh", kThree, nullptr, [](TTable& t) { t.Refresh(); },
+                  {"BeforeRefresh", "CheckBrowseMode", "DataSetChange", "AfterRefresh"}, DataSetState::Browse},
+        OrderCase{"SettleUnmodifiedEditCancels", kThree, [](TTable& t) { t.Edit(); }, [](TTable& t) { t.SettleEdits(); },
+                  {"CheckBrowseMode", "UpdateData", "CheckBrowseMode", "BeforeCancel", "EditingChange", "DataSetChange",
+                   "AfterCancel"},
+                  DataSetState::Browse},
+        OrderCase{"LocateNotFoundSendsNothing", kThree, nullptr,
+                  [](TTable& t) { EXPECT_FALSE(t.LocateByValues("ID", {"9"})); }, {"BeforeScroll", "CheckBrowseMode"},
+                  DataSetState::Browse},
+        OrderCase{"LocateFound", kThree, nullptr, [](TTable& t) { EXPECT_TRUE(t.LocateByValues("ID", {"3"})); },
+                  {"BeforeScroll", "CheckBrowseMode", "DataSetChange", "AfterScroll"}, DataSetState::Browse},
+        OrderCase{"SeekKeyNearestCallsNoScrollHooks", kThree, nullptr, [](TTable& t) { t.SeekKeyNearest({"2"}); },
+                  {"CheckBrowseMode", "DataSetChange"}, DataSetState::Browse},
+        OrderCase{"FilteredToSameValueStillMovesFirst", kThree, [](TTable& t) { t.Last(); },
+                  [](TTable& t) {
+                    t.SetFiltered(false);
+                    EXPECT_EQ(t.FieldNamed("ID").AsString(), "1");
+                  },
+                  {"CheckBrowseMode", "CheckBrowseMode", "BeforeScroll", "DataSetChange", "AfterScroll"},
+                  DataSetState::Browse},
+        OrderCase{"CloseDiscardsPendingEdit", kThree, [](TTable& t) { t.Edit(); t.FieldNamed("Text").SetAsString("X"); },
+                  [](TTable& t) { t.Close(); }, {"BeforeClose", "ActiveChange", "EditingChange", "AfterClose"},
+                  DataSetState::Inactive}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DataSetTest, OpenAnnouncesActiveAndLandsOnFirstRecordInIndexOrder) {
+  OpenTable({{"2", "", "Two", ""}, {"10", "", "Ten", ""}, {"1", "", "One", ""}});
+  table->Close();
+  log.clear();
+  table->Open();
+  EXPECT_EQ(log, (Log{"BeforeOpen", "ActiveChange", "AfterOpen"}));
+  EXPECT_EQ(table->State(), DataSetState::Browse);
+  EXPECT_TRUE(table->BOF());
+  EXPECT_FALSE(table->Eof());
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "10", "2"}));
+}
+
+TEST_F(DataSetTest, EmptyTableDeleteRaisesWithTheTablesName) {
+  OpenTable({});
+  table->First();
+  EXPECT_EQ(ErrorOf([&] { table->Delete(); }), "Table: Cannot perform this operation on an empty dataset");
+}
+
+TEST_F(DataSetTest, ErrorTextsCarryTheComponentName) {
+  OpenTable(kThree);
+  EXPECT_EQ(ErrorOf([&] { table->Post(); }), "Table: Dataset not in edit or insert mode");
+  EXPECT_EQ(ErrorOf([&] { table->FieldNamed("Nope"); }), "Table: Field 'Nope' not found");
+  EXPECT_EQ(ErrorOf([&] { table->SetIndexFieldNames("Text"); }), "Table: No index for fields 'Text'");
+  EXPECT_EQ(ErrorOf([&] { table->FieldNamed("Text").SetAsString("x"); }), "Table: Dataset not in edit or insert mode");
+  table->Close();
+  EXPECT_EQ(ErrorOf([&] { table->Next(); }), "Table: Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(ErrorOf([&] { table->Edit(); }), "Table: Cannot perform this operation on a closed dataset");
+}
+
+TEST_F(DataSetTest, FieldsAreFoundWithoutRegardToCase) {
+  OpenTable(kThree);
+  EXPECT_EQ(&table->FieldNamed("parent"), &table->FieldNamed("PARENT"));
+  EXPECT_EQ(table->FieldNamed("Text").AsString(), "Alpha");
+  EXPECT_EQ(table->FindFieldNamed("Nope"), nullptr);
+  EXPECT_EQ(table->FieldNamed("MEMO").DataType(), ftMemo);
+  EXPECT_EQ(table->FieldNamed("Text").FieldNo(), 3);
+  EXPECT_EQ(static_cast<TBlobField&>(table->FieldNamed("MEMO")).ReadFirstBytes(3), "fir");
+}
+
+TEST_F(DataSetTest, OpenWithoutAnIndexOnIdFailsAndStaysClosed) {
+  path = WriteNoteTable(dir, kThree, /*withIdTag=*/false);
+  TTable t;
+  t.SetTableName(QString::fromStdString(path));
+  t.SetIndexFieldNames("ID");
+  EXPECT_EQ(ErrorOf([&] { t.Open(); }), "Table: No index for fields 'ID'");
+  EXPECT_EQ(t.State(), DataSetState::Inactive);
+}
+
+TEST_F(DataSetTest, TenMovesUnderSuspensionGiveOneDataSetChange) {
+  OpenTable({{"1"}, {"2"}, {"3"}, {"4"}, {"5"}, {"6"}});
+  table->SuspendNotifications();
+  table->SuspendNotifications();
+  for (int i = 0; i < 5; ++i) table->Next();
+  for (int i = 0; i < 5; ++i) table->Prior();
+  table->ResumeNotifications();
+  Log changes;
+  for (const auto& entry : log)
+    if (entry != "CheckBrowseMode" && entry != "BeforeScroll" && entry != "AfterScroll") changes.push_back(entry);
+  EXPECT_TRUE(changes.empty());
+  table->ResumeNotifications();
+  changes.clear();
+  for (const auto& entry : log)
+    if (entry != "CheckBrowseMode" && entry != "BeforeScroll" && entry != "AfterScroll") changes.push_back(entry);
+  EXPECT_EQ(changes, (Log{"DataSetChange"}));
+}
+
+TEST_F(DataSetTest, AMoveSettlesThePendingEditOfAControl) {
+  OpenTable(kThree);
+  table->Edit();
+  link.pendingField = &table->FieldNamed("MEMO");
+  link.pendingText = "typed into the memo";
+  table->Next();
+  EXPECT_EQ(table->State(), DataSetState::Browse);
+  table->First();
+  EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "typed into the memo");
+}
+
+TEST_F(DataSetTest, EditWhileSuspendedStillCollectsTheControlsValue) {
+  // Suspension silences change notifications, not the request to write a control's value.
+  OpenTable(kThree);
+  table->Edit();
+  link.pendingField = &table->FieldNamed("MEMO");
+  link.pendingText = "kept";
+  table->SuspendNotifications();
+  table->SetFiltered(false);
+  table->ResumeNotifications();
+  EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "kept");
+}
+
+struct FailedPostCase {
+  const char* name;
+  QString value;
+  engine::ResultCode code;
+};
+
+class FailedPost : public DataSetTest, public ::testing::WithParamInterface<FailedPostCase> {};
+
+TEST_P(FailedPost, KeepsStateAndValuesAndRaisesTheEnginesMessage) {
+  OpenTable(kThree, true, /*textWidth=*/8);
+  table->Edit();
+  table->FieldNamed("Text").SetAsString(GetParam().value);
+  table->FieldNamed("MEMO").SetAsString("memo typed");
+  try {
+    table->Post();
+    FAIL() << "Post stored a value it cannot hold";
+  } catch (const engine::EngineError& e) {
+    EXPECT_EQ(e.Code(), GetParam().code);
+    EXPECT_NE(std::string(e.what()).find("TEXT"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(table->State(), DataSetState::Editing);
+  EXPECT_EQ(Text(), GetParam().value);
+  EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "memo typed");
+  EXPECT_TRUE(table->Modified());
+  // Nothing reached the file.
+  table->Cancel();
+  EXPECT_EQ(Text(), "Alpha");
+  EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "first");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, FailedPost,
+                         ::testing::Values(FailedPostCase{"TooLong", "nine chars", engine::ResultCode::ValueTooLong},
+                                           FailedPostCase{"Unmappable", QString::fromUtf8("Ж"),
+                                                          engine::ResultCode::UnmappableCharacter}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DataSetTest, PostErrorHookDecidesFailAbortOrRetry) {
+  OpenTable(kThree, true, 8);
+  int calls = 0;
+  table->OnPostError = [&](TDataSet& ds, const std::exception&, TDataAction& action) {
+    ++calls;
+    ds.FieldNamed("Text").SetAsString("short");
+    action = TDataAction::daRetry;
+  };
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("far too long");
+  table->Post();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(Text(), "short");
+
+  table->OnPostError = [](TDataSet&, const std::exception&, TDataAction& action) { action = TDataAction::daAbort; };
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("far too long");
+  EXPECT_THROW(table->Post(), SilentAbort);
+  EXPECT_EQ(table->State(), DataSetState::Editing);
+}
+
+TEST_F(DataSetTest, BeforeHookErrorStopsTheOperation) {
+  OpenTable(kThree);
+  table->BeforeDelete = [](TDataSet&) { throw SilentAbort(); };
+  EXPECT_THROW(table->Delete(), SilentAbort);
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "2", "3"}));
+}
+
+TEST_F(DataSetTest, InsertAndAppendStoreNewRecordsInIndexOrder) {
+  OpenTable(kThree);
+  table->Append();
+  table->FieldNamed("ID").SetAsString("0");
+  table->FieldNamed("Text").SetAsString("Zero");
+  table->Post();
+  EXPECT_EQ(Text(), "Zero");  // the stored record stays current
+  table->Next();
+  table->Insert();
+  table->FieldNamed("ID").SetAsString("25");
+  table->Post();
+  EXPECT_EQ(Ids(*table), (QStringList{"0", "1", "2", "25", "3"}));
+}
+
+TEST_F(DataSetTest, DeleteMakesTheNextRecordCurrentOrThePriorAtTheEnd) {
+  OpenTable(kThree);
+  table->Next();
+  table->Delete();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");
+  table->Delete();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "1");
+  table->Delete();
+  EXPECT_TRUE(table->IsEmpty());
+  EXPECT_TRUE(table->BOF() && table->Eof());
+}
+
+TEST_F(DataSetTest, BookmarksReturnAndDieWithTheirRecordOrAPack) {
+  OpenTable(kThree);
+  table->Last();
+  TBookmark third = table->TakeBookmark();
+  table->First();
+  TBookmark first = table->TakeBookmark();
+  EXPECT_EQ(table->CompareBookmarkOrder(first, third), -1);
+  EXPECT_EQ(table->CompareBookmarkOrder(third, TBookmark{}), -1);
+  EXPECT_EQ(table->CompareBookmarkOrder(TBookmark{}, TBookmark{}), 0);
+  table->ReturnToBookmark(third);
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");
+  EXPECT_TRUE(table->IsBookmarkLive(third));
+  table->Delete();
+  EXPECT_FALSE(table->IsBookmarkLive(third));
+  EXPECT_EQ(ErrorOf([&] { table->ReturnToBookmark(third); }), "Table: Record not found");
+  EXPECT_TRUE(table->IsBookmarkLive(first));
+  table->PackTable();
+  EXPECT_FALSE(table->IsBookmarkLive(first));
+  table->Append();
+  EXPECT_FALSE(table->TakeBookmark());  // a record not yet stored has none
+  table->ReleaseBookmark(first);
+  EXPECT_FALSE(first);
+}
+
+TEST_F(DataSetTest, PackSettlesAPendingEditAndKeepsTheCurrentNote) {
+  OpenTable({{"1", "", "One", ""}, {"2", "", "Two", ""}, {"3", "", "Three", ""}});
+  table->Delete();  // 1 goes; 2 is current
+  table->Edit();
+  link.pendingField = &table->FieldNamed("MEMO");
+  link.pendingText = "typed before the pack";
+  table->PackTable();
+  EXPECT_EQ(table->State(), DataSetState::Browse);
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "2");
+  EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "typed before the pack");
+  EXPECT_EQ(Ids(*table), (QStringList{"2", "3"}));
+  EXPECT_EQ(table->EngineTable()->RecordCount(), 2u);
+}
+
+TEST_F(DataSetTest, ReadOnlyTableRefusesChanges) {
+  path = WriteNoteTable(dir, kThree);
+  TTable t;
+  t.SetTableName(QString::fromStdString(path));
+  t.SetReadOnly(true);
+  t.Open();
+  EXPECT_FALSE(t.CanModify());
+  EXPECT_FALSE(t.FieldNamed("MEMO").CanModify());
+  for (auto op : {&TDataSet::Edit, &TDataSet::Insert, &TDataSet::Append})
+    EXPECT_EQ(ErrorOf([&] { (t.*op)(); }), "Table: Cannot modify a read-only dataset");
+  EXPECT_EQ(t.State(), DataSetState::Browse);
+}
+
+TEST_F(DataSetTest, ASecondOpenOfTheTableIsRefusedByTheEngine) {
+  OpenTable(kThree);
+  TTable second;
+  second.SetTableName(QString::fromStdString(path));
+  EXPECT_THROW(second.Open(), engine::EngineError);
+  EXPECT_EQ(second.State(), DataSetState::Inactive);
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "1");
+}
+
+TEST_F(DataSetTest, DispatchGoesToNonVisualLinksFirstLastAttachedFirstThenTheSource) {
+  OpenTable(kThree);
+  Log order;
+  RecordingLink a(order, "A", true), b(order, "B", false), c(order, "C", true), d(order, "D", false);
+  for (RecordingLink* l : {&a, &b, &c, &d}) l->SetDataSource(&source);
+  source.OnDataChange = [&](TDataSource&, TField*) { order.push_back("OnDataChange"); };
+  order.clear();
+  table->Last();
+  Log changes;
+  for (const auto& e : order)
+    if (e.find("CheckBrowseMode") == std::string::npos) changes.push_back(e);
+  EXPECT_EQ(changes, (Log{"D:DataSetChange", "B:DataSetChange", "C:DataSetChange", "A:DataSetChange", "OnDataChange"}));
+}
+
+TEST_F(DataSetTest, DisabledSourceShowsItsLinksAnInactiveDataset) {
+  OpenTable(kThree);
+  source.SetEnabled(false);
+  EXPECT_FALSE(link.Active());
+  log.clear();
+  table->Next();
+  EXPECT_EQ(log, (Log{"BeforeScroll", "AfterScroll"}));
+  source.SetEnabled(true);
+  EXPECT_TRUE(link.Active());
+}
+
+struct FilterCase {
+  const char* name;
+  QString expression;
+  TFilterOptions options;
+  QStringList ids;
+};
+
+class FilterExpressions : public DataSetTest, public ::testing::WithParamInterface<FilterCase> {};
+
+TEST_P(FilterExpressions, SelectTheRecordsThatPass) {
+  OpenTable({{"1", "", "Alpha", ""}, {"2", "1", "beta", ""}, {"3", "1", "Betamax", ""}, {"10", "3", "O'Neil", ""}});
+  table->SetFilterOptions(GetParam().options);
+  table->SetFilter(GetParam().expression);
+  table->SetFiltered(true);
+  EXPECT_EQ(Ids(*table), GetParam().ids);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FilterExpressions,
+    ::testing::Values(FilterCase{"Equal", "Text = 'beta'", 0, {"2"}},
+                      FilterCase{"EqualCaseInsensitive", "Text = 'BETA'", foCaseInsensitive, {"2"}},
+                      FilterCase{"Partial", "TEXT = 'bet*'", foCaseInsensitive, {"2", "3"}},
+                      FilterCase{"PartialCaseSensitive", "Text = 'Bet*'", 0, {"3"}},
+                      FilterCase{"NoPartialCompare", "Text = 'bet*'", foCaseInsensitive | foNoPartialCompare, {}},
+                      FilterCase{"NotEqual", "Text <> 'alpha'", foCaseInsensitive, {"10", "2", "3"}},
+                      FilterCase{"NumberCompare", "ID >= 3", 0, {"10", "3"}},
+                      FilterCase{"TextCompare", "ID < '2'", 0, {"1", "10"}},
+                      FilterCase{"IsNull", "Parent is null", 0, {"1"}},
+                      FilterCase{"IsNotNull", "Parent is not null and not Text = 'b*'", foCaseInsensitive, {"10"}},
+                      FilterCase{"OrAndParens", "(ID = '1' or ID = '3') and Parent = ''", 0, {"1"}},
+                      FilterCase{"DoubledQuote", "Text = 'O''Neil'", 0, {"10"}},
+                      FilterCase{"FieldAgainstField", "ID = Parent", 0, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DataSetTest, FilterSyntaxErrorRaisesAndKeepsTheOldExpression) {
+  OpenTable(kThree);
+  table->SetFilter("Text = 'Beta'");
+  table->SetFiltered(true);
+  for (const char* bad : {"Text = ", "Text = 'Beta", "(ID = '1'", "Nope = 1", "ID = 1 and"}) {
+    EXPECT_NE(ErrorOf([&] { table->SetFilter(bad); }).rfind("Table: ", 0), std::string::npos) << bad;
+    EXPECT_EQ(table->Filter(), "Text = 'Beta'");
+  }
+  EXPECT_EQ(Ids(*table), (QStringList{"2"}));
+}
+
+TEST_F(DataSetTest, FilterHookSeesTheCandidateAndAppliesToEveryMoveAndLocate) {
+  OpenTable(kThree);
+  std::vector<DataSetState> states;
+  table->SetOnFilterRecord([&](TDataSet& ds, bool& accept) {
+    states.push_back(ds.State());
+    accept = ds.FieldNamed("ID").AsString() != "2";
+  });
+  table->SetFiltered(true);
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "3"}));
+  EXPECT_FALSE(table->LocateByValues("ID", {"2"}));
+  EXPECT_TRUE(table->LocateByValues("ID", {"3"}));
+  ASSERT_FALSE(states.empty());
+  for (DataSetState s : states) EXPECT_EQ(s, DataSetState::Filtering);
+  // Reading the engine cursor directly skips the hidden record too.
+  table->First();
+  table->SyncEngineCursor();
+  engine::Record buffer;
+  ASSERT_EQ(table->ReadNextRecord(buffer), engine::ResultCode::Ok);
+  EXPECT_EQ(table->BufferFieldText(buffer, 1), "3");
+}
+
+TEST_F(DataSetTest, FilterHookErrorIsReportedOncePerPass) {
+  OpenTable({{"1"}, {"2"}, {"3"}, {"4"}, {"5"}});
+  RecordedErrors errors;
+  table->SetOnFilterRecord([](TDataSet&, bool&) { throw std::runtime_error("criterion failed"); });
+  table->SetFiltered(true);  // one pass: First
+  EXPECT_EQ(errors.shown, (std::vector<std::string>{"criterion failed"}));
+  errors.shown.clear();
+  table->SuspendNotifications();
+  EXPECT_EQ(table->MoveRecords(10), 4);  // one move over four records: one pass
+  table->ResumeNotifications();
+  EXPECT_EQ(errors.shown.size(), 1u);
+}
+
+TEST_F(DataSetTest, LocateByValuesUsesValuesNotPositions) {
+  OpenTable({{"1", "", "Alpha", ""}, {"2", "", "alpha", ""}, {"3", "", "Alphabet", ""}});
+  table->Last();
+  EXPECT_TRUE(table->LocateByValues("ID", {"2"}));
+  EXPECT_EQ(Text(), "alpha");
+  EXPECT_TRUE(table->LocateByValues("Text", {"ALPHA"}, loCaseInsensitive));
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "1");
+  EXPECT_TRUE(table->LocateByValues("Text", {"alphab"}, loCaseInsensitive | loPartialKey));
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");
+  EXPECT_FALSE(table->LocateByValues("Text", {"ALPHA"}));
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");  // unchanged
+  EXPECT_FALSE(table->LocateByValues("ID", {""}));
+}
+
+TEST_F(DataSetTest, SeekKeyExactAndNearestOnTheActiveIndex) {
+  OpenTable({{"10"}, {"20"}, {"30"}});
+  EXPECT_TRUE(table->SeekKeyExact({"20"}));
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "20");
+  EXPECT_FALSE(table->SeekKeyExact({"25"}));
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "20");
+  table->SeekKeyNearest({"25"});
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "30");
+  EXPECT_EQ(table->IndexFieldCount(), 1);
+  EXPECT_EQ(table->IndexField(0), &table->FieldNamed("ID"));
+  ASSERT_EQ(table->IndexDefs().size(), 1u);
+  EXPECT_EQ(table->IndexDefs()[0].Fields, "ID");
+}
+
+TEST_F(DataSetTest, ChangingTheOrderKeepsTheCurrentRecord) {
+  OpenTable({{"2", "", "a", ""}, {"1", "", "b", ""}, {"3", "", "c", ""}});
+  table->Next();  // ID 2, record 1
+  table->SetIndexFieldNames("");
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "2");
+  EXPECT_EQ(Ids(*table), (QStringList{"2", "1", "3"}));  // record order
+  table->SetIndexFieldNames("ID");
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "2", "3"}));
+}
+
+TEST_F(DataSetTest, ClassFacts) {
+  OpenTable(kThree);
+  EXPECT_TRUE(table->IsTable());
+  EXPECT_TRUE(table->IsEngineDataSet());
+  EXPECT_FALSE(table->IsQuery());
+  EXPECT_TRUE(table->HasProperty("IndexFieldNames"));
+  EXPECT_FALSE(table->HasProperty("SQL"));
+}
+
+TEST_F(DataSetTest, HooksCanBeReadAndChainedAtRunTime) {
+  OpenTable(kThree);
+  Log chain;
+  table->BeforePost = [&](TDataSet&) { chain.push_back("original"); };
+  auto saved = table->BeforePost;
+  table->BeforePost = [&, saved](TDataSet& ds) {
+    chain.push_back("link");
+    if (saved) saved(ds);
+  };
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("x");
+  table->Post();
+  EXPECT_EQ(chain, (Log{"link", "original"}));
+}
+
+TEST_F(DataSetTest, StoredBytesTheCodePageDoesNotMapRoundTrip) {
+  // Every byte from 0x20 to 0xFF in a memo; one word appended and posted keeps them all.
+  std::string bytes;
+  for (int b = 0x20; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+  OpenTable(kThree);
+  engine::Table* et = table->EngineTable();
+  engine::Record raw = et->ReadRecord(1);
+  raw.pendingMemos[3] = bytes;
+  et->Modify(raw);
+  table->Refresh();
+  table->First();
+  table->Edit();
+  table->FieldNamed("MEMO").SetAsString(table->FieldNamed("MEMO").AsString() + " word");
+  table->Post();
+  engine::Record stored = et->ReadRecord(1);
+  const std::string text = et->ReadMemo(stored, 3);
+  EXPECT_EQ(et->EncodeText(text, "MEMO"), bytes + " word");
+}
+
+}  // namespace
+}  // namespace tindrel::testing
