@@ -25,11 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ini.ReadInteger(QStringLiteral("InterFace"), QStringLiteral("FontSize"), 10);
   ini.ReadBool(QStringLiteral("InterFace"), QStringLiteral("StayOnTop"), false);
 
-  // The value written comes from the input too (at most the length a read returns).
+  // The value written comes from the input too: one line, without NULs, and without the blanks
+  // at either end that every read trims.
   const QString value = QString::fromUtf8(reinterpret_cast<const char*>(data),
                                           static_cast<qsizetype>(size < 64 ? size : 64))
-                            .simplified()
-                            .remove(QChar(0));
+                            .remove(QChar(0))
+                            .simplified();
   ini.WriteString(QStringLiteral("InterFace"), QStringLiteral("FontName"), value);
   if (ini.ReadString(QStringLiteral("InterFace"), QStringLiteral("FontName"), QString()) != value) std::abort();
   if (ini.ReadString(QStringLiteral("TreeView"), QStringLiteral("FontName"), QString()) != other) std::abort();
