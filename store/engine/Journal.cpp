@@ -150,6 +150,7 @@ void Journal::WriteJournal(const std::vector<File*>& files) {
 }
 
 void Journal::Commit() {
+  committed_ = false;
   if (writes_.empty()) return;
   std::vector<File*> files;
   for (const Write& w : writes_)
@@ -168,13 +169,14 @@ void Journal::Commit() {
     }
     for (File* f : files) f->Sync();
     fs_.Remove(path_);  // step 3
-    fs_.SyncFolderOf(path_);
   } catch (...) {
     writes_.clear();
     try { Recover(fs_, path_); } catch (...) {}
     throw;
   }
   writes_.clear();
+  committed_ = true;
+  fs_.SyncFolderOf(path_);
 }
 
 std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {

@@ -29,6 +29,9 @@ class Journal : public ChangeWriter {
   // the journal stays, and the next open rolls back) and the error is raised.
   void Commit();
   void Discard() { writes_.clear(); }
+  // After Commit raised: whether the journal was already gone, i.e. the change is the files'
+  // state and only the final folder sync failed.
+  bool Committed() const { return committed_; }
 
   // A journal left by a crash: a valid rollback journal is rolled back, a valid rename journal
   // (Pack) is rolled forward, a torn one is removed. Returns a line saying what was done, or ""
@@ -51,6 +54,7 @@ class Journal : public ChangeWriter {
   FileSystem& fs_;
   std::string path_;
   std::vector<Write> writes_;
+  bool committed_ = false;
 };
 
 }  // namespace tindrel::engine

@@ -158,6 +158,13 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                         "files cannot be written",
                         {"File: " + journalPath});
     warnings_.push_back(Journal::Recover(fs_, journalPath) + " in " + path_);
+    // A completed pack renamed new files into place: the handle (and its lock) may belong to
+    // the file that was replaced.
+    dbfFile_.reset();
+    dbfFile_ = fs_.Open(path_, OpenMode::ReadWrite);
+    if (options.exclusive && !dbfFile_->TryLockExclusive())
+      throw EngineError(ResultCode::TableInUse, "The table " + path_ + " is in use by another program",
+                        {"File: " + path_});
   }
   for (const std::string& leftover : {path_ + "-pack", memoPath + "-pack", indexPath + "-pack"})
     if (writable && fs_.Exists(leftover)) fs_.Remove(leftover);
@@ -436,14 +443,30 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
   const uint64_t end = dbf_.HeaderLength() + static_cast<uint64_t>(newCount) * dbf_.RecordLength() + 1;
   const bool trim = newCount != dbf_.RecordCount() && dbf_.Image().size() > end;
   if (trim) journal_.Truncate(*dbfFile_, end);
-  journal_.Commit();
-  for (const auto& [offset, bytes] : dbfWrites) dbf_.Patch(offset, bytes);
-  dbf_.SetRecordCount(newCount);
-  ++changeCount_;
+  auto patch = [&] {
+    for (const auto& [offset, bytes] : dbfWrites) dbf_.Patch(offset, bytes);
+    dbf_.SetRecordCount(newCount);
+    ++changeCount_;
+  };
+  try {
+    journal_.Commit();
+  } catch (...) {
+    // Past the commit point the files hold the new state; keep the image in step with them.
+    if (journal_.Committed()) {
+      patch();
+      committedDespiteError_ = true;
+    }
+    throw;
+  }
+  patch();
 }
 
 void TableImpl::AfterFailedChange() {
   journal_.Discard();
+  if (committedDespiteError_) {
+    committedDespiteError_ = false;
+    return;
+  }
   if (memo_) memo_->Reload();
   if (index_) {
     try {

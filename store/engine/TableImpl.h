@@ -92,6 +92,7 @@ class TableImpl : public Table {
   Journal journal_;
   mutable std::vector<std::string> warnings_;
   uint64_t changeCount_ = 0;
+  bool committedDespiteError_ = false;
   std::vector<CursorImpl*> cursors_;
 };
 

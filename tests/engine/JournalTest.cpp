@@ -1,0 +1,183 @@
+// Atomic changes: a crash or an I/O error at every step of one change leaves the table, once
+// reopened, consistent and holding either the old or the new state.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "store/engine/Journal.h"
+#include "store/engine/Table.h"
+#include "tests/support/engine/FaultyFileSystem.h"
+#include "tests/support/engine/TempFolder.h"
+
+namespace tindrel::engine {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::TempFolder;
+
+using Snapshot = std::vector<std::string>;
+
+Snapshot Take(Table& t) {
+  Snapshot s;
+  for (uint32_t r = 1; r <= t.RecordCount(); ++r) {
+    Record rec = t.ReadRecord(r);
+    std::string line(1, rec.bytes[0]);
+    for (int f = 0; f < static_cast<int>(t.Fields().size()); ++f) line += "|" + t.GetText(rec, f);
+    s.push_back(line);
+  }
+  return s;
+}
+
+struct Change {
+  const char* name;
+  std::function<void(Table&)> apply;
+  std::function<void(Table&)> prepare = [](Table&) {};  // run before the change, not under test
+};
+
+const Change kChanges[] = {
+    {"append", [](Table& t) {
+       Record r = t.BlankRecord();
+       t.SetText(r, 0, "4");
+       t.SetText(r, 1, "new note");
+       t.SetText(r, 2, std::string(1500, 'n'));
+       t.Append(r);
+     }},
+    {"modify in place", [](Table& t) {
+       Record r = t.ReadRecord(2);
+       t.SetText(r, 1, "renamed");
+       t.SetText(r, 2, "short");
+       t.Modify(r);
+     }},
+    {"modify growing the memo", [](Table& t) {
+       Record r = t.ReadRecord(1);
+       t.SetText(r, 2, std::string(3000, 'g'));
+       t.Modify(r);
+     }},
+    {"delete", [](Table& t) { t.Delete(3); }},
+    {"pack", [](Table& t) { t.Pack(); }, [](Table& t) { t.Delete(2); }},
+};
+
+void MakeTable(const TempFolder& dir, bool dBase4, const Change& change) {
+  TableSpec spec;
+  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
+  spec.dBase4 = dBase4;
+  Table::Create(dir.File("n.dbf"), spec);
+  auto t = Table::Open(dir.File("n.dbf"));
+  for (int i = 1; i <= 3; ++i) {
+    Record r = t->BlankRecord();
+    t->SetText(r, 0, std::to_string(i));
+    t->SetText(r, 1, "note " + std::to_string(i));
+    t->SetText(r, 2, std::string(600 * i, static_cast<char>('a' + i)));
+    t->Append(r);
+  }
+  change.prepare(*t);
+}
+
+TEST(JournalTest, ACrashAtEveryStepOfAChangeLeavesTheOldOrTheNewState) {
+  for (bool dBase4 : {true, false}) {
+    for (const Change& change : kChanges) {
+      Snapshot before, after;
+      {
+        TempFolder dir;
+        MakeTable(dir, dBase4, change);
+        auto t = Table::Open(dir.File("n.dbf"));
+        before = Take(*t);
+        change.apply(*t);
+        after = Take(*t);
+      }
+      bool sawOld = false;
+      for (uint64_t step = 1;; ++step) {
+        TempFolder dir;
+        MakeTable(dir, dBase4, change);
+        FaultyFileSystem fs(step, FaultyFileSystem::Mode::Crash);
+        OpenOptions options;
+        options.fileSystem = &fs;
+        try {
+          auto t = Table::Open(dir.File("n.dbf"), options);
+          change.apply(*t);
+        } catch (const EngineError&) {
+          // After the crash point the program is as good as dead; only the disk counts.
+          EXPECT_TRUE(fs.Crashed()) << change.name << " step " << step;
+        }
+        auto reopened = Table::Open(dir.File("n.dbf"));
+        Snapshot now = Take(*reopened);
+        EXPECT_TRUE(now == before || now == after) << change.name << " crashed at step " << step;
+        EXPECT_TRUE(reopened->Check().empty()) << change.name << " crashed at step " << step;
+        EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("n.dbf"))));
+        sawOld = sawOld || now == before;
+        if (!fs.Crashed()) {
+          EXPECT_TRUE(now == after) << change.name;
+          break;
+        }
+        ASSERT_LT(step, 200u) << "the change never completed";
+      }
+      EXPECT_TRUE(sawOld) << change.name;
+    }
+  }
+}
+
+// A failed change is reported; the table, open or reopened, then holds the old state, or the new
+// one when only the final sync after the commit point failed.
+TEST(JournalTest, AnErrorAtEveryStepOfAChangeIsReportedAndLeavesAConsistentState) {
+  for (const Change& change : kChanges) {
+    Snapshot before, after;
+    {
+      TempFolder dir;
+      MakeTable(dir, true, change);
+      auto t = Table::Open(dir.File("n.dbf"));
+      before = Take(*t);
+      change.apply(*t);
+      after = Take(*t);
+    }
+    bool sawOld = false;
+    for (uint64_t step = 1;; ++step) {
+      TempFolder dir;
+      MakeTable(dir, true, change);
+      FaultyFileSystem fs(step, FaultyFileSystem::Mode::Fail);
+      OpenOptions options;
+      options.fileSystem = &fs;
+      bool failed = false;
+      Snapshot inMemory;
+      {
+        auto t = Table::Open(dir.File("n.dbf"), options);
+        try {
+          change.apply(*t);
+        } catch (const EngineError& e) {
+          EXPECT_EQ(e.Code(), ResultCode::IoError) << e.Message();
+          failed = true;
+        }
+        inMemory = Take(*t);
+      }
+      auto reopened = Table::Open(dir.File("n.dbf"));
+      Snapshot now = Take(*reopened);
+      EXPECT_TRUE(now == before || now == after) << change.name << " failed at step " << step;
+      EXPECT_TRUE(reopened->Check().empty()) << change.name << " failed at step " << step;
+      if (now == before) sawOld = true;
+      if (!failed) {
+        EXPECT_TRUE(now == after) << change.name;
+        break;
+      }
+      if (std::string(change.name) != "pack")
+        EXPECT_TRUE(inMemory == now) << change.name << " failed at step " << step << ": the open table disagrees with its files";
+      ASSERT_LT(step, 200u);
+    }
+    EXPECT_TRUE(sawOld) << change.name;
+  }
+}
+
+TEST(JournalTest, ATornJournalIsDiscardedAndTheTableIsUntouched) {
+  TempFolder dir;
+  MakeTable(dir, true, kChanges[0]);
+  const std::string dbf = TempFolder::Read(dir.File("n.dbf"));
+  TempFolder::Write(Journal::PathFor(dir.File("n.dbf")), std::string("TNDJRNL1\x01\x00\x00\x00garbage", 20));
+  auto t = Table::Open(dir.File("n.dbf"));
+  EXPECT_EQ(t->RecordCount(), 3u);
+  EXPECT_EQ(TempFolder::Read(dir.File("n.dbf")), dbf);
+  EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("n.dbf"))));
+  ASSERT_FALSE(t->Warnings().empty());
+  EXPECT_NE(t->Warnings().back().find("discarded"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tindrel::engine

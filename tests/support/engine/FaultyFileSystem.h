@@ -1,0 +1,47 @@
+#pragma once
+// A file system for crash and error tests: it passes every call to the machine's file system
+// and counts the calls that change something on disk (write, truncate, sync, rename, remove,
+// folder sync). At the N-th such call it either fails (throws IoError, like a full disk) or
+// "crashes": that call and every later one does nothing, as if the power went off there.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "store/engine/FileSystem.h"
+
+namespace tindrel::engine::testing {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  enum class Mode { Fail, Crash };
+  // failAt 0: never; otherwise the 1-based number of the call that fails or crashes.
+  explicit FaultyFileSystem(uint64_t failAt = 0, Mode mode = Mode::Crash) : failAt_(failAt), mode_(mode) {}
+
+  void Arm(uint64_t failAt, Mode mode) {
+    failAt_ = failAt;
+    mode_ = mode;
+    calls_ = 0;
+    crashed_ = false;
+  }
+  uint64_t Calls() const { return calls_; }
+  bool Crashed() const { return crashed_; }
+
+  // Counts one changing call; returns false when the call must not happen.
+  bool Permit(const std::string& what);
+
+  bool Exists(const std::string& path) override;
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override;
+  bool IsWritable(const std::string& path) override;
+  void Remove(const std::string& path) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void SyncFolderOf(const std::string& path) override;
+
+ private:
+  uint64_t failAt_;
+  Mode mode_;
+  uint64_t calls_ = 0;
+  bool crashed_ = false;
+};
+
+}  // namespace tindrel::engine::testing
