@@ -271,8 +271,8 @@ void TfcStatusBar::PlaceControls() {
   for (int i = 0; i < panels_.Count(); ++i) {
     TfcStatusPanel* panel = panels_[i];
     QWidget* control = panel->component_;
-    if (!control) continue;
-    if (panel->style_ != psControl || simple_panel_) {
+    if (!control || panel->style_ != psControl || control->parentWidget() != this) continue;
+    if (simple_panel_) {
       control->hide();
       continue;
     }

@@ -119,7 +119,9 @@ void TfcStatusPanel::SetImageIndex(int index) {
 }
 
 void TfcStatusPanel::SetComponent(QWidget* component) {
-  if (component) {
+  // Only a psControl panel holds its control; a psRichEditStatus panel merely watches its own,
+  // which stays where it is.
+  if (component && style_ == psControl) {
     // One control sits in one panel: take it from any other panel of any bar.
     for (TfcStatusBar* bar : TfcStatusBar::AliveBars())
       for (int i = 0; i < bar->Panels().Count(); ++i)

@@ -91,7 +91,8 @@ class TfcStatusPanel {
   int ImageIndex() const { return image_index_; }
   void SetImageIndex(int index);
   QWidget* Component() const { return component_; }
-  // The control shown inside a psControl panel; it moves into the bar and leaves any other panel.
+  // The control shown inside a psControl panel (it moves into the bar and leaves any other
+  // panel), or the text editor whose caret a psRichEditStatus panel shows.
   void SetComponent(QWidget* component);
   const QString& Hint() const { return hint_; }
   void SetHint(const QString& hint) { hint_ = hint; }

@@ -5,6 +5,7 @@
 #include "tests/support/platform/ScriptedPlatform.h"
 
 #include <QApplication>
+#include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -119,6 +120,37 @@ TEST(QtMessageBoxes, ReturnsTheButtonClickedAndCancelOnEscape) {
   ClickWhenShown(QString(), &icon);
   EXPECT_EQ(boxes.Show("Tindrel II", "Failed.", MessageIcon::Error, mbOK), mbOK);
   EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(QtFontDialog, GivesTheChosenFontOrNothingWhenCancelled) {
+  QtFontDialog dialog;
+  QFont initial("DejaVu Sans", 11);
+  QTimer::singleShot(0, [] {
+    auto* box = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    QFont chosen = box->currentFont();
+    chosen.setPointSize(14);
+    box->setCurrentFont(chosen);
+    box->accept();
+  });
+  const auto chosen = dialog.ChooseFont(initial, nullptr);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->pointSize(), 14);
+
+  QTimer::singleShot(0, [] {
+    if (auto* box = QApplication::activeModalWidget()) static_cast<QDialog*>(box)->reject();
+  });
+  EXPECT_FALSE(dialog.ChooseFont(initial, nullptr).has_value());
+}
+
+TEST(ScriptedFontDialog, AnswersFromTheScriptAndRecordsTheStartingFont) {
+  ScriptedPlatform platform;
+  platform.fonts.Choose(QFont("Courier New", 12));
+  auto& fonts = Platform::Instance().FontDialog();
+  EXPECT_EQ(fonts.ChooseFont(QFont("MS Sans Serif", 8))->family(), "Courier New");
+  EXPECT_FALSE(fonts.ChooseFont(QFont("MS Sans Serif", 8)).has_value());
+  ASSERT_EQ(platform.fonts.initial_fonts.size(), 2u);
+  EXPECT_EQ(platform.fonts.initial_fonts[0].pointSize(), 8);
 }
 
 TEST(TestClock, FiresTimersInTimeOrderAndTicksNeverWrap) {

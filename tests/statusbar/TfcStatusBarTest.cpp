@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSizeGrip>
 #include <QTest>
 #include <QVBoxLayout>
@@ -356,6 +357,47 @@ TEST_F(StatusBarTest, AFailingDrawHookIsReportedNotThrownThroughQt) {
   EXPECT_FALSE(reported.empty());
   EXPECT_EQ(reported.front(), "draw failed");
   SetErrorHandler(nullptr);
+}
+
+}  // namespace
+}  // namespace tindrel
+
+namespace tindrel {
+namespace {
+
+TEST_F(StatusBarTest, CaretPanelWatchesAnEditorThatStaysInItsOwnWindow) {
+  QWidget window;
+  auto* editor = new QPlainTextEdit(&window);
+  editor->setPlainText("first line\nsecond line");
+  window.show();
+  TfcStatusPanel* caret = AddPanel("120", QString(), psRichEditStatus);
+  caret->SetComponent(editor);
+  Show(300);
+  EXPECT_EQ(editor->parentWidget(), &window);
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_EQ(caret->DrawnText(), "Ln: 1, Col: 1");
+  draws.clear();
+
+  QTextCursor cursor = editor->textCursor();
+  cursor.movePosition(QTextCursor::Down);
+  cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 2);
+  editor->setTextCursor(cursor);
+  platform.clock.Advance(TfcStatusBar::kRichEditInterval);
+  EXPECT_EQ(caret->DrawnText(), "Ln: 2, Col: 3");
+  platform.clock.Advance(TfcStatusBar::kRichEditInterval * 5);
+  EXPECT_EQ(draws["Panel0"], 1);
+}
+
+TEST_F(StatusBarTest, GlyphPanelDrawsItsImageThenTheText) {
+  QPixmap red(10, 10);
+  red.fill(Qt::red);
+  bar->SetImages({red});
+  TfcStatusPanel* glyph = AddPanel("100", "Saved", psGlyph);
+  glyph->SetColor(Qt::white);
+  Show(300);
+  const QImage shot = bar->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(1 + 5, 10), QColor(Qt::red));
+  EXPECT_EQ(glyph->DrawnText(), "Saved");
 }
 
 }  // namespace
