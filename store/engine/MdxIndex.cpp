@@ -1238,8 +1238,13 @@ std::vector<std::string> MdxFile::Check(const std::vector<std::string_view>& rec
       }
       std::string key = MakeKey(tag, record);
       if (positions.empty()) {
-        // A unique tag keeps only the first record of a key.
-        if (!(t.info.unique && HasEqualKey(t, key))) report(4, rec + " has no entry");
+        if (!t.info.unique) {
+          report(4, rec + " has no entry");
+        } else if (!HasEqualKey(t, key)) {
+          // A unique tag keeps the first record of a key; when that record goes or changes,
+          // the next one with the key comes in only with a rebuild, as other programs do it.
+          if (notes) notes->push_back(label + rec + " has no entry; its key has none until the tag is rebuilt");
+        }
         continue;
       }
       if (positions.size() > 1) report(5, rec + " has " + std::to_string(positions.size()) + " entries");
