@@ -38,6 +38,7 @@ void TTable::InternalOpen() {
   engine::OpenOptions options;
   options.exclusive = true;
   options.readOnly = readOnly_;
+  options.fileSystem = fileSystem_;
   engineTable_ = engine::Table::Open(tableName_.toStdString(), options);
   engineCursor_ = engineTable_->OpenCursor();
   table_ = engineTable_.get();

@@ -15,6 +15,7 @@ namespace tindrel {
 
 namespace engine {
 struct Record;
+class FileSystem;
 }
 
 class TTable : public TDataSet {
@@ -29,6 +30,8 @@ class TTable : public TDataSet {
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool on);  // only while closed
   bool CanModify() const override;
+  // The file system the engine opens the table through (null: the machine's); while closed.
+  void SetFileSystem(engine::FileSystem* fileSystem) { fileSystem_ = fileSystem; }
 
   // Record order. Setting either settles edits and keeps the current record current.
   const QString& IndexFieldNames() const { return indexFieldNames_; }
@@ -81,6 +84,7 @@ class TTable : public TDataSet {
 
   QString tableName_ = QStringLiteral("TINDREL.dbf");
   bool readOnly_ = false;
+  engine::FileSystem* fileSystem_ = nullptr;
   QString indexFieldNames_;
   QString indexName_;
   QString masterFields_;

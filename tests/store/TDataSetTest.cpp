@@ -6,6 +6,7 @@
 #include "StoreFixture.h"
 #include "store/TBlobField.h"
 #include "store/engine/EngineError.h"
+#include "tests/support/engine/FaultyFileSystem.h"
 
 namespace tindrel::testing {
 namespace {
@@ -262,6 +263,28 @@ INSTANTIATE_TEST_SUITE_P(Values, FailedPost,
                                            FailedPostCase{"Unmappable", QString::fromUtf8("Ж"),
                                                           engine::ResultCode::UnmappableCharacter}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
+  path = WriteNoteTable(dir, kThree);
+  engine::testing::FaultyFileSystem disk;
+  TTable t;
+  t.SetTableName(QString::fromStdString(path));
+  t.SetIndexFieldNames("ID");
+  t.SetFileSystem(&disk);
+  t.Open();
+  t.Edit();
+  t.FieldNamed("MEMO").SetAsString("typed before the disk filled");
+  disk.Arm(1, engine::testing::FaultyFileSystem::Mode::Fail);
+  EXPECT_THROW(t.Post(), engine::EngineError);
+  EXPECT_EQ(t.State(), DataSetState::Editing);
+  EXPECT_EQ(t.FieldNamed("MEMO").AsString(), "typed before the disk filled");
+  disk.Arm(0, engine::testing::FaultyFileSystem::Mode::Fail);
+  t.Post();
+  t.Close();
+  t.SetFileSystem(nullptr);
+  t.Open();
+  EXPECT_EQ(t.FieldNamed("MEMO").AsString(), "typed before the disk filled");
+}
 
 TEST_F(DataSetTest, PostErrorHookDecidesFailAbortOrRetry) {
   OpenTable(kThree, true, 8);

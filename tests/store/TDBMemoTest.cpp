@@ -1,0 +1,176 @@
+// The memo pane on a real note table, offscreen: typing starts an edit, Escape reloads, moving
+// away stores the text, a read-only table keeps the control read-only, a failed read is shown
+// but never written back.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "StoreFixture.h"
+#include "store/TDBMemo.h"
+
+namespace tindrel::testing {
+namespace {
+
+class MemoTest : public ::testing::Test {
+ protected:
+  void Open(bool readOnly = false) {
+    path = WriteNoteTable(dir, {{"1", "", "One", "first note"}, {"2", "", "Two", "second"}});
+    OpenPath(readOnly);
+  }
+  void OpenPath(bool readOnly = false) {
+    table.SetTableName(QString::fromStdString(path));
+    table.SetIndexFieldNames("ID");
+    table.SetReadOnly(readOnly);
+    source.SetDataSet(&table);
+    memo.SetDataSource(&source);
+    memo.SetDataField("MEMO");
+    table.Open();
+    RecordHooks(table, log);
+  }
+  std::string StoredMemo(uint32_t recno) {
+    engine::Table* et = table.EngineTable();
+    return et->ReadMemo(et->ReadRecord(recno), 3);
+  }
+
+  QTemporaryDir dir;
+  std::string path;
+  TTable table;
+  TDataSource source;
+  QWidget window;
+  TDBMemo memo{&window};
+  Log log;
+};
+
+TEST_F(MemoTest, ShowsTheCurrentNoteReadOnlyWhileBrowsing) {
+  Open();
+  EXPECT_EQ(memo.toPlainText(), "first note");
+  EXPECT_TRUE(memo.isReadOnly());
+  EXPECT_TRUE(memo.Loaded());
+  EXPECT_EQ(memo.accessibleName(), "Memo");
+  table.Next();
+  EXPECT_EQ(memo.toPlainText(), "second");
+  table.Close();
+  EXPECT_EQ(memo.toPlainText(), "");
+  EXPECT_FALSE(memo.Loaded());
+}
+
+TEST_F(MemoTest, TypingStartsAnEditAndNothingElse) {
+  Open();
+  QTest::keyClicks(&memo, "x");
+  EXPECT_EQ(table.State(), DataSetState::Editing);
+  EXPECT_EQ(log, (Log{"BeforeEdit", "AfterEdit"}));
+  EXPECT_EQ(memo.toPlainText(), "xfirst note");
+  EXPECT_FALSE(memo.isReadOnly());
+  EXPECT_EQ(StoredMemo(1), "first note");
+}
+
+TEST_F(MemoTest, EditingKeysStartAnEditBeforeTheKeyIsTaken) {
+  struct Key { Qt::Key key; Qt::KeyboardModifiers mods; };
+  for (Key k : {Key{Qt::Key_Backspace, Qt::NoModifier}, Key{Qt::Key_Return, Qt::NoModifier},
+                Key{Qt::Key_Delete, Qt::NoModifier}, Key{Qt::Key_X, Qt::ControlModifier},
+                Key{Qt::Key_J, Qt::ControlModifier}}) {
+    if (!table.Active()) Open();
+    table.Cancel();
+    memo.selectAll();
+    QTest::keyClick(&memo, k.key, k.mods);
+    EXPECT_EQ(table.State(), DataSetState::Editing) << k.key;
+    EXPECT_NE(memo.toPlainText(), "first note") << k.key;
+    memo.LoadMemo();
+  }
+  table.Cancel();
+  log.clear();
+  QTest::keyClick(&memo, Qt::Key_Down);  // moving the caret changes nothing
+  EXPECT_EQ(table.State(), DataSetState::Browse);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(MemoTest, EscapeRestoresTheStoredText) {
+  Open();
+  QTest::keyClicks(&memo, "abc");
+  QTest::keyClick(&memo, Qt::Key_Escape);
+  EXPECT_EQ(memo.toPlainText(), "first note");
+  table.Next();
+  table.First();
+  EXPECT_EQ(StoredMemo(1), "first note");
+}
+
+TEST_F(MemoTest, SelectingAnotherRecordStoresTheTypedText) {
+  Open();
+  QTest::keyClicks(&memo, "typed ");
+  table.Next();
+  EXPECT_EQ(memo.toPlainText(), "second");
+  EXPECT_EQ(StoredMemo(1), "typed first note");
+  table.First();
+  EXPECT_EQ(memo.toPlainText(), "typed first note");
+}
+
+TEST_F(MemoTest, CancelDropsTheTyping) {
+  Open();
+  QTest::keyClicks(&memo, "typed ");
+  table.Cancel();
+  EXPECT_EQ(memo.toPlainText(), "first note");
+  EXPECT_TRUE(memo.isReadOnly());
+}
+
+TEST_F(MemoTest, ReadOnlyTableKeepsTheMemoReadOnly) {
+  Open(/*readOnly=*/true);
+  QTest::keyClicks(&memo, "x");
+  QTest::keyClick(&memo, Qt::Key_Backspace);
+  EXPECT_EQ(table.State(), DataSetState::Browse);
+  EXPECT_TRUE(memo.isReadOnly());
+  EXPECT_EQ(memo.toPlainText(), "first note");
+}
+
+TEST_F(MemoTest, ChangingAnotherFieldDoesNotReloadTheMemo) {
+  Open();
+  QTest::keyClicks(&memo, "x");
+  table.FieldNamed("Text").SetAsString("renamed");
+  EXPECT_EQ(memo.toPlainText(), "xfirst note");
+  table.Post();
+  EXPECT_EQ(StoredMemo(1), "xfirst note");
+}
+
+TEST_F(MemoTest, LeavingTheControlCollectsTheEditIntoTheField) {
+  Open();
+  QLineEdit other(&window);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(&memo);
+  layout->addWidget(&other);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  memo.setFocus();
+  QTest::keyClicks(&memo, "z");
+  other.setFocus();
+  QApplication::processEvents();
+  ASSERT_FALSE(memo.hasFocus());
+  EXPECT_EQ(table.State(), DataSetState::Editing);
+  EXPECT_TRUE(table.Modified());
+  EXPECT_EQ(table.FieldNamed("MEMO").AsString(), "zfirst note");
+}
+
+TEST_F(MemoTest, PasteStartsAnEdit) {
+  Open();
+  QApplication::clipboard()->setText("pasted ");
+  if (QApplication::clipboard()->text() != "pasted ") GTEST_SKIP() << "no clipboard on this platform";
+  QTest::keyClick(&memo, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(table.State(), DataSetState::Editing);
+  EXPECT_EQ(memo.toPlainText(), "pasted first note");
+}
+
+TEST_F(MemoTest, MissingMemoFieldIsReportedWithTheControlsName) {
+  path = dir.filePath("NoMemo.dbf").toStdString();
+  engine::TableSpec spec;
+  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
+  spec.tags = {{"ID", "ID"}};
+  engine::Table::Create(path, spec);
+  EXPECT_EQ(ErrorOf([&] { OpenPath(); }), "Memo: Field 'MEMO' not found");
+  EXPECT_FALSE(memo.Loaded());
+}
+
+}  // namespace
+}  // namespace tindrel::testing
