@@ -20,6 +20,7 @@ using engine::Table;
 const char kPython[] = "/usr/bin/python3";
 const char kPerl[] = "/usr/bin/perl";
 const char kIndexDump[] = "/usr/bin/index_dump";
+const char kDbfDump[] = "/usr/bin/dbf_dump";
 
 bool DbfreadAvailable() {
   return ProgramAvailable(kPython) && RunProcess({kPython, "-c", "import dbfread"}).status == 0;
@@ -234,6 +235,36 @@ TEST(Compatibility, PerlXBaseReadsRecordsMemosAndIndexKeys) {
     EXPECT_EQ(rows[i][2], notes[i].parent ? std::to_string(notes[i].parent) : "");
     EXPECT_EQ(rows[i][3], Utf8ToCp1253(notes[i].title));
     EXPECT_EQ(rows[i][4], Utf8ToCp1253(notes[i].memo));
+  }
+
+  // dbf_dump prints the live records; separators that no value holds keep memos with line
+  // breaks in one piece.
+  if (ProgramAvailable(kDbfDump)) {
+    const ProcessResult d = RunProcess({kDbfDump, "--fs", "<|>", "--rs", "<#>\n", path});
+    ASSERT_EQ(d.status, 0) << d.err;
+    std::vector<std::vector<std::string>> records;
+    for (size_t at = 0, end; (end = d.out.find("<#>\n", at)) != std::string::npos; at = end + 4) {
+      std::vector<std::string> values;
+      const std::string line = d.out.substr(at, end - at);
+      for (size_t from = 0, sep;; from = sep + 3) {
+        sep = line.find("<|>", from);
+        values.push_back(line.substr(from, sep == std::string::npos ? std::string::npos : sep - from));
+        if (sep == std::string::npos) break;
+      }
+      records.push_back(values);
+    }
+    size_t live = 0;
+    for (const auto& n : notes) {
+      if (n.deleted) continue;
+      ASSERT_LT(live, records.size());
+      const auto& v = records[live++];
+      ASSERT_EQ(v.size(), 4u);
+      EXPECT_EQ(v[0], std::to_string(n.id));
+      EXPECT_EQ(v[1], n.parent ? std::to_string(n.parent) : "");
+      EXPECT_EQ(v[2], Utf8ToCp1253(n.title));
+      EXPECT_EQ(v[3], Utf8ToCp1253(n.memo)) << "record of note " << n.id;
+    }
+    EXPECT_EQ(records.size(), live);
   }
 
   // index_dump prints each entry of the tag in order: the 12 key bytes, blanks, the record.
