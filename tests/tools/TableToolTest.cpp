@@ -105,6 +105,19 @@ TEST(TableTool, CreateMakesAConsistentStarterTableAndNeverOverwrites) {
   EXPECT_EQ(ReadFile(other / "Tindrel.dbt"), "precious");
 }
 
+TEST(TableTool, DumpEncodingOverridesTheLanguageDriver) {
+  TempDir dir;
+  ASSERT_EQ(RunTool({"create", dir.Path()}).status, 0);
+  // The table declares cp1253; read as Latin-1 the same bytes are other letters.
+  const ProcessResult greek = RunTool({"dump", NotePath(dir), "--csv"});
+  const ProcessResult latin = RunTool({"dump", NotePath(dir), "--csv", "--encoding", "latin-1"});
+  ASSERT_EQ(greek.status, 0) << greek.err;
+  ASSERT_EQ(latin.status, 0) << latin.err;
+  EXPECT_EQ(greek.out.rfind("ID,PARENT,TEXT,MEMO\r\n1,,Welcome to Tindrel II,\"Tindrel II keeps", 0), 0u) << greek.out;
+  EXPECT_NE(greek.out.find("8,,Καλώς ήρθατε στο Tindrel II,"), std::string::npos);
+  EXPECT_NE(latin.out.find("8,,Êáëþò Þñèáôå óôï Tindrel II,"), std::string::npos);
+}
+
 TEST(TableTool, GeneratedNotesAreReproducibleAndFormOneTree) {
   TempDir a, b, c;
   ASSERT_EQ(RunTool({"create", a.Path(), "--notes", "600", "--seed", "9"}).status, 0);
