@@ -1,0 +1,23 @@
+#pragma once
+// The window's one font dialog, shared by the tree and memo font commands: it holds the font it
+// starts from and, after a confirmed run, the font the person chose. It runs through the
+// platform's font dialog service, so tests answer it without a person.
+
+#include <QFont>
+
+class QWidget;
+
+namespace tindrel {
+
+class TFontDialog {
+ public:
+  const QFont& Font() const { return font_; }
+  void SetFont(const QFont& font) { font_ = font; }
+  // Runs the dialog from Font(); true when the person confirmed, and Font() is then the choice.
+  bool Execute(QWidget* parent = nullptr);
+
+ private:
+  QFont font_;
+};
+
+}  // namespace tindrel

@@ -1,0 +1,521 @@
+#include "app/TMainForm.h"
+
+#include "app/SettingsKeys.h"
+#include "app/TFontDialog.h"
+#include "app/TIniFile.h"
+#include "app/TSplitter.h"
+#include "platform/ErrorBox.h"
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "statusbar/TfcStatusBar.h"
+#include "store/TDBMemo.h"
+#include "store/TDataSource.h"
+#include "store/TTable.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace tindrel {
+
+namespace {
+
+QString Text(const char* text) { return QString::fromUtf8(text); }
+
+QFont DesignFont(const char* family, int points, QFont::StyleHint hint) {
+  QFont font{Text(family)};
+  font.setStyleHint(hint);
+  font.setPointSize(points);
+  return font;
+}
+
+// The tool bar sizes itself to its content, which is one row of 25-pixel buttons and its frame:
+// it asks for that height even while the row is still empty.
+class RowToolBar : public QToolBar {
+ public:
+  RowToolBar(int rowHeight, QWidget* parent) : QToolBar(parent), row_height_(rowHeight) {}
+  QSize sizeHint() const override { return QToolBar::sizeHint().expandedTo(QSize(0, row_height_)); }
+  QSize minimumSizeHint() const override { return QToolBar::minimumSizeHint().expandedTo(QSize(0, row_height_)); }
+
+ private:
+  int row_height_;
+};
+
+}  // namespace
+
+int FontPoints(const QFont& font, double dpi) {
+  if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
+  return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
+}
+
+TMainForm::TMainForm(const QString& programFolder, QWidget* parent) : QMainWindow(parent) {
+  program_folder_ = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
+  if (!program_folder_.endsWith(QLatin1Char('/'))) program_folder_ += QLatin1Char('/');
+  CreateComponents();
+  RunGuarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+  // The data-aware controls go first: their links point into the data source and the table.
+  delete takeCentralWidget();
+  if (Table) Table->Close();
+}
+
+QString TMainForm::SettingsPath() const { return program_folder_ + Text(settings::kFileName); }
+QString TMainForm::TablePath() const { return program_folder_ + Text(kTableFileName); }
+
+int TMainForm::Scaled(int pixels) const {
+  const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+  const double dpi = shown ? shown->logicalDotsPerInchX() : 96.0;
+  return static_cast<int>(std::lround(pixels * dpi / 96.0));
+}
+
+QFont TMainForm::TreeFont() const { return tree_font_; }
+
+// ---- building the window ----------------------------------------------------------------------
+
+void TMainForm::CreateComponents() {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(Text(kCaption));
+  setAccessibleName(Text(kCaption));
+  setFont(DesignFont("MS Sans Serif", 8, QFont::SansSerif));
+
+  Table = std::make_unique<TTable>(QStringLiteral("Table"));
+  Table->SetIndexFieldNames(QStringLiteral("ID"));
+  Table->SetFilterOptions(foCaseInsensitive);
+  DataSource = std::make_unique<TDataSource>(QStringLiteral("DataSource"));
+  DataSource->SetDataSet(Table.get());
+  DataSource->SetAutoEdit(true);
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->setAccessibleName(QStringLiteral("Tindrel II window"));
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  Bevel = new QFrame(client);
+  Bevel->setObjectName(QStringLiteral("Bevel"));
+  Bevel->setAccessibleName(QStringLiteral("Top edge"));
+  Bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  Bevel->setFixedHeight(Scaled(2));
+  column->addWidget(Bevel);
+
+  ToolBar1 = new RowToolBar(Scaled(27), client);
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setAccessibleName(QStringLiteral("Record tool bar"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(Scaled(25), Scaled(25)));
+  ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); }"));
+  column->addWidget(ToolBar1);
+
+  auto* workArea = new QWidget(client);
+  workArea->setObjectName(QStringLiteral("WorkArea"));
+  workArea->setAccessibleName(QStringLiteral("Notes and memo"));
+  auto* row = new QHBoxLayout(workArea);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+
+  Splitter = new TSplitter(workArea);
+  Splitter->setObjectName(QStringLiteral("Splitter"));
+  Splitter->setAccessibleName(QStringLiteral("Divider between tree and memo"));
+  Splitter->setFixedWidth(Scaled(3));
+  Splitter->SetMinSize(Scaled(30));
+  row->addWidget(Splitter);
+
+  MemoPanel = new QFrame(workArea);
+  MemoPanel->setObjectName(QStringLiteral("MemoPanel"));
+  MemoPanel->setAccessibleName(QStringLiteral("Memo panel"));
+  MemoPanel->setFrameStyle(QFrame::NoFrame);
+  auto* memoLayout = new QVBoxLayout(MemoPanel);
+  memoLayout->setContentsMargins(0, 0, 0, 0);
+  Memo = new TDBMemo(MemoPanel);
+  Memo->setObjectName(QStringLiteral("Memo"));
+  Memo->setAccessibleName(QStringLiteral("Note text"));
+  Memo->setFont(DesignFont("Courier New", 10, QFont::TypeWriter));
+  Memo->SetDataSource(DataSource.get());
+  Memo->SetDataField(QStringLiteral("MEMO"));
+  ApplyMemoWrap(false);
+  memoLayout->addWidget(Memo);
+  row->addWidget(MemoPanel, 1);
+  column->addWidget(workArea, 1);
+  RouteShortcuts(Memo);
+
+  tree_font_ = DesignFont("MS Sans Serif", 8, QFont::SansSerif);
+
+  fcStatusBar1 = new TfcStatusBar(client);
+  fcStatusBar1->setObjectName(QStringLiteral("fcStatusBar1"));
+  fcStatusBar1->setAccessibleName(QStringLiteral("Status bar"));
+  fcStatusBar1->setFixedHeight(Scaled(TfcStatusBar::kDefaultHeight));
+  fcStatusBar1->BeginUpdate();
+  TfcStatusPanel* version = fcStatusBar1->Panels().Add();
+  version->SetText(Text(kVersionText));
+  version->SetWidth(QString::number(Scaled(80)));
+  TfcStatusPanel* rest = fcStatusBar1->Panels().Add();
+  rest->SetWidth(QString::number(Scaled(50)));
+  fcStatusBar1->EndUpdate();
+  column->addWidget(fcStatusBar1);
+
+  setCentralWidget(client);
+  CreateMainMenu();
+  CreatePopupMenu();
+
+  resize(Scaled(597), Scaled(401));
+  if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
+}
+
+QMenu* TMainForm::AddMenu(QMenuBar* bar, const char* name, const char* caption) {
+  QMenu* menu = bar->addMenu(Text(caption));
+  menu->setObjectName(Text(name));
+  menu->setAccessibleName(Text(caption));
+  menu->menuAction()->setObjectName(Text(name));
+  return menu;
+}
+
+QMenu* TMainForm::AddMenu(QMenu* parentMenu, const char* name, const char* caption) {
+  QMenu* menu = parentMenu->addMenu(Text(caption));
+  menu->setObjectName(Text(name));
+  menu->setAccessibleName(Text(caption));
+  menu->menuAction()->setObjectName(Text(name));
+  return menu;
+}
+
+QAction* TMainForm::AddItem(QMenu* menu, const char* name, const char* caption, TShortCut shortCut,
+                            Handler handler) {
+  QAction* action = menu->addAction(Text(caption));
+  action->setObjectName(Text(name));
+  if (shortCut != 0) action->setShortcut(ShortCutToKeySequence(shortCut));
+  if (handler) Connect(action, handler);
+  return action;
+}
+
+QAction* TMainForm::AddSeparator(QMenu* menu, const char* name) {
+  QAction* separator = menu->addSeparator();
+  separator->setObjectName(Text(name));
+  return separator;
+}
+
+void TMainForm::Connect(QAction* action, Handler handler) {
+  connect(action, &QAction::triggered, this, [this, action, handler] {
+    // A checkable item flips its own tick before it reports the click; the toggles decide the
+    // tick themselves from the state before the click, so the flip is undone first.
+    if (action->isCheckable()) {
+      QSignalBlocker blocker(action);
+      action->setChecked(!action->isChecked());
+    }
+    RunGuarded([&] { (this->*handler)(action); });
+  });
+}
+
+void TMainForm::CreateMainMenu() {
+  MainMenu = menuBar();
+  MainMenu->setObjectName(QStringLiteral("MainMenu"));
+  MainMenu->setAccessibleName(QStringLiteral("Main menu"));
+
+  MenuFile = AddMenu(MainMenu, "MenuFile", "File");
+  MenuSettings = AddMenu(MenuFile, "MenuSettings", "Settings");
+  MenuDatabase = AddMenu(MenuSettings, "MenuDatabase", "Database");
+  MenuBackup = AddItem(MenuDatabase, "MenuBackup", "Backup", 0, nullptr);
+  MenuBackup->setEnabled(false);
+  MenuRestore = AddItem(MenuDatabase, "MenuRestore", "Restore", 0, nullptr);
+  MenuRestore->setEnabled(false);
+  N2 = AddSeparator(MenuDatabase, "N2");
+  MenuImport = AddMenu(MenuDatabase, "MenuImport", "Import");
+  MenuImport->addAction(QString());
+  MenuImport->menuAction()->setEnabled(false);
+  MenuExport = AddMenu(MenuDatabase, "MenuExport", "Export");
+  MenuExportToAscii = AddItem(MenuExport, "MenuExportToAscii", "Ascii", 0, nullptr);
+  MenuExportToCVS = AddItem(MenuExport, "MenuExportToCVS", "CVS", 0, nullptr);
+  MenuExportToOracle = AddItem(MenuExport, "MenuExportToOracle", "Oracle Table", 0, nullptr);
+  MenuExportToSQLScript = AddItem(MenuExport, "MenuExportToSQLScript", "SQL Script", 0, nullptr);
+  MenuExportToAccess = AddItem(MenuExport, "MenuExportToAccess", "Microsoft Access", 0, nullptr);
+  MenuExport->menuAction()->setEnabled(false);
+  MenuLine9 = AddSeparator(MenuDatabase, "MenuLine9");
+  MenuPack = AddItem(MenuDatabase, "MenuPack", "Pack", 0, &TMainForm::MenuPackClick);
+  MenuInterface = AddMenu(MenuSettings, "MenuInterface", "Interface");
+  Fonts1 = AddMenu(MenuInterface, "Fonts1", "Fonts...");
+  MenuTreeFont = AddItem(Fonts1, "MenuTreeFont", "TreeView", 49236, &TMainForm::MenuTreeFontClick);
+  MenuMemoFont = AddItem(Fonts1, "MenuMemoFont", "Memo", 49229, &TMainForm::MenuMemoFontClick);
+  MenuLine7 = AddSeparator(MenuInterface, "MenuLine7");
+  MenuStayOnTop = AddItem(MenuInterface, "MenuStayOnTop", "StayOnTop", 49235, &TMainForm::MenuStayOnTopClick);
+  MenuStayOnTop->setCheckable(true);
+  MenuLine5 = AddSeparator(MenuSettings, "MenuLine5");
+  MenuMemoWordWrap =
+      AddItem(MenuSettings, "MenuMemoWordWrap", "Memo WordWrap", 16471, &TMainForm::MenuMemoWordWrapClick);
+  MenuMemoWordWrap->setCheckable(true);
+  MenuLine8 = AddSeparator(MenuFile, "MenuLine8");
+  MenuExit = AddItem(MenuFile, "MenuExit", "Exit", 32856, &TMainForm::MenuExitClick);
+
+  MenuEdit = AddMenu(MainMenu, "MenuEdit", "Edit");
+  MenuInsert = AddItem(MenuEdit, "MenuInsert", "Insert", 116, &TMainForm::PopUpInsertClick);
+  MenuInsertChild = AddItem(MenuEdit, "MenuInsertChild", "Insert Child", 117, &TMainForm::PopUpInsertChildClick);
+  MenuLine1 = AddSeparator(MenuEdit, "MenuLine1");
+  MenuDelete = AddItem(MenuEdit, "MenuDelete", "Delete", 8238, &TMainForm::PopUpDeleteClick);
+
+  MenuDataSet = AddMenu(MainMenu, "MenuDataSet", "Dataset");
+  MenuNavigation = AddMenu(MenuDataSet, "MenuNavigation", "Navigation");
+  MenuFirst = AddItem(MenuNavigation, "MenuFirst", "First", 0, &TMainForm::MenuFirstClick);
+  MenuPrior = AddItem(MenuNavigation, "MenuPrior", "Prior", 0, &TMainForm::MenuPriorClick);
+  MenuNext = AddItem(MenuNavigation, "MenuNext", "Next", 0, &TMainForm::MenuNextClick);
+  MenuLast = AddItem(MenuNavigation, "MenuLast", "Last", 0, &TMainForm::MenuLastClick);
+  MenuManipulation = AddMenu(MenuDataSet, "MenuManipulation", "Manipulation");
+  MenuDataInsert = AddItem(MenuManipulation, "MenuDataInsert", "Insert", 0, &TMainForm::MenuDataInsertClick);
+  MenuDataAppend = AddItem(MenuManipulation, "MenuDataAppend", "Append", 0, &TMainForm::MenuDataAppendClick);
+  MenuDataEdit = AddItem(MenuManipulation, "MenuDataEdit", "Edit", 0, &TMainForm::MenuDataEditClick);
+  MenuDataPost = AddItem(MenuManipulation, "MenuDataPost", "Post", 0, &TMainForm::MenuDataPostClick);
+  MenuDataDelete = AddItem(MenuManipulation, "MenuDataDelete", "Delete", 0, &TMainForm::MenuDataDeleteClick);
+  MenuDataCancel = AddItem(MenuManipulation, "MenuDataCancel", "Cancel", 0, &TMainForm::MenuDataCancelClick);
+  MenuLine2 = AddSeparator(MenuManipulation, "MenuLine2");
+  MenuDataRefresh = AddItem(MenuManipulation, "MenuDataRefresh", "Refresh", 0, &TMainForm::MenuDataRefreshClick);
+
+  MenuSearch = AddMenu(MainMenu, "MenuSearch", "Search");
+  MenuLocate = AddItem(MenuSearch, "MenuLocate", "Locate", 118, &TMainForm::MenuLocateClick);
+  MenuFilter = AddItem(MenuSearch, "MenuFilter", "Filter", 119, &TMainForm::MenuFilterClick);
+
+  MenuTree = AddMenu(MainMenu, "MenuTree", "Tree");
+  MenuExpandAll = AddItem(MenuTree, "MenuExpandAll", "Expand All", 122, &TMainForm::MenuExpandAllClick);
+  MenuCollapseAll = AddItem(MenuTree, "MenuCollapseAll", "Collapse All", 123, &TMainForm::MenuCollapseAllClick);
+  MenuLine4 = AddSeparator(MenuTree, "MenuLine4");
+  MenuRebuildTree = AddItem(MenuTree, "MenuRebuildTree", "ReBuild Tree", 16466, &TMainForm::MenuRebuildTreeClick);
+  MenuLine3 = AddSeparator(MenuTree, "MenuLine3");
+  MenuMouseMoveSelect =
+      AddItem(MenuTree, "MenuMouseMoveSelect", "Mouse Move Select", 16461, &TMainForm::MenuMouseMoveSelectClick);
+  MenuMouseMoveSelect->setCheckable(true);
+
+  MenuHelp = AddMenu(MainMenu, "MenuHelp", "Help");
+  MenuAbout = AddItem(MenuHelp, "MenuAbout", "About", 112, &TMainForm::MenuAboutClick);
+
+  // Commands whose component this window does not have yet stay disabled.
+  for (QAction* needsTree : {MenuInsert, MenuInsertChild, MenuDelete, MenuExpandAll, MenuCollapseAll,
+                             MenuRebuildTree, MenuTreeFont})
+    needsTree->setEnabled(false);
+  MenuLocate->setEnabled(false);
+  MenuFilter->setEnabled(false);
+}
+
+void TMainForm::CreatePopupMenu() {
+  PopupMenu = new QMenu(this);
+  PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+  PopupMenu->setAccessibleName(QStringLiteral("Tree menu"));
+  PopUpInsert = AddItem(PopupMenu, "PopUpInsert", "Insert", 0, &TMainForm::PopUpInsertClick);
+  PopUpInsertChild = AddItem(PopupMenu, "PopUpInsertChild", "Insert Child", 0, &TMainForm::PopUpInsertChildClick);
+  PopUpLine1 = AddSeparator(PopupMenu, "PopUpLine1");
+  PopUpDelete = AddItem(PopupMenu, "PopUpDelete", "Delete", 0, &TMainForm::PopUpDeleteClick);
+  PopUpLine2 = AddSeparator(PopupMenu, "PopUpLine2");
+  PopUpTreeFont = AddItem(PopupMenu, "PopUpTreeFont", "Tree Font", 0, &TMainForm::MenuTreeFontClick);
+  PopUpMemoFont = AddItem(PopupMenu, "PopUpMemoFont", "Memo Font", 0, &TMainForm::MenuMemoFontClick);
+  PopUpLine3 = AddSeparator(PopupMenu, "PopUpLine3");
+  PopUpMemoWordWrap = AddItem(PopupMenu, "PopUpMemoWordWrap", "Memo WordWrap", 0, &TMainForm::MenuMemoWordWrapClick);
+  PopUpMemoWordWrap->setCheckable(true);
+  for (QAction* needsTree : {PopUpInsert, PopUpInsertChild, PopUpDelete, PopUpTreeFont}) needsTree->setEnabled(false);
+}
+
+// ---- start-up and shutdown --------------------------------------------------------------------
+
+void TMainForm::FormCreate() {
+  FontDialog = std::make_unique<TFontDialog>();
+  SettingsFile = std::make_unique<TIniFile>(SettingsPath());
+  LoadSettings();
+  if (Table->Active()) return;
+  Table->SetTableName(TablePath());
+  Table->Open();
+}
+
+void TMainForm::FormClose() {
+  SaveSettings();
+  FontDialog.reset();
+  SettingsFile.reset();
+}
+
+bool TMainForm::SettleBeforeClose() {
+  if (!Table->Active()) return true;
+  if (RunGuarded([this] { Table->SettleEdits(); })) return true;
+  const MessageButton answer = Platform::Instance().MessageBoxes().Show(
+      Text(kApplicationTitle), CloseAnywayText(), MessageIcon::Confirmation, mbOK | mbCancel);
+  if (answer != mbOK) return false;
+  RunGuarded([this] { Table->Cancel(); });
+  return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // A window whose close already completed has nothing more to write.
+  if (!SettingsFile) return event->accept();
+  if (!SettleBeforeClose()) return event->ignore();
+  if (RunGuarded([this] { FormClose(); }))
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TMainForm::LoadSettings() {
+  using namespace settings;
+  const TIniFile& ini = *SettingsFile;
+  const QString interface = Text(kInterfaceSection);
+  const QString treeView = Text(kTreeViewSection);
+
+  if (ini.ReadBool(interface, Text(kStayOnTop), kDefaultStayOnTop)) MenuStayOnTopClick(MenuStayOnTop);
+  QFont memoFont = Memo->font();
+  memoFont.setFamily(ini.ReadString(interface, Text(kFontName), Text(kDefaultMemoFontName)));
+  Memo->setFont(memoFont);
+  memoFont.setPointSize(SaneFontSize(ini.ReadInteger(interface, Text(kFontSize), kDefaultFontSize)));
+  Memo->setFont(memoFont);
+  if (ini.ReadBool(interface, Text(kMemoWordWrap), kDefaultMemoWordWrap)) MenuMemoWordWrapClick(MenuMemoWordWrap);
+
+  if (ini.ReadBool(treeView, Text(kMouseMoveSelect), kDefaultMouseMoveSelect))
+    MenuMouseMoveSelectClick(MenuMouseMoveSelect);
+  QFont treeFont = TreeFont();
+  treeFont.setFamily(ini.ReadString(treeView, Text(kFontName), Text(kDefaultTreeFontName)));
+  tree_font_ = treeFont;
+  treeFont.setPointSize(SaneFontSize(ini.ReadInteger(treeView, Text(kFontSize), kDefaultFontSize)));
+  tree_font_ = treeFont;
+}
+
+void TMainForm::SaveSettings() {
+  using namespace settings;
+  TIniFile& ini = *SettingsFile;
+  const QString interface = Text(kInterfaceSection);
+  const QString treeView = Text(kTreeViewSection);
+  const double dpi = screen() ? screen()->logicalDotsPerInchY() : 96.0;
+
+  ini.WriteBool(interface, Text(kStayOnTop), MenuStayOnTop->isChecked());
+  ini.WriteString(interface, Text(kFontName), Memo->font().family());
+  ini.WriteInteger(interface, Text(kFontSize), FontPoints(Memo->font(), dpi));
+  ini.WriteBool(interface, Text(kMemoWordWrap), MenuMemoWordWrap->isChecked());
+  ini.WriteBool(treeView, Text(kMouseMoveSelect), MenuMouseMoveSelect->isChecked());
+  ini.WriteString(treeView, Text(kFontName), TreeFont().family());
+  ini.WriteInteger(treeView, Text(kFontSize), FontPoints(TreeFont(), dpi));
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+void TMainForm::PopUpInsertClick(QObject*) {}
+void TMainForm::PopUpInsertChildClick(QObject*) {}
+void TMainForm::PopUpDeleteClick(QObject*) {}
+
+void TMainForm::MenuExitClick(QObject*) { close(); }
+
+void TMainForm::MenuFirstClick(QObject*) { Table->First(); }
+void TMainForm::MenuPriorClick(QObject*) { Table->Prior(); }
+void TMainForm::MenuNextClick(QObject*) { Table->Next(); }
+void TMainForm::MenuLastClick(QObject*) { Table->Last(); }
+
+void TMainForm::MenuDataInsertClick(QObject*) { Table->Insert(); }
+void TMainForm::MenuDataAppendClick(QObject*) { Table->Append(); }
+void TMainForm::MenuDataEditClick(QObject*) { Table->Edit(); }
+void TMainForm::MenuDataPostClick(QObject*) { Table->Post(); }
+void TMainForm::MenuDataDeleteClick(QObject*) { Table->Delete(); }
+void TMainForm::MenuDataCancelClick(QObject*) { Table->Cancel(); }
+void TMainForm::MenuDataRefreshClick(QObject*) { Table->Refresh(); }
+
+void TMainForm::MenuLocateClick(QObject*) {}
+
+void TMainForm::MenuFilterClick(QObject*) { RebuildTree(); }
+
+void TMainForm::MenuRebuildTreeClick(QObject*) { RebuildTree(); }
+
+void TMainForm::RebuildTree() {}
+
+void TMainForm::MenuExpandAllClick(QObject*) {}
+void TMainForm::MenuCollapseAllClick(QObject*) {}
+
+void TMainForm::MenuTreeFontClick(QObject*) {
+  if (!FontDialog) return;
+  FontDialog->SetFont(TreeFont());
+  if (FontDialog->Execute(this)) tree_font_ = FontDialog->Font();
+}
+
+void TMainForm::MenuMemoFontClick(QObject*) {
+  if (!FontDialog) return;
+  FontDialog->SetFont(Memo->font());
+  if (FontDialog->Execute(this)) Memo->setFont(FontDialog->Font());
+}
+
+void TMainForm::MenuStayOnTopClick(QObject*) {
+  const bool onTop = !MenuStayOnTop->isChecked();
+  // Changing the flag re-creates the native window, which hides it; the widgets and their
+  // contents stay as they are.
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+  if (visible) show();
+  MenuStayOnTop->setChecked(onTop);
+}
+
+void TMainForm::MenuMemoWordWrapClick(QObject*) {
+  const bool wrap = !MenuMemoWordWrap->isChecked();
+  ApplyMemoWrap(wrap);
+  MenuMemoWordWrap->setChecked(wrap);
+  PopUpMemoWordWrap->setChecked(MenuMemoWordWrap->isChecked());
+}
+
+void TMainForm::ApplyMemoWrap(bool wrap) {
+  Memo->SetWordWrap(wrap);
+  Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+}
+
+void TMainForm::MenuMouseMoveSelectClick(QObject*) {
+  const bool select = !MenuMouseMoveSelect->isChecked();
+  tree_options_ = select ? kTreeOptionsMouseMoveSelect : kTreeOptions;
+  MenuMouseMoveSelect->setChecked(select);
+}
+
+void TMainForm::MenuPackClick(QObject*) {
+  Table->PackTable();
+  Platform::Instance().MessageBoxes().Show(QStringLiteral("Information"), QStringLiteral("Pack Completed"),
+                                           MessageIcon::Information, mbOK);
+  RebuildTree();
+}
+
+QString TMainForm::AboutText() {
+  return QStringLiteral("Tindrel II (Desktop Edition) 1.0.1, written in 2000 by the Tindrel II author.");
+}
+
+QString TMainForm::CloseAnywayText() {
+  return QStringLiteral("The changes to the current note could not be stored. Close anyway and discard them?");
+}
+
+void TMainForm::MenuAboutClick(QObject*) {
+  Platform::Instance().MessageBoxes().Show(QStringLiteral("Information"), AboutText(), MessageIcon::Information,
+                                           mbOK);
+}
+
+// ---- shortcuts --------------------------------------------------------------------------------
+
+void TMainForm::RouteShortcuts(QWidget* widget) { widget->installEventFilter(this); }
+
+bool TMainForm::IsMenuShortcut(const QKeySequence& keys) const {
+  const auto actions = findChildren<QAction*>();
+  for (const QAction* action : actions)
+    if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == keys) return true;
+  return false;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // The focused control is asked first whether it wants a key that is also a shortcut; the
+  // editors claim keys such as Shift+Del for themselves. A menu shortcut is refused to them so
+  // the command runs, wherever the focus is.
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (IsMenuShortcut(QKeySequence(key->keyCombination()))) {
+      event->ignore();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tindrel

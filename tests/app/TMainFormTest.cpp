@@ -1,0 +1,529 @@
+// The main window on real note tables in a temporary program folder, offscreen, with the scripted
+// platform answering message boxes and the font dialog.
+
+#include "app/ShortCut.h"
+#include "app/SettingsKeys.h"
+#include "app/TMainForm.h"
+#include "app/TSplitter.h"
+#include "platform/ErrorBox.h"
+#include "statusbar/TfcStatusBar.h"
+#include "store/TDBMemo.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "store/engine/Table.h"
+#include "tests/support/platform/ScriptedPlatform.h"
+#include "tools/NoteTable.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace tindrel {
+namespace {
+
+using testing::ScriptedPlatform;
+
+const char kClosedMessage[] = "Table: Cannot perform this operation on a closed dataset.";
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    InstallDefaultErrorHandler();
+  }
+
+  QString Folder() const { return dir_.path() + QLatin1Char('/'); }
+  QString SettingsPath() const { return Folder() + QStringLiteral("TindrelII.ini"); }
+
+  void MakeTable(const std::vector<tools::Note>& notes = ThreeNotes()) {
+    tools::CreateNoteTable(dir_.path().toStdString(), notes);
+  }
+
+  static std::vector<tools::Note> ThreeNotes() {
+    return {{1, 0, "Alpha", "alpha body"}, {2, 1, "Beta", "beta body"}, {3, 0, "Gamma", "gamma body"}};
+  }
+
+  std::unique_ptr<TMainForm> Start() { return std::make_unique<TMainForm>(Folder()); }
+
+  // Shows the window and makes it the active one, so its shortcuts work.
+  static void ShowActive(TMainForm& form) {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  void WriteSettings(const QByteArray& content) {
+    QFile file(SettingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+  }
+
+  std::string Settings() const {
+    QFile file(SettingsPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+  }
+
+  // Types `text` into `widget` as key presses that carry the characters (any script).
+  static void Type(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(widget, &press);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(widget, &release);
+    }
+  }
+
+  std::vector<QString> BoxTexts() const {
+    std::vector<QString> texts;
+    for (const auto& box : platform_.boxes.shown) texts.push_back(box.text);
+    return texts;
+  }
+
+  // Declared first: the window's status bar takes its timers from the installed platform.
+  ScriptedPlatform platform_;
+  QTemporaryDir dir_;
+};
+
+const std::string kFirstRunSettings =
+    "[InterFace]\nStayOnTop=0\nFontName=Courier New\nFontSize=10\nMemoWordWrap=0\n"
+    "\n[TreeView]\nMouseMoveSelect=0\nFontName=MS Sans Serif\nFontSize=10\n";
+
+TEST_F(MainFormTest, NoTableAndNoSettingsShowOneErrorAndComeUpClosedWithTheDefaults) {
+  auto form = Start();
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  const auto& box = platform_.boxes.shown[0];
+  EXPECT_EQ(box.caption, "Tindrel II");
+  EXPECT_EQ(box.icon, MessageIcon::Error);
+  EXPECT_EQ(box.buttons, mbOK);
+  EXPECT_FALSE(box.text.isEmpty());
+
+  form->show();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->windowTitle(), "Tindrel II  - (Desktop Edition)");
+  EXPECT_FALSE(form->Table->Active());
+  EXPECT_EQ(form->Table->TableName(), Folder() + "Tindrel.dbf");
+  EXPECT_TRUE(form->Memo->toPlainText().isEmpty());
+  EXPECT_TRUE(form->Memo->isReadOnly());
+  EXPECT_EQ(form->Memo->font().family(), "Courier New");
+  EXPECT_EQ(form->Memo->font().pointSize(), 10);
+  EXPECT_EQ(form->TreeFont().family(), "MS Sans Serif");
+  EXPECT_EQ(form->TreeFont().pointSize(), 10);
+  EXPECT_FALSE(QFile::exists(SettingsPath())) << "reading the settings never creates the file";
+
+  EXPECT_TRUE(form->close());
+  EXPECT_EQ(Settings(), kFirstRunSettings);
+}
+
+TEST_F(MainFormTest, DatasetCommandsOnTheClosedTableReportTheClosedDataset) {
+  auto form = Start();
+  platform_.boxes.shown.clear();
+  for (QAction* command : {form->MenuFirst, form->MenuPrior, form->MenuNext, form->MenuLast, form->MenuDataInsert,
+                           form->MenuDataAppend, form->MenuDataEdit, form->MenuDataPost, form->MenuDataDelete,
+                           form->MenuDataRefresh}) {
+    command->trigger();
+    ASSERT_EQ(platform_.boxes.shown.size(), 1u) << command->objectName().toStdString();
+    EXPECT_EQ(platform_.boxes.shown[0].text, kClosedMessage) << command->objectName().toStdString();
+    platform_.boxes.shown.clear();
+  }
+  form->MenuDataCancel->trigger();
+  EXPECT_TRUE(platform_.boxes.shown.empty()) << "Cancel outside an edit does nothing";
+
+  form->MenuPack->trigger();
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Error) << "no \"Pack Completed\" for a closed table";
+}
+
+TEST_F(MainFormTest, ASecondCopyReportsTheTableInUseAndLeavesTheFirstWorking) {
+  MakeTable();
+  auto first = Start();
+  ASSERT_TRUE(platform_.boxes.shown.empty());
+  ASSERT_TRUE(first->Table->Active());
+
+  auto second = Start();
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_TRUE(platform_.boxes.shown[0].text.contains("in use")) << platform_.boxes.shown[0].text.toStdString();
+  EXPECT_FALSE(second->Table->Active());
+  EXPECT_TRUE(second->Memo->toPlainText().isEmpty());
+
+  first->MenuLast->trigger();
+  EXPECT_EQ(first->Table->FieldNamed("TEXT").AsString(), "Gamma");
+  EXPECT_EQ(platform_.boxes.shown.size(), 1u);
+}
+
+TEST_F(MainFormTest, TheTableAndSettingsComeFromTheProgramFolderNotTheWorkingFolder) {
+  MakeTable();
+  QTemporaryDir elsewhere;
+  ASSERT_TRUE(elsewhere.isValid());
+  tools::CreateNoteTable(elsewhere.path().toStdString(), {{1, 0, "Elsewhere", ""}});
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+
+  {
+    auto form = Start();
+    EXPECT_TRUE(platform_.boxes.shown.empty());
+    ASSERT_TRUE(form->Table->Active());
+    EXPECT_EQ(form->Table->FieldNamed("TEXT").AsString(), "Alpha");
+    EXPECT_TRUE(form->close());
+  }
+  EXPECT_TRUE(QFile::exists(SettingsPath()));
+  EXPECT_FALSE(QFile::exists(elsewhere.filePath("TindrelII.ini")));
+
+  // Without a folder given, the window takes the running executable's folder.
+  TMainForm plain;
+  EXPECT_EQ(plain.ProgramFolder(), QCoreApplication::applicationDirPath() + "/");
+  EXPECT_EQ(plain.Table->TableName(), QCoreApplication::applicationDirPath() + "/Tindrel.dbf");
+  ASSERT_TRUE(QDir::setCurrent(previous));
+}
+
+TEST_F(MainFormTest, ASettingsFileThatCannotBeWrittenKeepsTheWindowOpenUntilItCan) {
+  MakeTable();
+  auto form = Start();
+  form->show();
+  // A folder in the settings file's place makes every write fail, even for root.
+  ASSERT_TRUE(QDir().mkdir(SettingsPath()));
+
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    platform_.boxes.shown.clear();
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+    EXPECT_EQ(platform_.boxes.shown[0].text, "Unable to write to " + SettingsPath() + ".");
+    EXPECT_EQ(platform_.boxes.shown[0].caption, "Tindrel II");
+  }
+
+  ASSERT_TRUE(QDir().rmdir(SettingsPath()));
+  EXPECT_TRUE(form->close());
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(Settings(), kFirstRunSettings);
+}
+
+TEST_F(MainFormTest, TogglesAndFontsMakeTheRoundTripThroughTheSettingsFile) {
+  WriteSettings(
+      "[interface]\nStayOnTop=1\nfontname=Liberation Mono\nFontSize=0x0C\nMemoWordWrap=1\n"
+      "[TREEVIEW]\nMouseMoveSelect=1\nFontName=DejaVu Sans\nFontSize=9\n");
+  {
+    auto form = Start();
+    EXPECT_TRUE(form->MenuStayOnTop->isChecked());
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form->Memo->font().family(), "Liberation Mono");
+    EXPECT_EQ(form->Memo->font().pointSize(), 12);
+    EXPECT_TRUE(form->MenuMemoWordWrap->isChecked());
+    EXPECT_TRUE(form->PopUpMemoWordWrap->isChecked());
+    EXPECT_TRUE(form->Memo->WordWrap());
+    EXPECT_TRUE(form->MenuMouseMoveSelect->isChecked());
+    EXPECT_EQ(form->TreeOptions(), 0x127F);
+    EXPECT_EQ(form->TreeFont().family(), "DejaVu Sans");
+    EXPECT_EQ(form->TreeFont().pointSize(), 9);
+    EXPECT_TRUE(form->close());
+  }
+  EXPECT_EQ(Settings(),
+            std::string("[interface]\nStayOnTop=1\nFontName=Liberation Mono\nFontSize=12\nMemoWordWrap=1\n"
+            "[TREEVIEW]\nMouseMoveSelect=1\nFontName=DejaVu Sans\nFontSize=9\n"));
+
+  WriteSettings("[InterFace]\nStayOnTop=yes\nMemoWordWrap=true\n[TreeView]\nMouseMoveSelect=0x0\n");
+  auto form = Start();
+  EXPECT_FALSE(form->MenuStayOnTop->isChecked()) << "\"yes\" is not a number and reads as false";
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+  EXPECT_FALSE(form->Memo->WordWrap());
+  EXPECT_FALSE(form->MenuMouseMoveSelect->isChecked());
+  EXPECT_EQ(form->TreeOptions(), 0x107F);
+}
+
+TEST_F(MainFormTest, StoredFontSizesAlwaysGiveAUsableSize) {
+  struct Case {
+    const char* stored;
+    int points;
+  };
+  const Case cases[] = {{"0", 10},  {"-4", 10}, {"0x7FFFFFFF", 10}, {"73", 10}, {"abc", 10},
+                        {"0x", 10}, {"1", 1},   {"72", 72},         {"0x0C", 12}};
+  for (const Case& c : cases) {
+    WriteSettings(QByteArray("[InterFace]\nFontSize=") + c.stored + "\n[TreeView]\nFontSize=" + c.stored + "\n");
+    auto form = Start();
+    EXPECT_EQ(form->Memo->font().pointSize(), c.points) << c.stored;
+    EXPECT_EQ(form->TreeFont().pointSize(), c.points) << c.stored;
+  }
+}
+
+TEST_F(MainFormTest, CtrlWTwiceInTheMemoReturnsToBothScrollBarsWithThePopUpTickFollowing) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->Memo->setFocus();
+
+  QTest::keyClick(form->Memo, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_TRUE(form->MenuMemoWordWrap->isChecked());
+  EXPECT_TRUE(form->PopUpMemoWordWrap->isChecked());
+  EXPECT_TRUE(form->Memo->WordWrap());
+  EXPECT_EQ(form->Memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(form->Memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+
+  QTest::keyClick(form->Memo, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+  EXPECT_FALSE(form->PopUpMemoWordWrap->isChecked());
+  EXPECT_FALSE(form->Memo->WordWrap());
+  EXPECT_EQ(form->Memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(form->Memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(form->Memo->toPlainText(), "alpha body") << "the keys went to the command, not into the text";
+
+  // The pop-up item reads the main item's tick: with it set, a click clears both.
+  form->MenuMemoWordWrap->trigger();
+  ASSERT_TRUE(form->MenuMemoWordWrap->isChecked());
+  form->PopUpMemoWordWrap->trigger();
+  EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+  EXPECT_FALSE(form->PopUpMemoWordWrap->isChecked());
+  EXPECT_FALSE(form->Memo->WordWrap());
+}
+
+TEST_F(MainFormTest, ShortcutsThatTheMemoWouldTakeRunTheCommands) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->Memo->setFocus();
+  QTest::keyClick(form->Memo, Qt::Key_F1);
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform_.boxes.shown[0].caption, "Information");
+  EXPECT_EQ(platform_.boxes.shown[0].text, TMainForm::AboutText());
+  EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Information);
+  EXPECT_EQ(platform_.boxes.shown[0].buttons, mbOK);
+
+  QTest::keyClick(form->Memo, Qt::Key_X, Qt::AltModifier);
+  EXPECT_FALSE(form->isVisible()) << "Alt+X exits";
+}
+
+TEST_F(MainFormTest, ClosingStoresTheMemoTypingThatWasNotPosted) {
+  MakeTable();
+  {
+    auto form = Start();
+    ShowActive(*form);
+    form->Memo->setFocus();
+    form->Memo->moveCursor(QTextCursor::End);
+    QTest::keyClicks(form->Memo, " and more");
+    ASSERT_EQ(form->Table->State(), DataSetState::Editing);
+    EXPECT_TRUE(form->close());
+  }
+  auto again = Start();
+  ASSERT_TRUE(again->Table->Active());
+  again->MenuFirst->trigger();
+  EXPECT_EQ(again->Memo->toPlainText(), "alpha body and more");
+}
+
+TEST_F(MainFormTest, AnEditThatCannotBeStoredAsksBeforeClosingAndCanBeKept) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->Memo->setFocus();
+  form->Memo->moveCursor(QTextCursor::End);
+  // The table's code page holds Greek and Western letters, not these.
+  Type(form->Memo, QString::fromUtf8(" \u4e2d\u6587"));
+  ASSERT_EQ(form->Table->State(), DataSetState::Editing);
+
+  platform_.boxes.Answer(mbOK);      // the error
+  platform_.boxes.Answer(mbCancel);  // "close anyway?"
+  EXPECT_FALSE(form->close());
+  ASSERT_EQ(platform_.boxes.shown.size(), 2u);
+  EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(platform_.boxes.shown[1].text, TMainForm::CloseAnywayText());
+  EXPECT_EQ(platform_.boxes.shown[1].buttons, mbOK | mbCancel);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->Table->State(), DataSetState::Editing);
+  EXPECT_TRUE(form->Memo->toPlainText().endsWith(QString::fromUtf8("\u4e2d\u6587")));
+  EXPECT_FALSE(QFile::exists(SettingsPath()));
+
+  platform_.boxes.Answer(mbOK);
+  platform_.boxes.Answer(mbOK);  // close anyway
+  EXPECT_TRUE(form->close());
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(QFile::exists(SettingsPath()));
+  form.reset();
+  auto again = Start();
+  EXPECT_EQ(again->Memo->toPlainText(), "alpha body");
+}
+
+TEST_F(MainFormTest, PackStoresThePendingTypingThenRemovesTheDeletedRecords) {
+  MakeTable();
+  auto form = Start();
+  form->MenuLast->trigger();
+  form->MenuDataDelete->trigger();  // Gamma
+  form->MenuFirst->trigger();
+  ShowActive(*form);
+  form->Memo->setFocus();
+  form->Memo->moveCursor(QTextCursor::End);
+  QTest::keyClicks(form->Memo, "!");
+  const qint64 before = QFileInfo(Folder() + "Tindrel.dbf").size();
+
+  platform_.boxes.shown.clear();
+  form->MenuPack->trigger();
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform_.boxes.shown[0].caption, "Information");
+  EXPECT_EQ(platform_.boxes.shown[0].text, "Pack Completed");
+  EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Information);
+  EXPECT_LT(QFileInfo(Folder() + "Tindrel.dbf").size(), before);
+  EXPECT_EQ(form->Table->RecordCount(), 2u);
+  form->MenuFirst->trigger();
+  EXPECT_EQ(form->Memo->toPlainText(), "alpha body!");
+  form->MenuNext->trigger();
+  EXPECT_EQ(form->Memo->toPlainText(), "beta body");
+}
+
+TEST_F(MainFormTest, FontCommandsApplyAConfirmedFontAndKeepTheOldOneOnCancel) {
+  auto form = Start();
+  QFont chosen(QStringLiteral("DejaVu Serif"));
+  chosen.setPointSize(14);
+  platform_.fonts.Choose(chosen);
+  form->MenuMemoFont->trigger();
+  ASSERT_EQ(platform_.fonts.initial_fonts.size(), 1u);
+  EXPECT_EQ(platform_.fonts.initial_fonts[0].family(), "Courier New");
+  EXPECT_EQ(form->Memo->font().family(), "DejaVu Serif");
+  EXPECT_EQ(form->Memo->font().pointSize(), 14);
+
+  platform_.fonts.Cancel();
+  form->PopUpMemoFont->trigger();
+  EXPECT_EQ(form->Memo->font().family(), "DejaVu Serif");
+  EXPECT_EQ(form->Memo->font().pointSize(), 14);
+
+  form->MenuStayOnTop->trigger();
+  EXPECT_TRUE(form->MenuStayOnTop->isChecked());
+  EXPECT_TRUE(form->close());
+  EXPECT_TRUE(QByteArray::fromStdString(Settings()).startsWith("[InterFace]\nStayOnTop=1\nFontName=DejaVu Serif\nFontSize=14\n"));
+}
+
+TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
+  auto form = Start();
+  struct Item {
+    const char* name;
+    const char* caption;
+    TShortCut shortCut;
+    bool enabled;
+    bool checkable;
+  };
+  const Item items[] = {
+      {"MenuBackup", "Backup", 0, false, false},
+      {"MenuRestore", "Restore", 0, false, false},
+      {"MenuImport", "Import", 0, false, false},
+      {"MenuExport", "Export", 0, false, false},
+      {"MenuExportToAscii", "Ascii", 0, true, false},
+      {"MenuExportToCVS", "CVS", 0, true, false},
+      {"MenuExportToOracle", "Oracle Table", 0, true, false},
+      {"MenuExportToSQLScript", "SQL Script", 0, true, false},
+      {"MenuExportToAccess", "Microsoft Access", 0, true, false},
+      {"MenuPack", "Pack", 0, true, false},
+      {"Fonts1", "Fonts...", 0, true, false},
+      {"MenuMemoFont", "Memo", 49229, true, false},
+      {"MenuStayOnTop", "StayOnTop", 49235, true, true},
+      {"MenuMemoWordWrap", "Memo WordWrap", 16471, true, true},
+      {"MenuExit", "Exit", 32856, true, false},
+      {"MenuFirst", "First", 0, true, false},
+      {"MenuPrior", "Prior", 0, true, false},
+      {"MenuNext", "Next", 0, true, false},
+      {"MenuLast", "Last", 0, true, false},
+      {"MenuDataInsert", "Insert", 0, true, false},
+      {"MenuDataAppend", "Append", 0, true, false},
+      {"MenuDataEdit", "Edit", 0, true, false},
+      {"MenuDataPost", "Post", 0, true, false},
+      {"MenuDataDelete", "Delete", 0, true, false},
+      {"MenuDataCancel", "Cancel", 0, true, false},
+      {"MenuDataRefresh", "Refresh", 0, true, false},
+      {"MenuMouseMoveSelect", "Mouse Move Select", 16461, true, true},
+      {"MenuAbout", "About", 112, true, false},
+      {"PopUpMemoFont", "Memo Font", 0, true, false},
+      {"PopUpMemoWordWrap", "Memo WordWrap", 0, true, true},
+  };
+  for (const Item& item : items) {
+    auto* action = form->findChild<QAction*>(QString::fromUtf8(item.name));
+    ASSERT_NE(action, nullptr) << item.name;
+    EXPECT_EQ(action->text(), QString::fromUtf8(item.caption)) << item.name;
+    EXPECT_EQ(action->shortcut(), ShortCutToKeySequence(item.shortCut)) << item.name;
+    EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
+    EXPECT_EQ(action->isCheckable(), item.checkable) << item.name;
+    EXPECT_FALSE(action->isChecked()) << item.name;
+  }
+  QStringList bar;
+  for (QAction* top : form->MainMenu->actions()) bar << top->text();
+  EXPECT_EQ(bar, QStringList({"File", "Edit", "Dataset", "Search", "Tree", "Help"}));
+  QStringList popUp;
+  for (QAction* item : form->PopupMenu->actions()) popUp << item->objectName();
+  EXPECT_EQ(popUp, QStringList({"PopUpInsert", "PopUpInsertChild", "PopUpLine1", "PopUpDelete", "PopUpLine2",
+                                "PopUpTreeFont", "PopUpMemoFont", "PopUpLine3", "PopUpMemoWordWrap"}));
+  for (QAction* item : form->PopupMenu->actions()) EXPECT_TRUE(item->shortcut().isEmpty());
+}
+
+TEST(ShortCutTest, StoredValuesGiveTheirKeys) {
+  struct Case {
+    TShortCut stored;
+    QKeySequence keys;
+  };
+  const Case cases[] = {
+      {49236, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T)}, {49229, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_M)},
+      {16471, QKeySequence(Qt::CTRL | Qt::Key_W)},            {32856, QKeySequence(Qt::ALT | Qt::Key_X)},
+      {116, QKeySequence(Qt::Key_F5)},                        {123, QKeySequence(Qt::Key_F12)},
+      {8238, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},       {0, QKeySequence()},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShortCutToKeySequence(c.stored), c.keys) << c.stored;
+}
+
+TEST_F(MainFormTest, TheLayoutKeepsItsSizesAndTheMemoTakesTheRest) {
+  MakeTable();
+  auto form = Start();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  EXPECT_EQ(form->size(), QSize(form->Scaled(597), form->Scaled(401)));
+  EXPECT_EQ(form->Bevel->height(), form->Scaled(2));
+  EXPECT_EQ(form->ToolBar1->height(), form->Scaled(27));
+  EXPECT_EQ(form->ToolBar1->y(), form->Bevel->geometry().bottom() + 1);
+  EXPECT_EQ(form->fcStatusBar1->height(), form->Scaled(20));
+  EXPECT_EQ(form->fcStatusBar1->geometry().bottom(), form->centralWidget()->height() - 1);
+  ASSERT_EQ(form->fcStatusBar1->Panels().Count(), 2);
+  EXPECT_EQ(form->fcStatusBar1->Panels()[0]->Text(), "Version 1.0.1");
+  EXPECT_EQ(form->fcStatusBar1->Panels()[0]->PixelWidth(), form->Scaled(80));
+  EXPECT_TRUE(form->fcStatusBar1->Panels()[1]->Text().isEmpty());
+
+  const int memoWidth = form->MemoPanel->width();
+  form->resize(form->width() + 100, form->height() + 50);
+  QApplication::processEvents();
+  EXPECT_EQ(form->MemoPanel->width(), memoWidth + 100);
+  EXPECT_EQ(form->MemoPanel->geometry().right(), form->centralWidget()->width() - 1);
+  EXPECT_EQ(form->fcStatusBar1->height(), form->Scaled(20));
+}
+
+TEST(SplitterTest, TheWidthStaysInsideItsRulesAndSnapsClosed) {
+  struct Case {
+    int requested, available, expected;
+  };
+  const Case cases[] = {{161, 500, 161}, {31, 500, 31},  {30, 500, 0},   {12, 500, 0},
+                        {-5, 500, 0},    {470, 500, 470}, {490, 500, 470}, {100, 50, 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(TSplitter::ResizedWidth(c.requested, c.available, 30), c.expected) << c.requested << " of " << c.available;
+}
+
+TEST_F(MainFormTest, EveryControlHasAnAccessibleName) {
+  MakeTable();
+  auto form = Start();
+  form->show();
+  for (QWidget* widget : form->findChildren<QWidget*>()) {
+    if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) continue;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(accessible, nullptr) << widget->objectName().toStdString();
+    EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty()) << widget->objectName().toStdString();
+  }
+  for (QAction* action : form->findChildren<QAction*>())
+    if (!action->isSeparator() && !action->objectName().isEmpty())
+      EXPECT_FALSE(action->text().isEmpty()) << action->objectName().toStdString();
+}
+
+}  // namespace
+}  // namespace tindrel
