@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -156,10 +157,13 @@ CodePage::CodePage(int number) : number_(number), encode_(0x10000, 0) {
     AppendUtf8(text, chars[b]);
     decode_[b].length = static_cast<uint8_t>(text.size());
     std::copy(text.begin(), text.end(), decode_[b].bytes);
+    if (b < 0x80 && chars[b] != static_cast<char32_t>(b)) asciiIdentity_ = false;
   }
 }
 
 std::string CodePage::Decode(std::string_view raw) const {
+  if (asciiIdentity_ && std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(raw);
   std::string out;
   out.reserve(raw.size() + raw.size() / 2);
   for (unsigned char byte : raw) {

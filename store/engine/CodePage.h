@@ -42,6 +42,7 @@ class CodePage {
     uint8_t length;
   };
   int number_;
+  bool asciiIdentity_ = true;  // bytes below 0x80 are the ASCII characters
   std::array<Utf8, 256> decode_{};
   // Code point -> byte + 1 for the Basic Multilingual Plane (0: not representable).
   std::vector<uint16_t> encode_;

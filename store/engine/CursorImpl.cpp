@@ -55,16 +55,17 @@ void CursorImpl::MoveToEnd() {
 bool CursorImpl::Accepts(uint32_t recno, Record& out) {
   TableImpl& table = T();
   if (!table.IsLive(recno)) return false;
-  Record candidate = table.ReadRecord(recno);
-  if (filter_ && !filter_(candidate)) return false;
-  out = std::move(candidate);
-  return true;
+  // Filled in place: a scan reuses the record's buffer instead of allocating one per record.
+  out.bytes.assign(table.RawRecord(recno));
+  out.recno = recno;
+  out.pendingMemos.clear();
+  return !filter_ || filter_(out);
 }
 
 void CursorImpl::PlaceOn(uint32_t recno, const std::string& key, size_t position) {
   where_ = Where::On;
   recno_ = recno;
-  key_ = key;
+  if (&key != &key_) key_.assign(key);
   position_ = position;
   version_ = T().Index()->Version();
 }
