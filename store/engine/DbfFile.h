@@ -58,6 +58,9 @@ class DbfFile {
   // Patches the in-memory image after the same bytes reached the file.
   void Patch(uint64_t offset, std::string_view bytes);
   void SetRecordCount(uint32_t count) { recordCount_ = count; }
+  void Truncate(uint64_t size) {
+    if (size < image_.size()) image_.resize(size);
+  }
 
  private:
   std::string image_;

@@ -445,6 +445,7 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
   if (trim) journal_.Truncate(*dbfFile_, end);
   auto patch = [&] {
     for (const auto& [offset, bytes] : dbfWrites) dbf_.Patch(offset, bytes);
+    if (trim) dbf_.Truncate(end);
     dbf_.SetRecordCount(newCount);
     ++changeCount_;
   };
