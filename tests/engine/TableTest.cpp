@@ -311,6 +311,48 @@ TEST(TableTest, PackDropsDeletedRecordsAndTheirMemosAndKeepsTheRest) {
   EXPECT_EQ(reopened->GetText(reopened->ReadRecord(11), 0), "after pack");
 }
 
+TEST(TableTest, AProductionIndexIsMadeFlaggedAndRequired) {
+  TempFolder dir;
+  TableSpec spec = AllTypes(true);
+  spec.tags = {{"NAME", "NAME"}, {"UPNAME", "UPPER(NAME)"}};
+  Make(dir, spec).reset();
+  std::string image = TempFolder::Read(dir.File("t.dbf"));
+  EXPECT_EQ(image[28], 1) << "the table says it has a production index";
+  EXPECT_EQ(image[32 + 31], 1) << "NAME is the whole key of a tag";
+  EXPECT_EQ(image[64 + 31], 0);
+  {
+    auto t = Table::Open(dir.File("t.dbf"));
+    ASSERT_NE(t->Index(), nullptr);
+    EXPECT_EQ(t->Index()->FindTag("upname"), 1);
+    Record r = t->BlankRecord();
+    t->SetText(r, 0, "Beta");
+    t->Append(r);
+    t->SetText(r, 0, "alpha");
+    t->Append(r);
+    EXPECT_EQ(t->Index()->EntryCount(0), 2u);
+    EXPECT_TRUE(t->Check().empty());
+  }
+  std::rename(dir.File("t.mdx").c_str(), dir.File("t.mdx.away").c_str());
+  try {
+    Table::Open(dir.File("t.dbf"));
+    FAIL() << "opened without its index";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.Code(), ResultCode::IndexFileMissing);
+    EXPECT_EQ(e.MainText(), "The index file " + dir.File("t.mdx") + " of the table is missing");
+  }
+  OpenOptions tolerate;
+  tolerate.tolerateBadIndex = true;
+  {
+    auto t = Table::Open(dir.File("t.dbf"), tolerate);
+    EXPECT_EQ(t->Index(), nullptr);
+    EXPECT_TRUE(t->ReadOnly()) << "changes would leave the index behind";
+    EXPECT_EQ(t->RecordCount(), 2u);
+  }
+  TempFolder::Write(dir.File("t.mdx"), std::string(4096, '\x55'));
+  EXPECT_EQ(CodeOf([&] { Table::Open(dir.File("t.dbf")); }), "2303");
+  EXPECT_NO_THROW(Table::Open(dir.File("t.dbf"), tolerate));
+}
+
 TEST(TableTest, CreateRefusesWhatCannotBeStored) {
   TempFolder dir;
   using Fields = std::vector<TableSpec::Field>;
