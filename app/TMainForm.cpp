@@ -4,6 +4,7 @@
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
+#include "locate/TwwLocateDialog.h"
 #include "platform/ErrorBox.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -71,6 +72,7 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent) : QMainWindo
 TMainForm::~TMainForm() {
   // The data-aware controls go first: their links point into the data source and the table.
   delete takeCentralWidget();
+  delete LocateDialog;
   if (Table) Table->Close();
 }
 
@@ -171,6 +173,10 @@ void TMainForm::CreateComponents() {
   column->addWidget(fcStatusBar1);
 
   setCentralWidget(client);
+
+  RegisterLocateDialogClass();
+  LocateDialog = TwwLocateDialog::PlaceOnMainWindow(this, DataSource.get());
+
   CreateMainMenu();
   CreatePopupMenu();
 
@@ -303,7 +309,6 @@ void TMainForm::CreateMainMenu() {
   for (QAction* needsTree : {MenuInsert, MenuInsertChild, MenuDelete, MenuExpandAll, MenuCollapseAll,
                              MenuRebuildTree, MenuTreeFont})
     needsTree->setEnabled(false);
-  MenuLocate->setEnabled(false);
   MenuFilter->setEnabled(false);
 }
 
@@ -421,7 +426,7 @@ void TMainForm::MenuDataDeleteClick(QObject*) { Table->Delete(); }
 void TMainForm::MenuDataCancelClick(QObject*) { Table->Cancel(); }
 void TMainForm::MenuDataRefreshClick(QObject*) { Table->Refresh(); }
 
-void TMainForm::MenuLocateClick(QObject*) {}
+void TMainForm::MenuLocateClick(QObject*) { LocateDialog->Execute(); }
 
 void TMainForm::MenuFilterClick(QObject*) { RebuildTree(); }
 

@@ -44,6 +44,7 @@ class TIniFile;
 class TSplitter;
 class TTable;
 class TfcStatusBar;
+class TwwLocateDialog;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -85,6 +86,7 @@ class TMainForm : public QMainWindow {
   TfcStatusBar* fcStatusBar1 = nullptr;
   std::unique_ptr<TTable> Table;
   std::unique_ptr<TDataSource> DataSource;
+  TwwLocateDialog* LocateDialog = nullptr;
 
   // Objects of the window's own, alive from FormCreate to a completed FormClose.
   std::unique_ptr<TFontDialog> FontDialog;

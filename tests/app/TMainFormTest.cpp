@@ -25,6 +25,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -305,6 +306,23 @@ TEST_F(MainFormTest, ShortcutsThatTheMemoWouldTakeRunTheCommands) {
   EXPECT_FALSE(form->isVisible()) << "Alt+X exits";
 }
 
+TEST_F(MainFormTest, F7InTheMemoOpensTheLocateDialogOnTheNoteTable) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->Memo->setFocus();
+  QString shownTitle;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      shownTitle = dialog->windowTitle();
+      dialog->close();
+    }
+  });
+  QTest::keyClick(form->Memo, Qt::Key_F7);
+  EXPECT_EQ(shownTitle, "Locate Field Value");
+  EXPECT_TRUE(platform_.boxes.shown.empty());
+}
+
 TEST_F(MainFormTest, ClosingStoresTheMemoTypingThatWasNotPosted) {
   MakeTable();
   {
@@ -438,6 +456,7 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
       {"MenuDataDelete", "Delete", 0, true, false},
       {"MenuDataCancel", "Cancel", 0, true, false},
       {"MenuDataRefresh", "Refresh", 0, true, false},
+      {"MenuLocate", "Locate", 118, true, false},
       {"MenuMouseMoveSelect", "Mouse Move Select", 16461, true, true},
       {"MenuAbout", "About", 112, true, false},
       {"PopUpMemoFont", "Memo Font", 0, true, false},
