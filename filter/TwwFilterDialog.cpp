@@ -43,6 +43,13 @@ class FlagScope {
   bool old_;
 };
 
+// The per-record hook as installed on the dataset; a named type, so the component can tell its
+// own hook from one that someone else installed since.
+struct InstalledHook {
+  TwwDummyForm* host;
+  void operator()(TDataSet& dataSet, bool& accept) const { host->AcceptRecord(dataSet, accept); }
+};
+
 }  // namespace
 
 // ---- hook host and data link --------------------------------------------------------------
@@ -69,8 +76,9 @@ TwwFilterDialog::TwwFilterDialog(QObject* owner)
 TwwFilterDialog::~TwwFilterDialog() {
   TDataSet* ds = GetPrimaryDataSet();
   // The hook refers to this component: never leave it behind on a dataset that outlives it.
-  if (ds && ds->OnFilterRecord() && !ds->Destroying()) {
-    RunGuarded([&] { ds->SetOnFilterRecord(nullptr); });
+  if (ds && !ds->Destroying()) {
+    const InstalledHook* hook = ds->OnFilterRecord().target<InstalledHook>();
+    if (hook && hook->host == hookHost_.get()) RunGuarded([&] { ds->SetOnFilterRecord(nullptr); });
   }
   dataLink_.reset();  // first, so no notification reaches a half-destroyed component
   hookHost_.reset();
@@ -162,8 +170,7 @@ void TwwFilterDialog::ApplyFilter() {
     ds->SetFiltered(false);
     return;
   }
-  TwwDummyForm* host = hookHost_.get();
-  ds->SetOnFilterRecord([host](TDataSet& dataSet, bool& accept) { host->AcceptRecord(dataSet, accept); });
+  ds->SetOnFilterRecord(InstalledHook{hookHost_.get()});
   FlagScope guard(guard_);
   ds->SetFiltered(false);
   ds->SetFiltered(true);

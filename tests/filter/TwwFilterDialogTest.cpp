@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +25,7 @@
 #include "filter/TwwFilterDialog.h"
 #include "filter/TwwFilterDialogView.h"
 #include "filter/TwwFilterDlg.h"
+#include "navigator/DialogButtons.h"
 #include "store/TDataSource.h"
 #include "store/TTable.h"
 #include "tests/store/StoreFixture.h"
@@ -333,6 +335,67 @@ TEST_F(FilterDialogTest, AcceptFilterRecordEventCanDecideAlone) {
   };
   FilterBy("red");
   EXPECT_EQ(Ids(table), (QStringList{"1", "2", "3"}));
+}
+
+TEST_F(FilterDialogTest, OptionsShapeTheForm) {
+  filter.SetOptions(fdShowOKCancel | fdShowNonMatching | fdHidePartialAnywhere | fdCaseSensitive);
+  filter.SetDlgHeight(300);
+  bool initFired = false;
+  filter.OnInitDialog = [&](TwwFilterDlg&) { initFired = true; };
+  EXPECT_FALSE(Run([](TwwFilterDlg& dlg) {
+    EXPECT_TRUE(dlg.FieldOrder->isHidden());
+    EXPECT_TRUE(dlg.ViewButton->isHidden());
+    EXPECT_EQ(dlg.ClearSearchButton->x(), dlg.ViewButton->x());
+    EXPECT_TRUE(dlg.ValueRangeTabSet->isHidden());
+    EXPECT_TRUE(dlg.CaseSensitive->isHidden());
+    EXPECT_FALSE(dlg.Nonmatching->isHidden());
+    EXPECT_EQ(dlg.Nonmatching->y(), 5);
+    EXPECT_EQ(dlg.MatchTypeGroup->Count(), 2);
+    // Without the anywhere item the default search type falls back to the beginning.
+    EXPECT_EQ(dlg.MatchTypeGroup->ItemIndex(), TwwFilterDlg::miStart);
+    EXPECT_TRUE(dlg.CaseSensitive->isChecked());  // fdCaseSensitive: a new field starts case-sensitive
+    EXPECT_EQ(dlg.FieldsListBox->height(), Scaled(300 - 70, &dlg));
+    dlg.CancelButton->click();
+  }));
+  EXPECT_TRUE(initFired);
+}
+
+TEST_F(FilterDialogTest, SelectFieldChoicesFillTheDropDown) {
+  filter.SetDefaultMatchType(fdMatchExact);
+  QString asked;
+  filter.OnSelectField = [&](TwwFilterDialog&, const QString& field, QString&, QStringList& choices) {
+    asked = field;
+    choices << QStringLiteral("Fox\tRed fox") << QStringLiteral("Whale\tBlue whale");
+  };
+  EXPECT_TRUE(Run([](TwwFilterDlg& dlg) {
+    ASSERT_EQ(dlg.ValueEditor(), dlg.FilterValueCombo);
+    EXPECT_FALSE(dlg.FilterValueCombo->isHidden());
+    EXPECT_TRUE(dlg.FilterValueEdit->isHidden());
+    dlg.FilterValueCombo->setCurrentIndex(1);
+    Ok(dlg);
+  }));
+  EXPECT_EQ(asked, QStringLiteral("TEXT"));
+  ASSERT_EQ(filter.FieldInfo().size(), 1u);
+  EXPECT_EQ(filter.FieldInfo()[0].FilterValue, QStringLiteral("Blue whale"));  // the stored value
+  EXPECT_EQ(Ids(table), QStringList{"2"});
+}
+
+TEST_F(FilterDialogTest, DestroyingTheComponentTakesOnlyItsOwnHookAway) {
+  {
+    TwwFilterDialog other;
+    other.SetDataSource(&source);
+    TwwFieldInfo c;
+    c.DisplayName = QStringLiteral("TEXT");
+    c.MatchType = fdMatchAny;
+    c.FilterValue = QStringLiteral("whale");
+    other.ApplyCriteria({c});
+    EXPECT_EQ(Ids(table), QStringList{"2"});
+  }
+  EXPECT_FALSE(static_cast<bool>(table.OnFilterRecord()));
+  EXPECT_EQ(Ids(table).size(), 5);
+  table.SetOnFilterRecord([](TDataSet&, bool&) {});
+  { TwwFilterDialog bystander; bystander.SetDataSource(&source); }
+  EXPECT_TRUE(static_cast<bool>(table.OnFilterRecord()));
 }
 
 TEST(FilterDialogErrors, AConversionErrorInTheRecordTestIsShownOncePerPass) {
