@@ -5,7 +5,8 @@
 // the check finds nothing, and the notes are exactly the state after the last acknowledged
 // change, or after the one that was in flight (never a mix, never a torn record or memo).
 //
-// A few trials run by default; TINDREL_LONG_TESTS=1 runs 200.
+// A few trials run by default (about 10 s); TINDREL_LONG_TESTS=1 runs 200 (about 4 minutes on
+// the 2-core machine while it was busy with other builds).
 
 #include <gtest/gtest.h>
 #include <signal.h>
