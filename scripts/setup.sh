@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3 python3-dbfread libdbd-xbase-perl
-  xvfb xauth
+  xvfb xauth imagemagick
 )
 
 missing=()
