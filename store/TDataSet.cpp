@@ -232,10 +232,11 @@ TField& TDataSet::FieldNamed(const QString& name) const {
 // ---- the engine cursor --------------------------------------------------------------------
 
 bool TDataSet::StepCursor(bool forward, engine::Record& out) {
-  engine::Record rec;
-  const ResultCode rc = forward ? cursor_->Next(rec) : cursor_->Prior(rec);
+  // Read into the spare buffer and swap, so a walk reuses two buffers instead of allocating.
+  scratch_.pendingMemos.clear();
+  const ResultCode rc = forward ? cursor_->Next(scratch_) : cursor_->Prior(scratch_);
   if (rc == ResultCode::Ok) {
-    out = std::move(rec);
+    std::swap(out, scratch_);
     return true;
   }
   if (rc == ResultCode::EndOfRecords || rc == ResultCode::BeginOfRecords || rc == ResultCode::RecordNotFound) return false;
@@ -363,12 +364,10 @@ int TDataSet::MoveRecords(int n) {
   else cursor_->MoveToBegin();
   int moved = 0;
   while (moved != n) {
-    engine::Record rec;
-    if (!StepCursor(n > 0, rec)) {
+    if (!StepCursor(n > 0, current_)) {  // a failed step leaves the current record as it was
       (n > 0 ? eof_ : bof_) = true;
       break;
     }
-    current_ = std::move(rec);
     hasRecord_ = true;
     moved += n > 0 ? 1 : -1;
   }
@@ -606,20 +605,23 @@ const engine::Record* TDataSet::ActiveRecord() const {
   return &current_;
 }
 
-void TDataSet::ReadField(int index, bool transliterate, QString& text, bool& isNull) const {
+void TDataSet::ReadField(int index, bool transliterate, QString& text, bool* isNull) const {
   text.clear();
-  isNull = true;
-  if (state_ != DataSetState::Filtering) {
+  if (isNull) *isNull = true;
+  if (state_ != DataSetState::Filtering && !pending_.empty()) {
     auto it = pending_.find(index);
     if (it != pending_.end()) {
-      isNull = !it->second.has_value() || it->second->isEmpty();
+      if (isNull) *isNull = !it->second.has_value() || it->second->isEmpty();
       if (it->second) text = *it->second;
       return;
     }
   }
   const engine::Record* rec = ActiveRecord();
   if (!rec || !table_) return;
-  isNull = table_->IsBlank(*rec, index);
+  if (isNull) {
+    *isNull = table_->IsBlank(*rec, index);
+    return;
+  }
   if (transliterate || table_->Fields()[index].IsMemo()) {
     text = QString::fromStdString(table_->GetText(*rec, index));
   } else {

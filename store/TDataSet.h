@@ -199,7 +199,8 @@ class TDataSet {
 
   // Field access for TField.
   const engine::Record* ActiveRecord() const;
-  void ReadField(int index, bool transliterate, QString& text, bool& isNull) const;
+  // The field's text, or (when `isNull` is given) only whether it is null.
+  void ReadField(int index, bool transliterate, QString& text, bool* isNull) const;
   QString ReadFirstBytes(int index, size_t maxBytes) const;
   void WriteField(TField& field, std::optional<QString> value);
 
@@ -211,6 +212,7 @@ class TDataSet {
   bool modified_ = false;
 
   engine::Record current_;
+  engine::Record scratch_;  // the spare buffer of StepCursor
   bool hasRecord_ = false;
   // Values written since Edit/Insert, by field index; nullopt is a null (blank) value.
   std::map<int, std::optional<QString>> pending_;

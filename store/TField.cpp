@@ -17,15 +17,14 @@ bool TField::IsNumeric() const {
 
 QString TField::AsString() const {
   QString text;
-  bool isNull = true;
-  dataSet_->ReadField(index_, transliterate_, text, isNull);
+  dataSet_->ReadField(index_, transliterate_, text, nullptr);
   return text;
 }
 
 bool TField::IsNull() const {
   QString text;
   bool isNull = true;
-  dataSet_->ReadField(index_, transliterate_, text, isNull);
+  dataSet_->ReadField(index_, transliterate_, text, &isNull);
   return isNull;
 }
 

@@ -172,5 +172,17 @@ TEST_F(MemoTest, MissingMemoFieldIsReportedWithTheControlsName) {
   EXPECT_FALSE(memo.Loaded());
 }
 
+TEST_F(MemoTest, KeepsTheStoredLineEndings) {
+  path = WriteNoteTable(dir, {{"1", "", "One", "line one\r\nline two"}, {"2", "", "Two", "a\nb"}});
+  OpenPath();
+  EXPECT_EQ(memo.toPlainText(), "line one\nline two");
+  QTest::keyClicks(&memo, "x");
+  table.Next();
+  EXPECT_EQ(StoredMemo(1), "xline one\r\nline two");
+  QTest::keyClicks(&memo, "y");
+  table.First();
+  EXPECT_EQ(StoredMemo(2), "ya\nb");
+}
+
 }  // namespace
 }  // namespace tindrel::testing

@@ -378,6 +378,16 @@ TEST_F(DataSetTest, PackSettlesAPendingEditAndKeepsTheCurrentNote) {
   EXPECT_EQ(table->EngineTable()->RecordCount(), 2u);
 }
 
+TEST_F(DataSetTest, PackOnAClosedTableIsRefusedByTheEngine) {
+  TTable closed;
+  try {
+    closed.PackTable();
+    FAIL() << "packed a closed table";
+  } catch (const engine::EngineError& e) {
+    EXPECT_EQ(e.Code(), engine::ResultCode::InvalidHandle);
+  }
+}
+
 TEST_F(DataSetTest, ReadOnlyTableRefusesChanges) {
   path = WriteNoteTable(dir, kThree);
   TTable t;
