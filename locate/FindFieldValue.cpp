@@ -4,8 +4,10 @@
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include "locate/RtfPlainText.h"
 #include "platform/ErrorBox.h"
@@ -17,10 +19,19 @@
 #include "store/engine/Cursor.h"
 #include "store/engine/EngineError.h"
 #include "store/engine/Record.h"
+#include "store/engine/Table.h"
 
 namespace tindrel {
 
-QString LocaleUpper(const QString& text) { return QLocale::system().toUpper(text); }
+QString LocaleUpper(const QString& text) {
+  // Unicode's full upper-casing (Greek keeps its accents: "ά" gives "Ά"), except for the
+  // languages whose dotted and dotless i the locale's own rules decide.
+  static const bool localeRules = [] {
+    const QLocale::Language language = QLocale::system().language();
+    return language == QLocale::Turkish || language == QLocale::Azerbaijani || language == QLocale::Lithuanian;
+  }();
+  return localeRules ? QLocale::system().toUpper(text) : text.toUpper();
+}
 
 bool MatchValue(const QString& text, const QString& pattern, TwwLocateMatchType matchType, bool caseSensitive) {
   const QString value = caseSensitive ? text : LocaleUpper(text);
@@ -166,6 +177,7 @@ class Scan {
         ordered_(ordered), table_(dynamic_cast<TTable*>(&ds)), memo_(field.DataType() == ftMemo) {
     numericExact_ = matchType == mtExactMatch && IsFloatType(field) && !pattern.isEmpty();
     patternIsNumber_ = numericExact_ && ReadNumber(pattern, &patternNumber_);
+    if (field.DataType() == ftString && table_) PrepareByteTable();
   }
 
   bool Run(bool fromBeginning) {
@@ -216,9 +228,65 @@ class Scan {
       const std::optional<double> stored = StoredNumber(native);
       return stored && *stored == patternNumber_;
     }
+    if (byteTable_) {
+      const bool match = !blank && MatchStoredBytes(native);
+      if (match) return true;
+      if (blank && MatchValue(QString(), pattern_, matchType_, caseSensitive_)) return true;
+      if (ordered_) return std::nullopt;
+      return false;
+    }
     const QString text = blank ? QString() : NativeFieldText(field_, native);
     if (MatchValue(text, pattern_, matchType_, caseSensitive_)) return true;
     if (ordered_) return std::nullopt;
+    return false;
+  }
+
+  // A single-byte code page decodes every byte to the same characters wherever it stands, and
+  // upper-casing is context-free outside the languages whose locale rules LocaleUpper applies.
+  // So the text of a stored string, upper-cased, is the concatenation of each byte's upper-cased
+  // character(s): a table of 256 entries, made once per search, replaces decoding and
+  // upper-casing every record.
+  void PrepareByteTable() {
+    static const int kMultiByte[] = {932, 936, 949, 950, 1361};
+    engine::Table* engineTable = table_->EngineTable();
+    if (!engineTable || LocaleUpper(QStringLiteral("i")) != QStringLiteral("I")) return;
+    for (int cp : kMultiByte)
+      if (engineTable->CodePage() == cp) return;
+    for (int b = 0; b < 256; ++b) {
+      const std::string byte(1, static_cast<char>(b));
+      QString text = field_.Transliterate() ? QString::fromStdString(engineTable->DecodeText(byte))
+                                            : QString(QChar(static_cast<char16_t>(b)));
+      if (!caseSensitive_) text = LocaleUpper(text);
+      if (text.isEmpty()) return;  // a byte that decodes to nothing: take the general way
+      byteText_[b] = text;
+      maxExpansion_ = std::max<qsizetype>(maxExpansion_, text.size());
+    }
+    byteTable_ = true;
+  }
+
+  // MatchValue of a stored, non-blank string through the byte table.
+  bool MatchStoredBytes(const std::string& native) {
+    std::string_view raw(native);
+    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+    scratch_.resize(static_cast<qsizetype>(raw.size()) * maxExpansion_);
+    QChar* out = scratch_.data();
+    for (unsigned char c : raw) {
+      const QString& t = byteText_[c];
+      if (t.size() == 1) {
+        *out++ = t.front();
+      } else {
+        for (QChar ch : t) *out++ = ch;
+      }
+    }
+    const QStringView text(scratch_.constData(), out - scratch_.constData());
+    switch (matchType_) {
+      case mtExactMatch:
+        return text == pattern_;
+      case mtPartialMatchStart:
+        return !pattern_.isEmpty() && text.startsWith(pattern_);
+      case mtPartialMatchAny:
+        return !pattern_.isEmpty() && text.contains(pattern_);
+    }
     return false;
   }
 
@@ -270,6 +338,10 @@ class Scan {
   bool numericExact_ = false;
   bool patternIsNumber_ = false;
   double patternNumber_ = 0;
+  bool byteTable_ = false;
+  QString byteText_[256];
+  qsizetype maxExpansion_ = 1;
+  QString scratch_;
 };
 
 }  // namespace

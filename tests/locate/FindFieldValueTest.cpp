@@ -23,6 +23,7 @@ const std::vector<LocateNote> kNotes = {
     {4, "Σημειώσεις", "Μήλο και σημείωση", ""},
     {5, "", "", ""},
     {6, "last one", "the end", ""},
+    {7, "Διΐστημα", "", ""},  // "ΐ" upper-cases to three characters
 };
 
 class FindFieldValueTest : public ::testing::Test {
@@ -60,7 +61,7 @@ TEST_F(FindFieldValueTest, TableOfCases) {
       {"empty text never matches at the start", 1, true, "TEXT", "", mtPartialMatchStart, false, 0},
       {"empty text never matches anywhere", 1, true, "TEXT", "", mtPartialMatchAny, false, 0},
       {"empty text never matches a memo", 1, true, "MEMO", "", mtExactMatch, false, 0},
-      {"next from the last record", 6, false, "TEXT", "o", mtPartialMatchAny, false, 0},
+      {"next from the last record", 7, false, "TEXT", "o", mtPartialMatchAny, false, 0},
       {"next after the last match", 3, false, "TEXT", "note", mtPartialMatchAny, false, 0},
       {"next never tests the current record", 6, false, "TEXT", "last", mtPartialMatchAny, false, 0},
       {"first tests every record, the current one included", 6, true, "TEXT", "last", mtPartialMatchAny, false, 6},
@@ -73,6 +74,7 @@ TEST_F(FindFieldValueTest, TableOfCases) {
       {"numeric exact takes the whole text", 1, true, "AMOUNT", "12abc", mtExactMatch, false, 0},
       {"numeric exact on the ID", 1, true, "ID", " 4 ", mtExactMatch, false, 4},
       {"Greek text, case-insensitive", 1, true, "TEXT", "σημειώσ", mtPartialMatchAny, false, 4},
+      {"Greek letter whose upper case is longer", 1, true, "TEXT", "διΐσ", mtPartialMatchAny, false, 7},
       {"Greek memo, case-insensitive", 1, true, "MEMO", "ΜΉΛΟ", mtPartialMatchAny, false, 4},
       {"Greek memo, case-sensitive keeps case", 1, true, "MEMO", "ΜΉΛΟ", mtPartialMatchAny, true, 0},
       {"memo anywhere, find-next", 1, false, "MEMO", "PENDING", mtPartialMatchAny, false, 3},
