@@ -871,6 +871,7 @@ bool TDataSet::SeekKeyExact(const QStringList& values) {
   CheckActive();
   StartFilterPass();
   SettleEdits();
+  if (cursor_->Order() < 0) throw Error(QStringLiteral("No index is active"));
   CallHook(BeforeScroll);
   std::vector<std::string> key;
   for (const QString& v : values) key.push_back(v.toStdString());
@@ -890,6 +891,7 @@ void TDataSet::SeekKeyNearest(const QStringList& values) {
   CheckActive();
   StartFilterPass();
   SettleEdits();
+  if (cursor_->Order() < 0) throw Error(QStringLiteral("No index is active"));
   std::vector<std::string> key;
   for (const QString& v : values) key.push_back(v.toStdString());
   cursorOnCurrent_ = false;

@@ -552,6 +552,60 @@ TEST_F(DataSetTest, ChangingTheOrderKeepsTheCurrentRecord) {
   EXPECT_EQ(Ids(*table), (QStringList{"1", "2", "3"}));
 }
 
+TEST_F(DataSetTest, ARecordEditedOutOfTheFilterLeavesAndANeighbourBecomesCurrent) {
+  OpenTable(kThree);
+  table->SetFilter("Text = 'B*' or Text = 'G*'");
+  table->SetFiltered(true);
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "2");
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("Omega");
+  table->Post();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");
+  EXPECT_EQ(Ids(*table), (QStringList{"3"}));
+}
+
+TEST_F(DataSetTest, CancelledInsertReturnsToTheRecordCurrentBefore) {
+  OpenTable(kThree);
+  table->Next();
+  table->Insert();
+  EXPECT_TRUE(table->FieldNamed("ID").IsNull());
+  table->Cancel();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), "2");
+  table->OnNewRecord = [](TDataSet&) { throw std::runtime_error("no new record"); };
+  EXPECT_EQ(ErrorOf([&] { table->Append(); }), "no new record");
+  EXPECT_EQ(table->State(), DataSetState::Browse);
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "2", "3"}));
+}
+
+TEST_F(DataSetTest, ResumeAfterCloseSendsOnlyTheStateChange) {
+  OpenTable(kThree);
+  table->SuspendNotifications();
+  table->Close();
+  EXPECT_TRUE(link.Active());  // nothing reached the link yet
+  table->ResumeNotifications();
+  EXPECT_FALSE(link.Active());
+  EXPECT_EQ(log, (Log{"BeforeClose", "AfterClose", "ActiveChange"}));
+}
+
+TEST_F(DataSetTest, TableChangedCallbackIsDeliveredInsideTheRefreshCheck) {
+  OpenTable(kThree);
+  int calls = 0;
+  table->RegisterTableChanged([&] { ++calls; });
+  table->CheckRefresh();
+  EXPECT_EQ(calls, 0);
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("changed");
+  table->Post();
+  EXPECT_EQ(calls, 0);  // only the refresh check delivers it
+  table->CheckRefresh();
+  const int afterOwnPost = calls;
+  EXPECT_LE(afterOwnPost, 1);
+  EXPECT_EQ(table->ForceReread(), engine::ResultCode::Ok);
+  table->CheckRefresh();
+  EXPECT_EQ(calls, afterOwnPost);  // the forced re-read counts every change as seen
+  table->RegisterTableChanged({});
+}
+
 TEST_F(DataSetTest, ClassFacts) {
   OpenTable(kThree);
   EXPECT_TRUE(table->IsTable());
