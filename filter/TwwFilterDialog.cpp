@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QWidget>
 
+#include "filter/FilterText.h"
 #include "filter/FilterValueSyntax.h"
 #include "filter/TwwFilterDlg.h"
 #include "platform/ErrorBox.h"
@@ -158,9 +159,44 @@ void TwwFilterDialog::RepaintOwnerForm() {
   }
 }
 
+bool TwwFilterDialog::InstallFilterText(TDataSet& ds) {
+  const std::optional<QStringList> pieces = BuildFilterPieces(*this, ds);
+  if (!pieces) return false;
+  const bool both = filterPropertyOptions_.DatasetFilterType == fdUseBothFilterTypes;
+  try {
+    {
+      FlagScope guard(guard_);
+      ds.Close();
+    }
+    WaitCursor wait;
+    ds.SetFiltered(false);
+    ds.SetFilter(JoinFilterPieces(*pieces));
+    ds.SetFiltered(true);
+    if (both) ds.SetOnFilterRecord(nullptr);
+    ds.Open();
+  } catch (const std::exception&) {
+    // The failure is reported in the box below, with the text that was refused.
+    ds.SetFiltered(false);
+    ds.SetFilter(QString());
+    {
+      FlagScope guard(guard_);
+      ds.Open();
+    }
+    QString text = QStringLiteral("Unable to Execute Filter:\r");
+    for (const QString& piece : *pieces) text += piece + u'\r';
+    ShowBox(text, MessageIcon::Warning);
+    return false;
+  }
+  return true;
+}
+
 void TwwFilterDialog::ApplyFilter() {
   TDataSet* ds = GetPrimaryDataSet();
   if (!ds) return;
+  const TwwDatasetFilterType filterType = filterPropertyOptions_.DatasetFilterType;
+  if (filterType == fdUseFilterProp || filterType == fdUseBothFilterTypes) {
+    if (!InstallFilterText(*ds) || filterType == fdUseFilterProp) return;
+  }
   if (!ds->Active()) {
     FlagScope guard(guard_);
     ds->Open();

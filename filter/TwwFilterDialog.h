@@ -3,13 +3,15 @@
 // lets the person edit them in the "Super Search" window (TwwFilterDlg) and turns the confirmed
 // criteria into a per-record filter on that dataset.
 //
-// Applying (the per-record hook variant):
+// Applying (the per-record hook, DatasetFilterType fdUseOnFilter):
 //   1. the dataset is opened when it is closed;
 //   2. any per-record hook is removed;
 //   3. an empty criteria list (with fdClearWhenNoCriteria) switches filtering off and stops;
 //   4. the hook host's AcceptRecord is installed as the dataset's OnFilterRecord;
 //   5. Filtered is switched off and on again, so every record is tested anew even when the
 //      dataset was filtered already.
+// With fdUseFilterProp the criteria are written as the dataset's filter text instead, and with
+// fdUseBothFilterTypes as both (FilterText.h).
 // The hook reads the criteria list at every record test; the list changes only through Execute
 // and when the dataset closes (then it is emptied and every record passes until the next
 // confirmed dialog).
@@ -78,6 +80,9 @@ class TwwFilterDialog : public TwwCustomDialog {
       std::function<void(TwwFilterDialog& sender, const QString& fieldName, QString& pictureMask, QStringList& comboList)>;
   using TAcceptFilterRecordEvent =
       std::function<void(TwwFilterDialog& sender, TDataSet& dataSet, bool& accept, bool& defaultFiltering)>;
+  using TEncodeValueEvent = std::function<void(TFieldType fieldType, const QString& fieldName, QString& userValue)>;
+  using TEncodeDateTimeEvent = std::function<void(const QDateTime& dateTime, TFieldType fieldType,
+                                                  const QString& fieldName, QString& formatted)>;
 
   explicit TwwFilterDialog(QObject* owner = nullptr);
   ~TwwFilterDialog() override;
@@ -143,6 +148,9 @@ class TwwFilterDialog : public TwwCustomDialog {
   TInitDialogEvent OnInitDialog;
   TSelectFieldEvent OnSelectField;
   TAcceptFilterRecordEvent OnAcceptFilterRecord;
+  // Filter-text variant only: each operand, and each formatted date, before it is written.
+  TEncodeValueEvent OnEncodeValue;
+  TEncodeDateTimeEvent OnEncodeDateTime;
 
   // ---- state
   // The criteria list, in the order the criteria were first created.
@@ -173,6 +181,7 @@ class TwwFilterDialog : public TwwCustomDialog {
  private:
   friend class TwwFilterDataLink;
   void DataSetActiveChanged();
+  bool InstallFilterText(TDataSet& dataSet);
   void RepaintOwnerForm();
 
   std::unique_ptr<TwwFilterDataLink> dataLink_;

@@ -252,6 +252,12 @@ TEST_F(TwoFieldDialogTest, UpAndDownInTheEditorMoveThroughTheFieldsButNotWithAlt
     EXPECT_EQ(dlg.FieldsListBox->currentRow(), 1);
     QTest::keyClick(dlg.FilterValueEdit, Qt::Key_Up);
     EXPECT_EQ(dlg.FieldsListBox->currentRow(), 0);
+    // A click in the list loads the clicked field.
+    const QRect second = dlg.FieldsListBox->visualItemRect(dlg.FieldsListBox->item(1));
+    QTest::mouseClick(dlg.FieldsListBox->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(dlg.FieldsListBox->currentRow(), 1);
+    EXPECT_EQ(dlg.CurrentFieldIndex(), 1);
+    EXPECT_EQ(dlg.FieldCriteria->title(), QStringLiteral("Parent note"));
     dlg.CancelButton->click();
   }));
 }
