@@ -630,6 +630,35 @@ TEST_F(DataSetTest, HooksCanBeReadAndChainedAtRunTime) {
   EXPECT_EQ(chain, (Log{"link", "original"}));
 }
 
+TEST_F(DataSetTest, GreekTextPassesThroughTheTablesCodePage) {
+  const std::string greekPath = dir.filePath("Greek.dbf").toStdString();
+  engine::TableSpec spec;
+  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}, {"MEMO", 'M', 10}};
+  spec.tags = {{"ID", "ID"}};
+  spec.languageDriver = 0xCB;  // Windows Greek
+  engine::Table::Create(greekPath, spec);
+  TTable t;
+  t.SetTableName(QString::fromStdString(greekPath));
+  t.SetIndexFieldNames("ID");
+  t.Open();
+  ASSERT_EQ(t.EngineTable()->CodePage(), 1253);
+  const QString title = QString::fromUtf8("Σημειώσεις €");
+  t.Append();
+  t.FieldNamed("ID").SetAsString("1");
+  t.FieldNamed("Text").SetAsString(title);
+  t.FieldNamed("MEMO").SetAsString(QString::fromUtf8("Καλημέρα κόσμε"));
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_EQ(t.FieldNamed("Text").AsString(), title);
+  EXPECT_EQ(t.FieldNamed("MEMO").AsString(), QString::fromUtf8("Καλημέρα κόσμε"));
+  EXPECT_EQ(t.EngineTable()->RawField(t.EngineTable()->ReadRecord(1), 1)[0], '\xD3');  // Σ as cp1253 stores it
+  t.Edit();
+  t.FieldNamed("Text").SetAsString(QString::fromUtf8("Привет"));
+  EXPECT_THROW(t.Post(), engine::EngineError);
+  EXPECT_EQ(t.FieldNamed("Text").AsString(), QString::fromUtf8("Привет"));
+}
+
 TEST_F(DataSetTest, StoredBytesTheCodePageDoesNotMapRoundTrip) {
   // Every byte from 0x20 to 0xFF in a memo; one word appended and posted keeps them all.
   std::string bytes;
