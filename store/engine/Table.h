@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/engine/Cursor.h"  // OpenCursor hands one out: callers need the whole type
 #include "store/engine/EngineError.h"
 #include "store/engine/FieldDesc.h"
 #include "store/engine/MdxIndex.h"
@@ -19,7 +20,6 @@
 
 namespace tindrel::engine {
 
-class Cursor;
 class FileSystem;
 
 struct OpenOptions {
