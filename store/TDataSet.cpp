@@ -151,6 +151,11 @@ bool TDataSet::HasProperty(const QString& name) const {
 
 // ---- open and close -----------------------------------------------------------------------
 
+void TDataSet::NewGeneration() {
+  ++generation_;
+  locateCursor_.reset();
+}
+
 void TDataSet::SetActive(bool on) {
   if (on) Open();
   else Close();
@@ -384,9 +389,9 @@ int TDataSet::MoveRecords(int n) {
 }
 
 TBookmark TDataSet::TakeBookmark() const {
-  if (!Active() || !hasRecord_ || current_.recno == 0) return {};
-  if (state_ != DataSetState::Browse && state_ != DataSetState::Editing && state_ != DataSetState::Inserting) return {};
-  if (state_ == DataSetState::Inserting) return {};
+  // An inserted record has no bookmark until it is stored.
+  if (!hasRecord_ || current_.recno == 0) return {};
+  if (state_ != DataSetState::Browse && state_ != DataSetState::Editing) return {};
   return TBookmark{current_.recno, generation_};
 }
 

@@ -163,7 +163,8 @@ class TDataSet {
   void RefetchWindowInternal(bool exact);
   void DataEvent(DataEventKind kind, DataEventArgs args = {});
   // A new opening or a pack: bookmarks taken before it are no longer live.
-  void NewGeneration() { ++generation_; }
+  // Also drops the helper cursor of LocateByValues, which knew the old record numbers.
+  void NewGeneration();
   uint64_t Generation() const { return generation_; }
   // The record the current record is, as stored (not counting pending writes).
   const engine::Record& CurrentRecord() const { return current_; }

@@ -366,6 +366,8 @@ TEST_F(DataSetTest, BookmarksReturnAndDieWithTheirRecordOrAPack) {
 
 TEST_F(DataSetTest, PackSettlesAPendingEditAndKeepsTheCurrentNote) {
   OpenTable({{"1", "", "One", ""}, {"2", "", "Two", ""}, {"3", "", "Three", ""}});
+  EXPECT_TRUE(table->LocateByValues("ID", {"3"}));  // the index look-up has its own cursor
+  table->First();
   table->Delete();  // 1 goes; 2 is current
   table->Edit();
   link.pendingField = &table->FieldNamed("MEMO");
@@ -376,6 +378,8 @@ TEST_F(DataSetTest, PackSettlesAPendingEditAndKeepsTheCurrentNote) {
   EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "typed before the pack");
   EXPECT_EQ(Ids(*table), (QStringList{"2", "3"}));
   EXPECT_EQ(table->EngineTable()->RecordCount(), 2u);
+  ASSERT_TRUE(table->LocateByValues("ID", {"3"}));
+  EXPECT_EQ(table->FieldNamed("Text").AsString(), "Three");
 }
 
 TEST_F(DataSetTest, PackOnAClosedTableIsRefusedByTheEngine) {
