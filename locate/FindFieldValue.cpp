@@ -158,10 +158,15 @@ Shortcut TryIndexShortcut(bool fromBeginning, TTable& table, TField& field, cons
     const bool currentMatches = !pattern.isEmpty() && current.startsWith(pattern);
     if (fromBeginning || !currentMatches) {
       if (!fromBeginning && pattern.toUtf8() < current.toUtf8()) return Shortcut::NotFound;
+      // A search that finds nothing leaves the record that was current, here as in the scan:
+      // the nearest key is only a candidate.
+      TBookmark start = table.TakeBookmark();
       table.SeekKeyNearest({pattern});
       const QString found = caseSensitive ? f0->AsString() : LocaleUpper(f0->AsString());
-      return (!table.IsEmpty() && !pattern.isEmpty() && found.startsWith(pattern)) ? Shortcut::Found
-                                                                                   : Shortcut::NotFound;
+      const bool match = !table.IsEmpty() && !pattern.isEmpty() && found.startsWith(pattern);
+      if (!match) table.ReturnToBookmark(start);
+      table.ReleaseBookmark(start);
+      return match ? Shortcut::Found : Shortcut::NotFound;
     }
     return Shortcut::OrderedScan;
   }

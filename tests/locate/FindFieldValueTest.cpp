@@ -230,9 +230,11 @@ TEST_F(FindFieldValueTest, TheIndexShortcutServesSearchesOnANamedIndex) {
   EXPECT_EQ(CurrentId(*table_), 3);
   EXPECT_FALSE(FindFieldValue(false, *table_, QStringLiteral("TEXT"), QStringLiteral("No"), mtPartialMatchStart, true));
   EXPECT_EQ(CurrentId(*table_), 3);
-  // Nothing at or after the pattern starts with it.
+  // Nothing at or after the pattern starts with it: the record that was current stays.
   EXPECT_FALSE(FindFieldValue(true, *table_, QStringLiteral("TEXT"), QStringLiteral("Nz"), mtPartialMatchStart, true));
+  EXPECT_EQ(CurrentId(*table_), 3);
   EXPECT_FALSE(FindFieldValue(true, *table_, QStringLiteral("TEXT"), QStringLiteral("Nope"), mtExactMatch, true));
+  EXPECT_EQ(CurrentId(*table_), 3);
 
   // A case-insensitive search on the case-sensitive index scans instead, with the same result.
   GoToId(*table_, 6);
