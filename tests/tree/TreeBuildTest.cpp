@@ -1,0 +1,277 @@
+// Building and rebuilding the tree from real tables: shapes, RootID, loops, expansion kept
+// across reloads, text-only reloads, deferred reloads, and the option words.
+#include "tests/tree/TreeFixture.h"
+
+namespace tindrel::testing {
+namespace {
+
+TEST(TreeBuild, EmptyTableGivesAnEmptyTreeWithoutRootLines) {
+  TreeWindow w({});
+  w.tree->SetShowRoot(true);
+  w.Open();
+  EXPECT_EQ(w.tree->topLevelItemCount(), 0);
+  EXPECT_FALSE(w.tree->ShowRoot());
+  ASSERT_NE(w.tree->Snapshot(), nullptr);
+  EXPECT_EQ(w.tree->Snapshot()->Count(), 0);
+}
+
+TEST(TreeBuild, FirstBuildExpandsEverythingAndSelectsTheCurrentRecord) {
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "child"}, {"3", "2", "grandchild"}, {"4", "", "other"}});
+  w.Open();
+  EXPECT_EQ(w.Shape(), "other,root(child(grandchild))");
+  EXPECT_TRUE(w.Node("1")->isExpanded());
+  EXPECT_TRUE(w.Node("2")->isExpanded());
+  EXPECT_TRUE(w.tree->ShowRoot());  // two top-level nodes
+  EXPECT_EQ(w.SelectedID(), w.Current());
+  EXPECT_EQ(w.Current(), QStringLiteral("1"));  // the table opens on its first record
+}
+
+TEST(TreeBuild, WithoutAutoExpandTheFirstBuildLeavesNodesClosed) {
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "child"}});
+  w.Open(kMainWindowTreeOptions & ~dtAutoExpand);
+  EXPECT_FALSE(w.Node("1")->isExpanded());
+}
+
+TEST(TreeBuild, OrphansAndBlankParentsAreTopLevelWithTheirSubtrees) {
+  TreeWindow w({{"1", "", "blank parent"}, {"2", "99", "orphan"}, {"3", "2", "under orphan"}});
+  w.Open();
+  EXPECT_EQ(w.Shape(), "blank parent,orphan(under orphan)");
+}
+
+TEST(TreeBuild, SiblingsFollowTheTextOrderWithoutCase) {
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "beta"}, {"3", "1", "Alpha"}, {"4", "1", "gamma"}});
+  w.Open(kMainWindowTreeOptions, stNone);  // the order the nodes are added in
+  EXPECT_EQ(w.Shape(), "root(Alpha,beta,gamma)");
+  w.tree->SetSortType(stBoth);  // and the control's own sort agrees
+  EXPECT_EQ(w.Shape(), "root(Alpha,beta,gamma)");
+}
+
+TEST(TreeBuild, FlatListWithoutParentFieldInIdOrder) {
+  TreeWindow w({{"2", "1", "two"}, {"1", "", "one"}, {"10", "2", "ten"}});
+  w.tree->ApplyMainWindowSettings();
+  w.tree->SetSortType(stNone);
+  w.tree->SetTableParentField(QString());
+  w.tree->SetDataSource(&w.source);
+  w.table->Open();
+  w.Show();
+  EXPECT_EQ(w.Shape(), "one,ten,two");
+}
+
+struct RootCase {
+  const char* name;
+  std::vector<Note> notes;
+  const char* rootId;
+  std::string shape;
+  bool showRoot;
+  int rootNotFound;
+  int closedLoops;
+};
+
+class TreeRootId : public ::testing::TestWithParam<RootCase> {};
+
+TEST_P(TreeRootId, BuildsTheShapeAndRaisesTheEvents) {
+  const RootCase& c = GetParam();
+  TreeWindow w(c.notes);
+  int notFound = 0;
+  int loops = 0;
+  w.tree->OnRootNotFound = [&](TCustomDBTreeView&) { ++notFound; };
+  w.tree->OnClosedLoop = [&](TCustomDBTreeView&) { ++loops; };
+  w.tree->SetShowRoot(!c.showRoot);
+  w.Open(kMainWindowTreeOptions, stBoth, QString::fromUtf8(c.rootId));
+  EXPECT_EQ(w.Shape(), c.shape);
+  if (!c.shape.empty()) {
+    EXPECT_EQ(w.tree->ShowRoot(), c.showRoot);
+  }
+  EXPECT_EQ(notFound, c.rootNotFound);
+  EXPECT_EQ(loops, c.closedLoops);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TreeRootId,
+    ::testing::Values(
+        RootCase{"found", {{"1", "", "a"}, {"2", "1", "b"}, {"3", "", "c"}}, "1", "a(b)", false, 0, 0},
+        RootCase{"missing_two_children", {{"1", "9", "x"}, {"2", "9", "y"}, {"3", "1", "z"}}, "9", "x(z),y", true, 1, 0},
+        RootCase{"missing_one_child", {{"1", "9", "x"}, {"2", "", "y"}}, "9", "x", false, 1, 0},
+        RootCase{"missing_no_child", {{"1", "", "x"}}, "9", "", false, 1, 0},
+        RootCase{"self_parent_root", {{"5", "5", "self"}, {"7", "5", "b"}, {"6", "5", "A"}}, "5", "self(A,b)", false, 0, 1},
+        RootCase{"chain_back_to_root", {{"1", "3", "r"}, {"2", "1", "c"}, {"3", "2", "e"}}, "1", "r(c(e))", false, 0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TreeBuild, RecordsNamingEachOtherAsParentAreAbsentWithoutEvent) {
+  TreeWindow w({{"1", "2", "a"}, {"2", "1", "b"}, {"3", "", "c"}});
+  int loops = 0;
+  w.tree->OnClosedLoop = [&](TCustomDBTreeView&) { ++loops; };
+  w.Open();
+  EXPECT_EQ(w.Shape(), "c");
+  EXPECT_EQ(loops, 0);
+}
+
+TEST(TreeBuild, DuplicateIdsNeverLoopAndShowNoRecordTwiceOnOnePath) {
+  // 1 -> 2 -> (a second) 1 would lead back for ever.
+  TreeWindow w({{"1", "", "first one"}, {"2", "1", "two"}, {"1", "2", "second one"}});
+  int loops = 0;
+  w.tree->OnClosedLoop = [&](TCustomDBTreeView&) { ++loops; };
+  w.Open();
+  EXPECT_EQ(w.Shape(), "first one(two)");
+  EXPECT_EQ(loops, 1);
+}
+
+TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
+  std::vector<Note> notes;
+  const int depth = 30000;
+  for (int i = 1; i <= depth; ++i) notes.push_back({std::to_string(i), i == 1 ? "" : std::to_string(i - 1), "n"});
+  TreeWindow w(notes);
+  w.Open(kMainWindowTreeOptions & ~dtAutoExpand);  // the text sort of the main window, closed nodes
+  int levels = 0;
+  for (QTreeWidgetItem* n = w.tree->topLevelItem(0); n; n = n->childCount() ? n->child(0) : nullptr) ++levels;
+  EXPECT_EQ(levels, depth);
+}
+
+TEST(TreeBuild, ExpansionIsKeptAcrossAReloadForANewRecord) {
+  TreeWindow w({{"1", "", "a"}, {"2", "1", "a1"}, {"3", "", "b"}, {"4", "3", "b1"}, {"5", "", "c"}});
+  w.Open();
+  w.Node("1")->setExpanded(false);  // the user closes one; "b" stays open
+  // A new record, added behind the tree's back, under the leaf "c".
+  {
+    auto* engine = w.table->EngineTable();
+    engine::Record r = engine->BlankRecord();
+    engine->SetText(r, 0, "6");
+    engine->SetText(r, 1, "5");
+    engine->SetText(r, 2, "c1");
+    engine->Append(r);
+  }
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "a(a1),b(b1),c(c1)");
+  EXPECT_FALSE(w.Node("1")->isExpanded());
+  EXPECT_TRUE(w.Node("3")->isExpanded());
+  EXPECT_TRUE(w.Node("5")->isExpanded());  // newly has children, and AutoExpand is on
+}
+
+TEST(TreeBuild, ANodeThatNewlyHasChildrenStaysClosedWithoutAutoExpand) {
+  TreeWindow w({{"1", "", "a"}, {"5", "", "c"}});
+  w.Open(kMainWindowTreeOptions & ~dtAutoExpand);
+  {
+    auto* engine = w.table->EngineTable();
+    engine::Record r = engine->BlankRecord();
+    engine->SetText(r, 0, "6");
+    engine->SetText(r, 1, "5");
+    engine->SetText(r, 2, "c1");
+    engine->Append(r);
+  }
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "a,c(c1)");
+  EXPECT_FALSE(w.Node("5")->isExpanded());
+}
+
+TEST(TreeBuild, SelectionAndTopItemSurviveAFullRebuild) {
+  std::vector<Note> notes;
+  for (int i = 10; i < 90; ++i) notes.push_back({std::to_string(i), "", "note " + std::to_string(i)});
+  TreeWindow w(notes);
+  w.Open();
+  w.tree->SetTopItem(w.Node("40"));
+  w.Click(w.Node("42"));
+  QTreeWidgetItem* top = w.tree->TopItem();
+  ASSERT_NE(top, nullptr);
+  const QString topId = NodeID(top);
+  const QString selected = w.SelectedID();
+  w.tree->RebuildTree();
+  EXPECT_EQ(NodeID(w.tree->TopItem()), topId);
+  EXPECT_EQ(w.SelectedID(), selected);
+  EXPECT_EQ(w.Current(), selected);
+}
+
+TEST(TreeBuild, AChangeOfOnlyTheTextRenamesThatNodeAndKeepsTheOthers) {
+  TreeWindow w({{"1", "", "a"}, {"2", "1", "b"}, {"3", "1", "c"}});
+  w.Open();
+  QTreeWidgetItem* a = w.Node("1");
+  QTreeWidgetItem* b = w.Node("2");
+  {
+    auto* engine = w.table->EngineTable();
+    engine::Record r = engine->ReadRecord(3);
+    engine->SetText(r, 2, "cc");
+    engine->Modify(r);
+  }
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Node("1"), a);  // not rebuilt: the same nodes
+  EXPECT_EQ(w.Node("2"), b);
+  EXPECT_EQ(w.Shape(), "a(b,cc)");
+}
+
+TEST(TreeBuild, AReloadInEditStateWaitsForBrowseAndTheNextNotification) {
+  TreeWindow w({{"1", "", "a"}, {"2", "", "b"}});
+  w.Open();
+  w.memo->setFocus();
+  w.table->Edit();
+  {
+    auto* engine = w.table->EngineTable();
+    engine::Record r = engine->BlankRecord();
+    engine->SetText(r, 0, "3");
+    engine->SetText(r, 2, "c");
+    engine->Append(r);
+  }
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "a,b");
+  EXPECT_TRUE(w.tree->HasState(sfDirty));
+  w.table->Cancel();
+  w.table->Next();  // the next notification finds the tree dirty and the dataset browsing
+  EXPECT_EQ(w.Shape(), "a,b,c");
+  EXPECT_FALSE(w.tree->HasState(sfDirty));
+}
+
+TEST(TreeBuild, AnUnknownFieldNameFailsTheReloadAndKeepsThePreviousSnapshot) {
+  TreeWindow w({{"1", "", "a"}});
+  w.Open();
+  TTVRecordList* before = w.tree->Snapshot();
+  EXPECT_THROW(w.tree->SetTableTextField(QStringLiteral("NOSUCH")), std::exception);
+  EXPECT_EQ(w.tree->Snapshot(), before);
+  EXPECT_FALSE(w.tree->HasState(sfLoading));
+  EXPECT_FALSE(w.table->NotificationsSuspended());
+}
+
+TEST(TreeBuild, ClosingTheTableClearsTheTree) {
+  TreeWindow w({{"1", "", "a"}});
+  w.Open();
+  w.table->Close();
+  EXPECT_EQ(w.tree->topLevelItemCount(), 0);
+  EXPECT_EQ(w.tree->Snapshot(), nullptr);
+  EXPECT_EQ(w.tree->StateFlags(), 0);
+}
+
+TEST(TreeOptions, OptionWordsAndTheirBaseFlags) {
+  ScriptedPlatform platform;
+  TDBTreeView view;
+  EXPECT_EQ(view.Options(), 6271);
+  EXPECT_EQ(view.ExOptions(), txAllowDelete | txAllowInsert | txAutoDragMove | txConfirmDelete | txRootItemReadOnly |
+                                  txTopLevelDrop);
+  view.SetOptions(kMainWindowMouseMoveOptions);
+  EXPECT_EQ(view.ExOptions(), txAllowDelete | txAllowInsert | txAutoDragMove | txConfirmDelete | txMouseMoveSelect |
+                                  txTopLevelDrop);
+  // The top-level drop follows RootID only when Options are assigned.
+  view.SetRootID(QStringLiteral("7"));
+  EXPECT_TRUE(view.HasExOption(txTopLevelDrop));
+  view.SetOptions(kMainWindowTreeOptions);
+  EXPECT_FALSE(view.HasExOption(txTopLevelDrop));
+  view.SetRootID(QString());
+  EXPECT_FALSE(view.HasExOption(txTopLevelDrop));
+}
+
+TEST(TreeNodes, CopyingANodeCarriesItsIdOnlyFromAnIdNode) {
+  TTreeIDNode source;
+  source.setText(0, QStringLiteral("t"));
+  source.RecordID = QStringLiteral("42");
+  TTreeIDNode copy;
+  copy.Assign(source);
+  EXPECT_EQ(NodeID(&copy), QStringLiteral("42"));
+  EXPECT_EQ(copy.text(0), QStringLiteral("t"));
+  QTreeWidgetItem plain;
+  plain.setText(0, QStringLiteral("p"));
+  copy.Assign(plain);
+  EXPECT_EQ(NodeID(&copy), QString());
+  EXPECT_EQ(NodeID(&plain), QString());
+  EXPECT_EQ(NodeID(nullptr), QString());
+  std::unique_ptr<QTreeWidgetItem> cloned(source.clone());
+  EXPECT_EQ(NodeID(cloned.get()), QStringLiteral("42"));
+}
+
+}  // namespace
+}  // namespace tindrel::testing

@@ -1,0 +1,110 @@
+// The snapshot list: ID order and lookups, parent order, and what CompareSnapshots reports.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "tree/dbTvRecordList.h"
+
+namespace tindrel {
+namespace {
+
+TTVRecordList ListOf(std::initializer_list<std::array<const char*, 3>> rows) {
+  TTVRecordList list;
+  for (const auto& r : rows) list.AddRecord(QString::fromUtf8(r[0]), QString::fromUtf8(r[1]), QString::fromUtf8(r[2]));
+  return list;
+}
+
+TEST(TTVRecordList, FindByIdUsesOrdinalOrderAndAnswersTheInsertionPoint) {
+  TTVRecordList empty;
+  int index = -1;
+  EXPECT_FALSE(empty.FindByID(QStringLiteral("1"), index));
+  EXPECT_EQ(index, 0);
+
+  TTVRecordList list = ListOf({{"2", "", "b"}, {"1", "", "a"}, {"10", "", "c"}});
+  struct Case {
+    const char* id;
+    bool found;
+    int index;
+  };
+  for (const Case& c : {Case{"1", true, 0}, Case{"10", true, 1}, Case{"2", true, 2}, Case{"11", false, 2},
+                        Case{"0", false, 0}, Case{"3", false, 3}}) {
+    EXPECT_EQ(list.FindByID(QString::fromUtf8(c.id), index), c.found) << c.id;
+    EXPECT_EQ(index, c.index) << c.id;
+  }
+  EXPECT_EQ(list.At(0).RecordID, QStringLiteral("1"));
+  EXPECT_EQ(list.At(1).RecordID, QStringLiteral("10"));
+}
+
+TEST(TTVRecordList, FindByIdFindsTheFirstOfEqualIds) {
+  TTVRecordList list = ListOf({{"5", "", "x"}, {"5", "", "y"}, {"5", "", "z"}, {"4", "", "w"}});
+  int index = -1;
+  ASSERT_TRUE(list.FindByID(QStringLiteral("5"), index));
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(list.CountOfID(QStringLiteral("5")), 3);
+  EXPECT_EQ(list.CountOfID(QStringLiteral("4")), 1);
+}
+
+TEST(TTVRecordList, ParentOrderIsByParentThenTextWithoutCase) {
+  TTVRecordList list = ListOf({{"1", "P", "b"}, {"2", "Q", "a"}, {"3", "P", "A2"}, {"4", "P", "A"}});
+  int index = -1;
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("P"), index));
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(list.ChildAt(0)->Text, QStringLiteral("A"));
+  EXPECT_EQ(list.ChildAt(1)->Text, QStringLiteral("A2"));
+  EXPECT_EQ(list.ChildAt(2)->Text, QStringLiteral("b"));
+  EXPECT_EQ(list.ChildAt(3)->ParentID, QStringLiteral("Q"));
+  EXPECT_FALSE(list.FindFirstChild(QStringLiteral("R"), index));
+  EXPECT_EQ(index, 4);
+  EXPECT_EQ(list.ChildAt(4), nullptr);
+}
+
+TEST(TTVRecordList, AddingAfterTheParentListWasBuiltStartsAFreshOne) {
+  TTVRecordList list = ListOf({{"1", "P", "b"}});
+  int index = -1;
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("P"), index));
+  list.AddRecord(QStringLiteral("2"), QStringLiteral("P"), QStringLiteral("a"));
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("P"), index));
+  EXPECT_EQ(list.ChildAt(index)->Text, QStringLiteral("a"));
+  EXPECT_EQ(list.ParentList()->Items.size(), 2u);
+}
+
+TEST(TTVRecordList, SetParentIdResortsTheParentOrder) {
+  TTVRecordList list = ListOf({{"1", "", "root"}, {"2", "1", "x"}, {"3", "1", "y"}});
+  int index = -1;
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("1"), index));
+  list.SetParentID(QStringLiteral("3"), QStringLiteral("2"));
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("2"), index));
+  EXPECT_EQ(list.ChildAt(index)->RecordID, QStringLiteral("3"));
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("1"), index));
+  EXPECT_EQ(list.ChildAt(index + 1)->ParentID, QStringLiteral("2"));
+}
+
+TEST(TTVRecordList, CompareSnapshotsCodes) {
+  auto base = [] { return ListOf({{"1", "", "a"}, {"2", "1", "b"}, {"3", "1", "c"}}); };
+  TTVRecordList a = base();
+  struct Case {
+    const char* name;
+    TTVRecordList other;
+    TSnapshotCompare code;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"same in another order", ListOf({{"3", "1", "c"}, {"1", "", "a"}, {"2", "1", "b"}}), scSame});
+  cases.push_back({"one text", ListOf({{"1", "", "a"}, {"2", "1", "B"}, {"3", "1", "c"}}), scTextsChanged});
+  cases.push_back({"one parent", ListOf({{"1", "", "a"}, {"2", "1", "b"}, {"3", "2", "c"}}), scStructureChanged});
+  cases.push_back({"one id and a text", ListOf({{"1", "", "x"}, {"2", "1", "b"}, {"4", "1", "c"}}), scStructureChanged});
+  cases.push_back({"fewer", ListOf({{"1", "", "a"}, {"2", "1", "b"}}), scCountChanged});
+  for (Case& c : cases) EXPECT_EQ(a.CompareSnapshots(&c.other), c.code) << c.name;
+  EXPECT_EQ(a.CompareSnapshots(nullptr), scCountChanged);
+}
+
+TEST(TTVRecordList, DifferentCountsAreReportedWithoutSorting) {
+  TTVRecordList a = ListOf({{"2", "", "b"}, {"1", "", "a"}});
+  TTVRecordList b = ListOf({{"2", "", "b"}});
+  EXPECT_EQ(a.CompareSnapshots(&b), scCountChanged);
+  EXPECT_FALSE(a.SortedByID());
+  EXPECT_EQ(a.At(0).RecordID, QStringLiteral("2"));
+}
+
+}  // namespace
+}  // namespace tindrel

@@ -1,0 +1,849 @@
+#include "tree/TreeVwEx.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/ErrorBox.h"
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "tree/dbTvRecordList.h"
+
+namespace tindrel {
+
+QString DeleteItemQuestion = QStringLiteral("Delete item ?");
+
+namespace {
+
+const QString kNodeDragFormat = QStringLiteral("application/x-tindrel-tree-node");
+
+// A QLineEdit limited to the length the view allows.
+}  // namespace
+
+class TCustomTreeViewEx::LabelDelegate : public QStyledItemDelegate {
+ public:
+  explicit LabelDelegate(TCustomTreeViewEx* view) : QStyledItemDelegate(view), view_(view) {}
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+      const int limit = view_->MaxLabelLength();
+      if (limit > 0) line->setMaxLength(limit);
+    }
+    view_->openEditor_ = editor;
+    return editor;
+  }
+
+ private:
+  TCustomTreeViewEx* view_;
+};
+
+bool TTreeNodeEx::operator<(const QTreeWidgetItem& other) const {
+  return CompareNodeText(text(0), other.text(0)) < 0;
+}
+
+TCustomTreeViewEx::TCustomTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
+  setColumnCount(1);
+  setHeaderHidden(true);
+  header()->setSortIndicator(0, Qt::AscendingOrder);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformRowHeights(true);
+  setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  setDragEnabled(false);  // drags start from our own press rules
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDropIndicatorShown(false);
+  setMouseTracking(true);
+  setItemDelegate(new LabelDelegate(this));
+
+  ClockService& clock = Platform::Instance().Clock();
+  scrollTimer_ = clock.CreateTimer([this] { RunGuarded([&] { TimerFired(kScrollTimerId); }); });
+  selectTimer_ = clock.CreateTimer([this] { RunGuarded([&] { TimerFired(kSelectTimerId); }); });
+
+  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+    RunGuarded([&] { SelectionChanged(current); });
+  });
+}
+
+TCustomTreeViewEx::~TCustomTreeViewEx() {
+  StopTimers();
+  QSignalBlocker block(this);
+  rightClickNode_ = nullptr;
+  dropTargetNode_ = nullptr;
+  clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties and node helpers
+
+void TCustomTreeViewEx::SetSortType(TSortType value) {
+  const bool wasByText = SortsByText();
+  sortType_ = value;
+  if (SortsByText() && !wasByText) SortAllByText();
+}
+
+void TCustomTreeViewEx::AttachNode(QTreeWidgetItem* parent, QTreeWidgetItem* node) {
+  QTreeWidgetItem* owner = parent ? parent : invisibleRootItem();
+  if (!SortsByText()) {
+    owner->addChild(node);
+    return;
+  }
+  // Siblings are in text order: insert after the last one that does not sort after the node.
+  int lo = 0;
+  int hi = owner->childCount();
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (*node < *owner->child(mid)) hi = mid;
+    else lo = mid + 1;
+  }
+  owner->insertChild(lo, node);
+}
+
+void TCustomTreeViewEx::SortChildrenOf(QTreeWidgetItem* parent) {
+  (parent ? parent : invisibleRootItem())->sortChildren(0, Qt::AscendingOrder);
+}
+
+void TCustomTreeViewEx::SortAllByText() {
+  std::vector<QTreeWidgetItem*> pending{invisibleRootItem()};
+  while (!pending.empty()) {
+    QTreeWidgetItem* node = pending.back();
+    pending.pop_back();
+    if (node->childCount() < 1) continue;
+    node->sortChildren(0, Qt::AscendingOrder);
+    for (int i = 0; i < node->childCount(); ++i) pending.push_back(node->child(i));
+  }
+}
+
+bool TCustomTreeViewEx::ScrollTimerRunning() const { return scrollTimer_ && scrollTimer_->IsActive(); }
+bool TCustomTreeViewEx::SelectTimerRunning() const { return selectTimer_ && selectTimer_->IsActive(); }
+
+bool TCustomTreeViewEx::IsOnlyRoot(const QTreeWidgetItem* node) const {
+  return IsTopLevel(node) && topLevelItemCount() == 1;
+}
+
+void TCustomTreeViewEx::Select(QTreeWidgetItem* node) {
+  if (node) setCurrentItem(node);
+}
+
+void TCustomTreeViewEx::MakeVisible(QTreeWidgetItem* node) {
+  if (!node) return;
+  for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+    if (!p->isExpanded()) p->setExpanded(true);
+  scrollToItem(node);
+}
+
+QTreeWidgetItem* TCustomTreeViewEx::TopItem() const { return itemAt(QPoint(1, 1)); }
+
+void TCustomTreeViewEx::SetTopItem(QTreeWidgetItem* node) {
+  if (node) scrollToItem(node, QAbstractItemView::PositionAtTop);
+}
+
+THitArea TCustomTreeViewEx::HitTest(QPoint pos) const {
+  QTreeWidgetItem* node = itemAt(pos);
+  if (!node) return haNowhere;
+  const QRect rect = visualItemRect(node);
+  if (pos.x() < rect.left()) return haOnIndent;
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  int width = fontMetrics().horizontalAdvance(node->text(0)) + 2 * margin;
+  if (!node->icon(0).isNull()) width += iconSize().width() + margin;
+  return pos.x() <= rect.left() + width ? haOnItem : haOnRight;
+}
+
+void TCustomTreeViewEx::BeginNodeUpdate() {
+  if (updateCount_++ == 0) setUpdatesEnabled(false);
+}
+
+void TCustomTreeViewEx::EndNodeUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) setUpdatesEnabled(true);
+}
+
+void TCustomTreeViewEx::SetNodeText(QTreeWidgetItem* node, const QString& text) {
+  if (!node) return;
+  node->setText(0, text);
+  if (SortsByText()) SortChildrenOf(node->parent());
+}
+
+void TCustomTreeViewEx::RemoveNode(QTreeWidgetItem* node) {
+  if (!node) return;
+  // References into the subtree go first: the items are freed below.
+  for (QTreeWidgetItem* p = rightClickNode_; p; p = p->parent())
+    if (p == node) rightClickNode_ = nullptr;
+  for (QTreeWidgetItem* p = dropTargetNode_; p; p = p->parent())
+    if (p == node) dropTargetNode_ = nullptr;
+  delete node;
+}
+
+QTreeWidgetItem* TCustomTreeViewEx::CreateNode() {
+  auto* node = new TTreeNodeEx();
+  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  return node;
+}
+
+void TCustomTreeViewEx::StartLabelEdit(QTreeWidgetItem* node) {
+  if (node && !IsEditingLabel()) editItem(node, 0);
+}
+
+void TCustomTreeViewEx::EndLabelEdit(bool accept) {
+  QWidget* editor = openEditor_;
+  if (!IsEditingLabel() || !editor) return;
+  if (accept) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+  } else {
+    closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+  }
+}
+
+bool TCustomTreeViewEx::ControlHasFocus() const {
+  QWidget* focus = QApplication::focusWidget();
+  return focus && (focus == this || isAncestorOf(focus));
+}
+
+std::uint64_t TCustomTreeViewEx::Now() const { return Platform::Instance().Clock().TickCount(); }
+
+// ---------------------------------------------------------------------------------------------
+// Virtual operations
+
+void TCustomTreeViewEx::StopTimers() {
+  if (scrollTimer_) scrollTimer_->Stop();
+  if (selectTimer_) selectTimer_->Stop();
+}
+
+bool TCustomTreeViewEx::CanDeleteNode(QTreeWidgetItem* node) {
+  if (!node || readOnly_ || !HasExOption(txAllowDelete)) return false;
+  if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
+  bool allow = true;
+  if (OnCanDeleteNode) OnCanDeleteNode(*this, node, allow);
+  if (!allow) return false;
+  for (int i = 0; i < node->childCount(); ++i)
+    if (!CanDeleteNode(node->child(i))) return false;
+  return true;
+}
+
+bool TCustomTreeViewEx::CanDragNode(QTreeWidgetItem* node) {
+  BusyGuard busy(*this);
+  if (!node || readOnly_) return false;
+  if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
+  bool allow = !IsOnlyRoot(node);
+  if (allow && OnCanDragNode) OnCanDragNode(*this, node, allow);
+  return allow;
+}
+
+QString TCustomTreeViewEx::GetDeleteConfirmText(QTreeWidgetItem* node) {
+  QString text = DeleteItemQuestion;
+  if (text.contains(QStringLiteral("%s"))) text.replace(QStringLiteral("%s"), node ? node->text(0) : QString());
+  return text;
+}
+
+bool TCustomTreeViewEx::DeleteNode(QTreeWidgetItem* node) {
+  RemoveNode(node);
+  return true;
+}
+
+void TCustomTreeViewEx::InsertNode(bool asChild) {
+  StopTimers();
+  BusyGuard busy(*this);
+  QTreeWidgetItem* selected = Selected();
+  QTreeWidgetItem* node = CreateNode();
+  if (asChild && selected) {
+    AttachNode(selected, node);
+    selected->setExpanded(true);
+  } else if (selected && SortsByText()) {
+    AttachNode(selected->parent(), node);
+  } else if (selected) {
+    QTreeWidgetItem* parent = selected->parent() ? selected->parent() : invisibleRootItem();
+    parent->insertChild(parent->indexOfChild(selected), node);
+  } else {
+    addTopLevelItem(node);
+  }
+  if (ControlHasFocus()) StartLabelEdit(node);
+}
+
+void TCustomTreeViewEx::DeleteSelected() {
+  StopTimers();
+  DeleteWithConfirmAndSettle(Selected());
+}
+
+bool TCustomTreeViewEx::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+  if (!node) return false;
+  // Taking a node out of the tree forgets the expansion of its subtree: note it and put it back.
+  std::vector<QTreeWidgetItem*> expanded;
+  std::vector<QTreeWidgetItem*> pending{node};
+  while (!pending.empty()) {
+    QTreeWidgetItem* n = pending.back();
+    pending.pop_back();
+    if (n->isExpanded()) expanded.push_back(n);
+    for (int i = 0; i < n->childCount(); ++i) pending.push_back(n->child(i));
+  }
+  const bool wasCurrent = currentItem() == node;
+  QTreeWidgetItem* oldParent = node->parent() ? node->parent() : invisibleRootItem();
+  oldParent->takeChild(oldParent->indexOfChild(node));
+  QTreeWidgetItem* newParent = (mode == naAddChild && target) ? target : nullptr;
+  AttachNode(newParent, node);
+  if (newParent) newParent->setExpanded(true);
+  for (QTreeWidgetItem* n : expanded) n->setExpanded(true);
+  if (wasCurrent) setCurrentItem(node);
+  MakeVisible(node);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The delete walk
+
+void TCustomTreeViewEx::DeleteWithConfirm(QTreeWidgetItem* node) {
+  if (!CanDeleteNode(node)) return;
+  DeleteState state;
+  state.buttonsIndex = node->childCount() > 0 ? 1 : 0;
+  ++deleteWalkDepth_;
+  struct Lower {
+    TCustomTreeViewEx* v;
+    ~Lower() { --v->deleteWalkDepth_; }
+  } lower{this};
+  DeleteSubtree(node, false, state);
+}
+
+void TCustomTreeViewEx::DeleteWithConfirmAndSettle(QTreeWidgetItem* node) {
+  DeleteWithConfirm(node);
+  if (deleteWalkDepth_ == 0) DeleteWalkEnded();
+}
+
+void TCustomTreeViewEx::DeleteSubtree(QTreeWidgetItem* node, bool nested, DeleteState& state) {
+  if (state.stop || !node) return;
+  for (int i = node->childCount() - 1; i >= 0; --i) {
+    if (i >= node->childCount()) continue;
+    DeleteSubtree(node->child(i), true, state);
+    if (state.stop) return;
+  }
+  QTreeWidgetItem* prev = nullptr;
+  QTreeWidgetItem* next = nullptr;
+  if (!nested) {
+    prev = Selected();
+    if (node == prev) {
+      QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+      const int at = parent->indexOfChild(node);
+      if (at + 1 < parent->childCount()) next = parent->child(at + 1);
+      else if (at > 0) next = parent->child(at - 1);
+      else next = node->parent();
+    } else {
+      next = prev;
+    }
+  }
+  Select(node);
+  const bool ok = ConfirmDeleteNode(node, state);
+  state.stop = !ok;
+  if (ok) {
+    DeleteNode(node);
+    if (!nested && next) Select(next);
+  } else if (!nested && prev) {
+    Select(prev);
+  }
+}
+
+bool TCustomTreeViewEx::ConfirmDeleteNode(QTreeWidgetItem* node, DeleteState& state) {
+  if (state.yesToAll || !HasExOption(txConfirmDelete)) {
+    state.yesToAll = true;
+    return true;
+  }
+  const MessageButtons buttons = state.buttonsIndex == 1 ? (mbOK | mbCancel | mbAll) : (mbOK | mbCancel);
+  const MessageButton answer = Platform::Instance().MessageBoxes().Show(
+      QString::fromUtf8(kApplicationTitle), GetDeleteConfirmText(node), MessageIcon::Confirmation, buttons);
+  if (answer == mbOK) return true;
+  if (answer == mbAll) {
+    state.yesToAll = true;
+    return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection, label editing, timers
+
+void TCustomTreeViewEx::SelectionChanged(QTreeWidgetItem* current) {
+  if (OnChange) OnChange(*this, current);
+}
+
+bool TCustomTreeViewEx::CanEditLabel(QTreeWidgetItem* node) {
+  StopTimers();
+  if (readOnly_ || HasExOption(txNoLabelEdit)) return false;
+  if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
+  bool allow = true;
+  if (OnEditing) OnEditing(*this, node, allow);
+  return allow;
+}
+
+void TCustomTreeViewEx::EditedText(QTreeWidgetItem* node, QString& text) {
+  if (OnEdited) OnEdited(*this, node, text);
+  SetNodeText(node, text);
+}
+
+bool TCustomTreeViewEx::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  const bool opening =
+      trigger == QAbstractItemView::AllEditTriggers ||
+      ((editTriggers() & trigger) && trigger != QAbstractItemView::SelectedClicked);
+  if (!opening || IsEditingLabel()) return QTreeWidget::edit(index, trigger, event);
+  QTreeWidgetItem* node = itemFromIndex(index);
+  bool allowed = false;
+  RunGuarded([&] { allowed = node && CanEditLabel(node) && BeginLabelEdit(node); });
+  if (!allowed) return false;
+  committed_ = false;
+  // The begin step may have rebuilt the nodes; open the editor only on a node that still exists.
+  const QModelIndex again = indexFromItem(node == currentItem() ? node : currentItem());
+  if (!again.isValid()) return false;
+  return QTreeWidget::edit(index.isValid() ? index : again, trigger, event);
+}
+
+void TCustomTreeViewEx::commitData(QWidget* editor) {
+  auto* line = qobject_cast<QLineEdit*>(editor);
+  QTreeWidgetItem* node = currentItem();
+  if (!line || !node || committed_) return;
+  committed_ = true;
+  QString text = line->text();
+  RunGuarded([&] { EditedText(node, text); });
+}
+
+void TCustomTreeViewEx::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  if (!IsEditingLabel()) return;  // closed already (an editor can report twice)
+  QTreeWidget::closeEditor(editor, hint);
+  openEditor_ = nullptr;
+  RunGuarded([&] { LabelEditEnded(); });
+}
+
+void TCustomTreeViewEx::TimerFired(int timerId) {
+  if (timerId == kSelectTimerId) {
+    selectTimer_->Stop();
+    RaiseMouseSelect();
+    return;
+  }
+  if (timerId != kScrollTimerId) return;
+  scrollTimer_->Stop();
+  const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+  QTreeWidgetItem* node = NodeAtClamped(p);
+  if (!node) return;
+  AutoScroll(node, p.x(), p.y());
+  if (HasExOption(txMouseMoveSelect) || dragInProgress_) {
+    QTreeWidgetItem* after = NodeAtClamped(p);
+    if (after) {
+      MakeVisible(after);
+      if (HasExOption(txMouseMoveSelect)) Select(after);
+    }
+  }
+}
+
+void TCustomTreeViewEx::RaiseMouseSelect() {
+  if (OnMouseSelect) OnMouseSelect(*this);
+}
+
+void TCustomTreeViewEx::StartSelectTimer(std::uint64_t elapsed) {
+  if (selectTimer_->IsActive()) return;
+  const std::int64_t rest = static_cast<std::int64_t>(Platform::Instance().Clock().DoubleClickTime()) -
+                            static_cast<std::int64_t>(elapsed);
+  selectTimer_->Start(static_cast<int>(std::max<std::int64_t>(rest, 1)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys
+
+void TCustomTreeViewEx::keyPressEvent(QKeyEvent* event) {
+  RunGuarded([&] {
+    if (event->key() == Qt::Key_Escape && dragInProgress_) {
+      CancelDrag();
+      mouseStateFlags_ |= msSwallowNextChar;
+      event->accept();
+      return;
+    }
+    if ((mouseStateFlags_ & msSwallowNextChar) && event->key() == Qt::Key_Escape) {
+      // The Escape that cancelled a drag repeats: its character never reaches the control.
+      event->accept();
+      return;
+    }
+    KeyPrologue();
+    StopTimers();
+    int key = event->key();
+    if (OnKeyDown) OnKeyDown(*this, key, event->modifiers());
+    if (key == 0) {
+      event->accept();
+      return;
+    }
+    if (key == Qt::Key_Insert && HasExOption(txAllowInsert) && !IsEditingLabel() && !readOnly_) {
+      const bool child = HasExOption(txInsertAsChild) ||
+                         (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
+      event->accept();
+      InsertNode(child);
+      return;
+    }
+    if (key == Qt::Key_Delete && HasExOption(txAllowDelete) && !IsEditingLabel() && !readOnly_) {
+      event->accept();
+      DeleteSelected();
+      return;
+    }
+    QTreeWidget::keyPressEvent(event);
+  });
+}
+
+void TCustomTreeViewEx::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) mouseStateFlags_ &= static_cast<std::uint8_t>(~msSwallowNextChar);
+  QTreeWidget::keyReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pointer
+
+void TCustomTreeViewEx::mouseDoubleClickEvent(QMouseEvent* event) {
+  RunGuarded([&] {
+    selectTimer_->Stop();
+    mouseStateFlags_ |= msDoubleClicked;
+    dragStartArmed_ = false;
+    QTreeWidget::mouseDoubleClickEvent(event);
+  });
+}
+
+void TCustomTreeViewEx::mousePressEvent(QMouseEvent* event) {
+  RunGuarded([&] {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+      mouseStateFlags_ |= msRightButtonDown;
+      rightClickNode_ = itemAt(pos);
+      if (OnMouseDown) OnMouseDown(*this, event->button(), pos);
+      event->accept();
+      return;
+    }
+    if (event->button() == Qt::LeftButton) mouseDownTick_ = Now();
+    QTreeWidgetItem* wasSelected = Selected();
+    if (OnMouseDown) OnMouseDown(*this, event->button(), pos);
+    QTreeWidget::mousePressEvent(event);
+    dragStartArmed_ = false;
+    QTreeWidgetItem* selected = Selected();
+    if (event->button() != Qt::LeftButton || dragInProgress_ || !selected || itemAt(pos) != selected ||
+        selected != wasSelected)
+      return;
+    if (HasExOption(txAutoDragMove) && CanDragNode(selected)) {
+      dragStartArmed_ = true;
+      dragStartPos_ = pos;
+    }
+    if (OnMouseSelect && !HasExOption(txMouseMoveSelect)) {
+      if (HitTest(pos) != haOnItem) return;
+      if (selected->childCount() > 0) StartSelectTimer(TicksBetween(mouseDownTick_, Now()));
+      else RaiseMouseSelect();
+    }
+  });
+}
+
+QTreeWidgetItem* TCustomTreeViewEx::NodeAtClamped(QPoint pos) const {
+  const int w = viewport()->width();
+  const int h = viewport()->height();
+  QPoint pc = pos;
+  if (pc.x() <= 0) pc.setX(1);
+  else if (pc.x() >= w) pc.setX(w - 1);
+  if (pc.y() <= 0) pc.setY(1);
+  else if (pc.y() >= h) pc.setY(h - 1);
+  return itemAt(pc);
+}
+
+void TCustomTreeViewEx::mouseMoveEvent(QMouseEvent* event) {
+  RunGuarded([&] {
+    const QPoint pos = event->position().toPoint();
+    const bool leftHeld = event->buttons() & Qt::LeftButton;
+    if (dragStartArmed_ && leftHeld &&
+        (pos - dragStartPos_).manhattanLength() >= QApplication::startDragDistance()) {
+      dragStartArmed_ = false;
+      StartNodeDrag();
+      return;
+    }
+    // Moves with a button held never drag a selection along (the selection changes only by
+    // the rules below).
+    if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton))) QTreeWidget::mouseMoveEvent(event);
+    if (!HasExOption(txMouseMoveSelect) && !dragInProgress_) return;
+    QTreeWidgetItem* node = nullptr;
+    if (leftHeld) {
+      node = NodeAtClamped(pos);
+      if (node) {
+        AutoScroll(node, pos.x(), pos.y());
+        node = NodeAtClamped(pos);
+      }
+    } else {
+      node = itemAt(pos);
+    }
+    if (!node) return;
+    const QRect rect = visualItemRect(node);
+    if (rect.top() >= 0 && rect.top() + rect.height() <= viewport()->height()) {
+      MakeVisible(node);
+      if (!dragInProgress_) Select(node);
+    }
+  });
+}
+
+void TCustomTreeViewEx::mouseReleaseEvent(QMouseEvent* event) {
+  RunGuarded([&] {
+    const QPoint pos = event->position().toPoint();
+    scrollTimer_->Stop();
+    dragStartArmed_ = false;
+    if (event->button() == Qt::RightButton) {
+      // The pop-up menu comes with the context-menu event that follows.
+      if (OnMouseUp && !(mouseStateFlags_ & msRightButtonDown)) OnMouseUp(*this, event->button(), pos);
+      event->accept();
+      return;
+    }
+    if (OnMouseUp) OnMouseUp(*this, event->button(), pos);
+    QTreeWidget::mouseReleaseEvent(event);
+    if (mouseStateFlags_ & msDoubleClicked) {
+      mouseStateFlags_ &= static_cast<std::uint8_t>(~msDoubleClicked);
+      return;
+    }
+    QTreeWidgetItem* selected = Selected();
+    if (event->button() != Qt::LeftButton || dragInProgress_ || !selected || itemAt(pos) != selected) return;
+    const std::uint64_t elapsed = TicksBetween(mouseDownTick_, Now());
+    if (elapsed >= static_cast<std::uint64_t>(Platform::Instance().Clock().DoubleClickTime())) return;
+    if (!OnMouseSelect) return;
+    const THitArea hit = HitTest(pos);
+    if (HasExOption(txMouseMoveSelect) ? (hit != haOnItem && hit != haOnRight) : hit != haOnItem) return;
+    if (selected->childCount() > 0) StartSelectTimer(elapsed);
+    else RaiseMouseSelect();
+  });
+}
+
+void TCustomTreeViewEx::contextMenuEvent(QContextMenuEvent* event) {
+  RunGuarded([&] {
+    QPoint p = event->pos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+      p = viewport()->mapFrom(this, p);
+      rightClickNode_ = itemAt(p);
+    } else {
+      rightClickNode_ = Selected();
+      if (rightClickNode_) p.setX(visualItemRect(rightClickNode_).left());
+    }
+    if (rightClickNode_) p.setY(visualItemRect(rightClickNode_).bottom());
+    mouseStateFlags_ &= static_cast<std::uint8_t>(~(msRightButtonDown | msUpdateLocked));
+    if (OnMouseUp) OnMouseUp(*this, Qt::RightButton, p);
+    if (popupMenu_) popupMenu_->popup(viewport()->mapToGlobal(p));
+    event->accept();
+  });
+}
+
+void TCustomTreeViewEx::focusOutEvent(QFocusEvent* event) {
+  mouseStateFlags_ &= static_cast<std::uint8_t>(~(msRightButtonDown | msUpdateLocked));
+  QTreeWidget::focusOutEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drag and drop
+
+QMimeData* TCustomTreeViewEx::CreateDragData() const {
+  auto* data = new QMimeData();
+  data->setData(kNodeDragFormat, QByteArray::number(reinterpret_cast<quintptr>(this)));
+  return data;
+}
+
+bool TCustomTreeViewEx::IsOwnDrag(const QMimeData* data) const {
+  return data && data->hasFormat(kNodeDragFormat) &&
+         data->data(kNodeDragFormat) == QByteArray::number(reinterpret_cast<quintptr>(this));
+}
+
+void TCustomTreeViewEx::MakeDragImage(QTreeWidgetItem* node) {
+  dragImage_ = QPixmap();
+  if (dragImageShow_ == tvdisNever || !node) return;
+  // The control makes an image of a node only with an image list attached; "always" attaches a
+  // temporary one, which comes to the same picture of the node's text.
+  if (!hasImages_ && dragImageShow_ != tvdisAlways) return;
+  const QString text = node->text(0);
+  const QFontMetrics metrics = fontMetrics();
+  QPixmap image(std::max(1, metrics.horizontalAdvance(text) + 8), metrics.height() + 4);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setFont(font());
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(image.rect(), Qt::AlignCenter, text);
+  painter.end();
+  dragImage_ = image;
+}
+
+void TCustomTreeViewEx::StartNodeDrag() {
+  QTreeWidgetItem* node = Selected();
+  if (!node) return;
+  MakeDragImage(node);
+  auto* drag = new QDrag(this);
+  drag->setMimeData(CreateDragData());
+  if (!dragImage_.isNull()) drag->setPixmap(dragImage_);
+  dragInProgress_ = true;
+  const Qt::DropAction result = drag->exec(Qt::MoveAction);
+  if (dragInProgress_ && result == Qt::IgnoreAction) {
+    dragInProgress_ = false;
+    DragCancelled();
+  }
+  dragInProgress_ = false;
+}
+
+void TCustomTreeViewEx::CancelDrag() {
+  if (!dragInProgress_) return;
+  dragInProgress_ = false;
+  QDrag::cancel();
+  DragCancelled();
+}
+
+void TCustomTreeViewEx::DragCancelled() {
+  StopTimers();
+  ClearDropTarget();
+  if (Selected()) MakeVisible(Selected());
+}
+
+void TCustomTreeViewEx::ClearDropTarget() {
+  if (!dropTargetNode_) return;
+  dropTargetNode_ = nullptr;
+  viewport()->update();
+}
+
+bool TCustomTreeViewEx::DragOverAccepts(QPoint pos) {
+  dropAtTopLevel_ = false;
+  QTreeWidgetItem* node = itemAt(pos);
+  bool accept = false;
+  if (OnDragOver) {
+    OnDragOver(*this, pos, accept);
+    if (!accept) return false;
+  }
+  if (!HasExOption(txAutoDragMove)) return accept;
+  accept = false;
+  QTreeWidgetItem* sel = Selected();
+  if (!sel || readOnly_) return false;
+  if (HasExOption(txTopLevelDrop) && !IsTopLevel(sel)) {
+    if (!node || HitTest(pos) == haOnIndent) {
+      dropAtTopLevel_ = true;
+      return true;
+    }
+  }
+  if (!node) return false;
+  if (node == sel || node == sel->parent()) return false;
+  for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+    if (p == sel) return false;  // a drop onto a descendant would make a cycle
+  const THitArea hit = HitTest(pos);
+  return hit == haOnItem || hit == haOnRight;
+}
+
+void TCustomTreeViewEx::dragEnterEvent(QDragEnterEvent* event) {
+  RunGuarded([&] {
+    if (!IsOwnDrag(event->mimeData())) {
+      event->ignore();
+      return;
+    }
+    dragInProgress_ = true;
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+  });
+}
+
+void TCustomTreeViewEx::dragMoveEvent(QDragMoveEvent* event) {
+  RunGuarded([&] {
+    if (!IsOwnDrag(event->mimeData())) {
+      event->ignore();
+      return;
+    }
+    dragInProgress_ = true;
+    const QPoint pos = event->position().toPoint();
+    const bool accepted = DragOverAccepts(pos);
+    QTreeWidgetItem* node = itemAt(pos);
+    if (node) {
+      QTreeWidgetItem* before = dropTargetNode_;
+      dropTargetNode_ = accepted ? node : nullptr;
+      if (before != dropTargetNode_) viewport()->update();
+      AutoScroll(node, pos.x(), pos.y());
+    }
+    if (dropTargetNode_ && (dropAtTopLevel_ || !accepted)) ClearDropTarget();
+    if (accepted) {
+      event->setDropAction(Qt::MoveAction);
+      event->accept();
+    } else {
+      event->ignore();
+    }
+  });
+}
+
+void TCustomTreeViewEx::dragLeaveEvent(QDragLeaveEvent* event) {
+  RunGuarded([&] {
+    ClearDropTarget();
+    StopTimers();
+    event->accept();
+  });
+}
+
+void TCustomTreeViewEx::dropEvent(QDropEvent* event) {
+  RunGuarded([&] {
+    StopTimers();
+    ClearDropTarget();
+    const bool own = IsOwnDrag(event->mimeData());
+    dragInProgress_ = false;
+    if (!own) {
+      event->ignore();
+      return;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    DropAt(event->position().toPoint());
+  });
+}
+
+void TCustomTreeViewEx::DropAt(QPoint pos) {
+  QTreeWidgetItem* sel = Selected();
+  if (!sel || !HasExOption(txAutoDragMove)) return;
+  const THitArea hit = HitTest(pos);
+  QTreeWidgetItem* node = itemAt(pos);
+  if (node) {
+    if (HasExOption(txTopLevelDrop) && hit == haOnIndent && !IsTopLevel(sel)) {
+      MoveNode(sel, nullptr, naAdd);
+    } else if (hit == haOnItem || hit == haOnRight) {
+      if (node == sel || node == sel->parent()) return;
+      for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        if (p == sel) return;
+      MoveNode(sel, node, naAddChild);
+    }
+  } else if (HasExOption(txTopLevelDrop) && !IsTopLevel(sel)) {
+    MoveNode(sel, nullptr, naAdd);
+  }
+}
+
+QTreeWidgetItem* TCustomTreeViewEx::VisibleNodeAbove(QTreeWidgetItem* node) const { return itemAbove(node); }
+QTreeWidgetItem* TCustomTreeViewEx::VisibleNodeBelow(QTreeWidgetItem* node) const { return itemBelow(node); }
+
+void TCustomTreeViewEx::AutoScroll(QTreeWidgetItem* node, int x, int y) {
+  if (!node) return;
+  const int h = viewport()->height();
+  const bool d = dragInProgress_;
+  const bool up = y < kEdgeZone && (y >= 0 || (!d && y > -kEdgeZone));
+  const bool down = !up && y > h - kEdgeZone && (y <= h || (!d && y < h + kEdgeZone));
+  if (!up && !down) return;
+  const std::uint64_t now = Now();
+  if (scrolledOnce_ && TicksBetween(lastScrollTick_, now) < static_cast<std::uint64_t>(kScrollIntervalMs)) return;
+  QTreeWidgetItem* target = up ? VisibleNodeAbove(node) : VisibleNodeBelow(node);
+  if (!target) return;
+  lastScrollTick_ = now;
+  scrolledOnce_ = true;
+  scrollToItem(target);
+  if (up) viewport()->update();
+  if (!scrollTimer_->IsActive()) scrollTimer_->Start(kScrollIntervalMs);
+}
+
+void TCustomTreeViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  if (dropTargetNode_ && itemFromIndex(index) == dropTargetNode_) {
+    QStyleOptionViewItem highlighted = option;
+    highlighted.state |= QStyle::State_Selected;
+    QTreeWidget::drawRow(painter, highlighted, index);
+    return;
+  }
+  QTreeWidget::drawRow(painter, option, index);
+}
+
+}  // namespace tindrel

@@ -1,0 +1,1214 @@
+#include "tree/dbTree.h"
+
+#include <QFocusEvent>
+#include <QMetaObject>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "platform/ErrorBox.h"
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "store/TDataSet.h"
+#include "store/TDataSource.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "tree/TreeStrings.h"
+
+namespace tindrel {
+
+namespace {
+
+// Runs `body`, then `final` also when `body` throws (the exception then goes on).
+template <typename Body, typename Final>
+void WithFinally(Body&& body, Final&& final) {
+  try {
+    body();
+  } catch (...) {
+    final();
+    throw;
+  }
+  final();
+}
+
+// The standard integer conversion of an ID text: leading blanks and a sign allowed, "$" or "0x"
+// introduce hexadecimal. `complete` tells whether the whole text converted; otherwise the value
+// is that of the digits before the first character that failed. 64-bit, saturating.
+qint64 ConvertID(const QString& text, bool& complete) {
+  int i = 0;
+  const int n = text.size();
+  while (i < n && text[i] == u' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  int base = 10;
+  if (i < n && text[i] == u'$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    base = 16;
+    i += 2;
+  }
+  constexpr qint64 kLimit = std::numeric_limits<qint64>::max() / 32;
+  qint64 value = 0;
+  int digits = 0;
+  for (; i < n; ++i) {
+    const int d = base == 16 ? QChar(text[i]).toLatin1() : text[i].digitValue();
+    int digit = -1;
+    if (base == 10) digit = (text[i] >= u'0' && text[i] <= u'9') ? text[i].unicode() - u'0' : -1;
+    else if (d >= '0' && d <= '9') digit = d - '0';
+    else if (d >= 'a' && d <= 'f') digit = d - 'a' + 10;
+    else if (d >= 'A' && d <= 'F') digit = d - 'A' + 10;
+    if (digit < 0) break;
+    if (value < kLimit) value = value * base + digit;
+    ++digits;
+  }
+  complete = digits > 0 && i == n;
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TTreeIDNode
+
+void TTreeIDNode::Assign(const QTreeWidgetItem& source) {
+  for (int role : {int(Qt::DisplayRole), int(Qt::DecorationRole), int(Qt::ToolTipRole), int(Qt::UserRole)})
+    setData(0, role, source.data(0, role));
+  setFlags(source.flags());
+  RecordID = source.type() == IDNodeType ? static_cast<const TTreeIDNode&>(source).RecordID : QString();
+}
+
+QTreeWidgetItem* TTreeIDNode::clone() const {
+  auto* copy = new TTreeIDNode();
+  copy->Assign(*this);
+  for (int i = 0; i < childCount(); ++i) copy->addChild(child(i)->clone());
+  return copy;
+}
+
+QString NodeID(const QTreeWidgetItem* node) {
+  if (!node || node->type() != TTreeIDNode::IDNodeType) return {};
+  return static_cast<const TTreeIDNode*>(node)->RecordID;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTreeViewLink: the hooking link's part first, then the view's reaction.
+
+void TTreeViewLink::NotifyActiveChange() {
+  TECDataLink::NotifyActiveChange();
+  view_.ActiveChanged(Active());
+}
+
+void TTreeViewLink::NotifyDataSetChange() {
+  if (!HasEngineRegistration()) view_.SetState(sfDirty);
+  view_.DataSetChanged();
+}
+
+void TTreeViewLink::NotifyScroll(int) { view_.SyncOrReload(); }
+void TTreeViewLink::NotifyRecordChange(TField* field) { view_.RecordChanged(field); }
+void TTreeViewLink::NotifyEditingChange() { view_.EditingChanged(); }
+void TTreeViewLink::TableChanged() { view_.ScheduleReload(); }
+
+void TTreeViewLink::BeforePost(TDataSet& dataSet) {
+  TECDataLink::BeforePost(dataSet);
+  view_.BeforePostReaction();
+}
+
+void TTreeViewLink::AfterPost(TDataSet& dataSet) {
+  TECDataLink::AfterPost(dataSet);
+  view_.AfterPostReaction();
+}
+
+void TTreeViewLink::AfterCancel(TDataSet& dataSet) {
+  TECDataLink::AfterCancel(dataSet);
+  view_.AfterCancelReaction();
+}
+
+void TTreeViewLink::BeforeDelete(TDataSet& dataSet) {
+  TECDataLink::BeforeDelete(dataSet);
+  view_.BeforeDeleteReaction();
+}
+
+void TTreeViewLink::AfterDelete(TDataSet& dataSet) {
+  TECDataLink::AfterDelete(dataSet);
+  view_.AfterDeleteReaction();
+}
+
+void TTreeViewLink::BeforeEdit(TDataSet& dataSet) {
+  TECDataLink::BeforeEdit(dataSet);
+  view_.ReloadIfDirty();
+}
+
+void TTreeViewLink::BeforeInsert(TDataSet& dataSet) {
+  TECDataLink::BeforeInsert(dataSet);
+  view_.ReloadIfDirty();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and properties
+
+TCustomDBTreeView::TCustomDBTreeView(QWidget* parent) : TCustomTreeViewEx(parent) {
+  link_ = std::make_unique<TTreeViewLink>(*this);
+  link_->SetVisualControl(true);
+  reloadTimer_ = Platform::Instance().Clock().CreateTimer(
+      [this] { RunGuarded([&] { TimerFired(kReloadTimerId); }); });
+  SetOptions(kDefaultDBTreeOptions);
+}
+
+TCustomDBTreeView::~TCustomDBTreeView() {
+  // The link goes first, so that no notification reaches a half-destroyed view.
+  link_.reset();
+  if (reloadTimer_) reloadTimer_->Stop();
+  snapshot_.reset();
+}
+
+TDataSource* TCustomDBTreeView::DataSource() const { return link_ ? link_->DataSource() : nullptr; }
+
+void TCustomDBTreeView::SetDataSource(TDataSource* source) {
+  if (source == DataSource()) return;
+  link_->SetDataSource(source);
+}
+
+TDataSet* TCustomDBTreeView::DataSet() const { return link_ ? link_->DataSet() : nullptr; }
+
+void TCustomDBTreeView::SetTableIDField(const QString& name) {
+  if (name == tableIDField_) return;
+  tableIDField_ = name;
+  Reload();
+}
+
+void TCustomDBTreeView::SetTableParentField(const QString& name) {
+  if (name == tableParentField_) return;
+  tableParentField_ = name;
+  Reload();
+}
+
+void TCustomDBTreeView::SetTableTextField(const QString& name) {
+  if (name == tableTextField_) return;
+  tableTextField_ = name;
+  Reload();
+}
+
+void TCustomDBTreeView::SetRootID(const QString& id) {
+  if (id == rootID_) return;
+  rootID_ = id;
+  if (link_->Active()) Reload();
+}
+
+void TCustomDBTreeView::SetOptions(TDBTreeOptions options) {
+  if ((options & dtSynchronizeDataSet) && !(options_ & dtSynchronizeDataSet)) MoveToSelectedRecord();
+  TTreeViewExOptions ex = 0;
+  if (options & dtAllowDelete) ex |= txAllowDelete;
+  if (options & dtAllowInsert) ex |= txAllowInsert;
+  if (options & dtAutoDragMove) ex |= txAutoDragMove;
+  if (options & dtConfirmDelete) ex |= txConfirmDelete;
+  if (options & dtInsertAsChild) ex |= txInsertAsChild;
+  if (options & dtMouseMoveSelect) ex |= txMouseMoveSelect;
+  if (options & dtRootItemReadOnly) ex |= txRootItemReadOnly;
+  if (rootID_.isEmpty()) ex |= txTopLevelDrop;
+  SetExOptions(ex);
+  options_ = options;
+}
+
+void TCustomDBTreeView::ApplyMainWindowSettings() {
+  SetSortType(stBoth);
+  SetIndent(19);
+  SetRootID(QString());
+  SetOptions(kMainWindowTreeOptions);
+  SetTableIDField(QStringLiteral("ID"));
+  SetTableParentField(QStringLiteral("Parent"));
+  SetTableTextField(QStringLiteral("Text"));
+}
+
+bool TCustomDBTreeView::ReloadTimerRunning() const { return reloadTimer_ && reloadTimer_->IsActive(); }
+
+TField& TCustomDBTreeView::IDField() const { return DataSet()->FieldNamed(tableIDField_); }
+TField& TCustomDBTreeView::TextField() const { return DataSet()->FieldNamed(tableTextField_); }
+TField* TCustomDBTreeView::ParentField() const {
+  return tableParentField_.isEmpty() ? nullptr : &DataSet()->FieldNamed(tableParentField_);
+}
+
+QTreeWidgetItem* TCustomDBTreeView::CreateNode() {
+  auto* node = new TTreeIDNode();
+  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  return node;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Node helpers
+
+QTreeWidgetItem* TCustomDBTreeView::FindNodeByID(const QString& id) const {
+  for (QTreeWidgetItemIterator it(const_cast<TCustomDBTreeView*>(this)); *it; ++it)
+    if (NodeID(*it) == id) return *it;
+  return nullptr;
+}
+
+QTreeWidgetItem* TCustomDBTreeView::FindCurrentRecordNode() const {
+  TDataSet* ds = DataSet();
+  if (!ds || !ds->Active() || tableIDField_.isEmpty()) return nullptr;
+  TField* id = ds->FindFieldNamed(tableIDField_);
+  return id ? FindNodeByID(id->AsString()) : nullptr;
+}
+
+QString TCustomDBTreeView::SelectedID() const { return Selected() ? NodeID(Selected()) : rootID_; }
+
+void TCustomDBTreeView::UpdateShowRoot() {
+  if (!HasOption(dtAutoShowRoot)) return;
+  if (topLevelItemCount() == 0) SetShowRoot(false);
+  else SetShowRoot(!IsOnlyRoot(topLevelItem(0)));
+}
+
+bool TCustomDBTreeView::IsDuplicateID(const QString& id) const {
+  return snapshot_ && snapshot_->CountOfID(id) > 1;
+}
+
+void TCustomDBTreeView::ReportDuplicateID(const QString& id, const char* action) const {
+  throw EInvalidOperation(QStringLiteral("The note cannot be %1 here: more than one record has the ID '%2'")
+                              .arg(QString::fromUtf8(action), id)
+                              .toStdString());
+}
+
+bool TCustomDBTreeView::FocusedOnlyDefers() const { return HasOption(dtRebuildFocusedOnly) && !ControlHasFocus(); }
+
+// ---------------------------------------------------------------------------------------------
+// Reloading
+
+bool TCustomDBTreeView::CanReload() const {
+  TDataSet* ds = DataSet();
+  return !tableIDField_.isEmpty() && !tableTextField_.isEmpty() && ds && !HasState(sfLoading) && busyCount_ <= 0 &&
+         ds->State() == DataSetState::Browse && DeleteWalkDepth() == 0 && !reloading_;
+}
+
+void TCustomDBTreeView::RebuildTree() {
+  SetState(sfDirty);
+  Reload();
+}
+
+void TCustomDBTreeView::Reload() {
+  ForgetRightClickNode();
+  StopTimers();
+  pendingDeleteID_.clear();
+  if (!CanReload()) return;
+  ClearState(sfDirty);
+  TDataSet* ds = DataSet();
+  reloading_ = true;
+  BeginNodeUpdate();
+  WithFinally(
+      [&] {
+        ds->SuspendNotifications();
+        SetState(sfLoading);
+        if (HasState(sfResyncNeeded)) {
+          if (auto* table = dynamic_cast<TTable*>(ds); table && ds->IsEngineDataSet()) {
+            table->SyncEngineCursor();
+            if (table->ForceReread() == engine::ResultCode::Ok) table->RefetchWindow(false, false);
+          }
+          ClearState(sfResyncNeeded);
+        }
+        std::unique_ptr<TTVRecordList> fresh = ReadSnapshot();
+        WithFinally(
+            [&] {
+              switch (fresh->CompareSnapshots(snapshot_.get())) {
+                case scSame:
+                  if (topLevelItemCount() > 0 && NodeID(topLevelItem(0)) != rootID_) FullRebuild(*fresh);
+                  break;
+                case scTextsChanged: UpdateTexts(*fresh); break;
+                case scCountChanged:
+                case scStructureChanged: FullRebuild(*fresh); break;
+              }
+            },
+            [&] { snapshot_ = std::move(fresh); });
+      },
+      [&] {
+        SetState(sfLoading);
+        WithFinally([&] { ds->ResumeNotifications(); },
+                    [&] {
+                      ClearState(sfLoading);
+                      EndNodeUpdate();
+                      reloading_ = false;
+                    });
+        if (QTreeWidgetItem* sel = Selected()) {
+          MakeVisible(sel);
+          if (HasState(sfEditAfterReload)) StartLabelEdit(sel);
+        }
+        ClearState(sfEditAfterReload);
+      });
+}
+
+std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
+  TDataSet& ds = *DataSet();
+  auto list = std::make_unique<TTVRecordList>();
+  TBookmark bookmark = ds.TakeBookmark();
+  auto returnToStart = [&] {
+    // The record may be gone (changed by someone else): then stay where the walk left off.
+    if (bookmark && ds.IsBookmarkLive(bookmark)) ds.ReturnToBookmark(bookmark);
+    ds.ReleaseBookmark(bookmark);
+  };
+  WithFinally(
+      [&] {
+        TField& id = IDField();
+        TField* parent = ParentField();
+        TField& text = TextField();
+        list->Reserve(static_cast<int>(ds.RecordCount()));
+        ds.First();
+        while (!ds.Eof()) {
+          list->AddRecord(id.AsString(), parent ? parent->AsString() : QString(), text.AsString());
+          ds.Next();
+        }
+        list->SetSortedByID(true);
+      },
+      returnToStart);
+  return list;
+}
+
+QTreeWidgetItem* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info) {
+  auto* node = new TTreeIDNode();
+  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  node->setText(0, info.Text);
+  node->RecordID = info.RecordID;
+  return node;
+}
+
+void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
+  const bool autoExpand = HasOption(dtAutoExpand);
+  const QTreeWidgetItem* top = TopItem();
+  const QString topID = top ? NodeID(top) : rootID_;
+  const QString selID = SelectedID();
+  TTVRecordList* old = snapshot_.get();
+  if (old) {
+    for (int i = 0; i < old->Count(); ++i) old->At(i).Expanded = autoExpand;
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+      if ((*it)->childCount() == 0) continue;
+      int at = 0;
+      if (old->FindByID(NodeID(*it), at)) old->At(at).Expanded = (*it)->isExpanded();
+    }
+  }
+  {
+    QSignalBlocker quiet(this);  // no selection reactions while the nodes are replaced
+    ForgetRightClickNode();
+    clear();
+    BuildNodes(fresh);
+  }
+  ClearState(sfLoading);
+  if (topLevelItemCount() == 0) return;
+  if (old) {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+      if ((*it)->childCount() == 0) continue;
+      int at = 0;
+      (*it)->setExpanded(old->FindByID(NodeID(*it), at) ? old->At(at).Expanded : autoExpand);
+    }
+  } else if (autoExpand) {
+    expandAll();
+  }
+  if (QTreeWidgetItem* node = FindNodeByID(topID)) SetTopItem(node);
+  if (HasOption(dtSynchronizeDataSet)) {
+    if (QTreeWidgetItem* current = FindCurrentRecordNode()) {
+      Select(current);
+    } else if (!Selected() && TopItem()) {
+      Select(TopItem());
+      if (Selected()) MoveToSelectedRecord();
+    }
+  } else {
+    QTreeWidgetItem* node = selID.isEmpty() ? nullptr : FindNodeByID(selID);
+    if (node) Select(node);
+    else if (TopItem()) Select(TopItem());
+  }
+}
+
+void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
+  QList<QTreeWidgetItem*> topLevel;
+  if (tableParentField_.isEmpty()) {
+    for (int i = 0; i < s.Count(); ++i) topLevel.append(MakeNode(s.At(i)));
+  } else if (!rootID_.isEmpty()) {
+    int at = 0;
+    if (s.FindByID(rootID_, at)) {
+      QTreeWidgetItem* root = MakeNode(s.At(at));
+      topLevel.append(root);
+      AddChildNodes(s, root, rootID_, topLevel);
+      if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
+    } else if (s.Count() > 0) {
+      if (OnRootNotFound) OnRootNotFound(*this);
+      int first = 0;
+      if (s.FindFirstChild(rootID_, first)) {
+        if (HasOption(dtAutoShowRoot)) {
+          const TTvRecordInfo* second = s.ChildAt(first + 1);
+          SetShowRoot(second && second->ParentID == rootID_);
+        }
+        AddChildNodes(s, nullptr, rootID_, topLevel);
+      }
+    }
+  } else {
+    int count = 0;
+    for (int i = 0; i < s.Count(); ++i) {
+      const TTvRecordInfo& info = s.At(i);
+      int at = 0;
+      if (s.FindByID(info.ParentID, at)) continue;
+      ++count;
+      QTreeWidgetItem* node = MakeNode(info);
+      topLevel.append(node);
+      AddChildNodes(s, node, info.RecordID, topLevel);
+    }
+    if (HasOption(dtAutoShowRoot)) SetShowRoot(count > 1);
+  }
+  // Children come in text order already (the parent order); with text sorting the top level is
+  // put in that order too, so the tree is sorted once, here, and not once per added node.
+  if (SortsByText())
+    std::stable_sort(topLevel.begin(), topLevel.end(),
+                     [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
+  // The nodes were built detached from the control; handing them over at once costs one insert.
+  addTopLevelItems(topLevel);
+}
+
+void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, QTreeWidgetItem* parentNode, const QString& parentID,
+                                      QList<QTreeWidgetItem*>& topLevel) {
+  // An explicit stack instead of recursion (chains can be many thousands deep), and the set of
+  // IDs on the current path: a child already on the path closes a loop even when IDs repeat.
+  struct Frame {
+    QTreeWidgetItem* node;
+    QString id;
+    int index;
+  };
+  int first = 0;
+  if (!s.FindFirstChild(parentID, first)) return;
+  std::vector<Frame> stack;
+  QSet<QString> path;
+  if (!rootID_.isEmpty()) path.insert(rootID_);
+  path.insert(parentID);
+  stack.push_back({parentNode, parentID, first});
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    const TTvRecordInfo* child = s.ChildAt(frame.index);
+    if (!child || child->ParentID != frame.id) {
+      if (stack.size() > 1) path.remove(frame.id);
+      stack.pop_back();
+      continue;
+    }
+    ++frame.index;
+    if (child->RecordID == rootID_ || child->RecordID == frame.id || path.contains(child->RecordID)) {
+      if (OnClosedLoop) OnClosedLoop(*this);
+      continue;
+    }
+    QTreeWidgetItem* node = MakeNode(*child);
+    if (frame.node) frame.node->addChild(node);
+    else topLevel.append(node);
+    int childFirst = 0;
+    if (s.FindFirstChild(child->RecordID, childFirst)) {
+      path.insert(child->RecordID);
+      stack.push_back({node, child->RecordID, childFirst});  // `frame` is not used after this
+    }
+  }
+}
+
+void TCustomDBTreeView::UpdateTexts(TTVRecordList& fresh) {
+  TTVRecordList* old = snapshot_.get();
+  if (!old) return;
+  fresh.SetSortedByID(true);
+  old->SetSortedByID(true);
+  for (int i = 0; i < fresh.Count() && i < old->Count(); ++i) {
+    const TTvRecordInfo& now = fresh.At(i);
+    if (now.Text == old->At(i).Text) continue;
+    QTreeWidgetItem* node = FindNodeByID(now.RecordID);
+    if (node && node->text(0) != now.Text) SetNodeText(node, now.Text);
+  }
+}
+
+void TCustomDBTreeView::ReloadSoon() {
+  SetState(sfDirty);
+  if (reloadQueued_) return;
+  reloadQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        reloadQueued_ = false;
+        RunGuarded([&] {
+          if (HasState(sfDirty)) Reload();
+        });
+      },
+      Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Synchronisation
+
+void TCustomDBTreeView::MoveToSelectedRecord() {
+  TDataSet* ds = DataSet();
+  if (!Selected() || !ds || !ds->Active() || tableIDField_.isEmpty()) return;
+  const QString id = SelectedID();
+  // A node whose record cannot be reached (filtered out, or gone) is stale: the tree must not
+  // show it selected while the memo shows another note.
+  if (!LocateRecordByID(id) && !id.isEmpty()) ReloadSoon();
+}
+
+bool TCustomDBTreeView::LocateRecordByID(const QString& id) {
+  TDataSet* ds = DataSet();
+  if (!ds || !ds->Active()) return false;
+  if (IDField().AsString() == id) return true;
+  if (id.isEmpty()) return false;
+  SetState(sfSkipDataSetChange);
+  bool found = false;
+  {
+    BusyGuard busy(*this);
+    found = ds->LocateByValues(tableIDField_, QStringList{id});
+  }
+  if (!found) ClearState(sfSkipDataSetChange);
+  return found;
+}
+
+void TCustomDBTreeView::SelectCurrentRecordNode() {
+  QTreeWidgetItem* node = FindCurrentRecordNode();
+  if (!node) return;
+  Select(node);
+  MakeVisible(node);
+  if (HasOption(dtAutoExpand) && node->childCount() > 0) {
+    BusyGuard busy(*this);
+    expandRecursively(indexFromItem(node));
+    Select(node);
+  }
+}
+
+void TCustomDBTreeView::ActiveChanged(bool active) {
+  if (active) {
+    Reload();
+    return;
+  }
+  StopTimers();
+  {
+    QSignalBlocker quiet(this);
+    ForgetRightClickNode();
+    clear();
+  }
+  stateFlags_ = 0;
+  pendingDeleteID_.clear();
+  snapshot_.reset();
+}
+
+void TCustomDBTreeView::DataSetChanged() {
+  if (HasState(sfSkipDataSetChange) || HasState(sfLoading)) {
+    ClearState(sfSkipDataSetChange);
+    return;
+  }
+  SyncOrReload();
+}
+
+void TCustomDBTreeView::SyncOrReload() {
+  if (busyCount_ > 0 || HasState(sfLoading) || IsEditingLabel() || !pendingDeleteID_.isEmpty()) return;
+  if (HasState(sfDirty) && !FocusedOnlyDefers()) Reload();
+  else if (HasOption(dtSynchronizeDataSet)) SelectCurrentRecordNode();
+}
+
+void TCustomDBTreeView::RecordChanged(TField* field) {
+  TDataSet* ds = DataSet();
+  if (!field || !ds) return;
+  const QString name = field->FieldName().toUpper();
+  const bool treeField = name == tableTextField_.toUpper() || name == tableParentField_.toUpper() ||
+                         name == tableIDField_.toUpper();
+  if (!treeField && IsEditState(ds->State())) otherFieldsChanged_ = true;
+  if (busyCount_ > 0 || HasState(sfLoading)) return;
+  if (!tableTextField_.isEmpty() && name == tableTextField_.toUpper()) {
+    if (QTreeWidgetItem* node = FindCurrentRecordNode()) {
+      SetState(sfSkipDataSetChange);
+      SetNodeText(node, field->AsString());
+    }
+    return;
+  }
+  bool structural = (!tableParentField_.isEmpty() && name == tableParentField_.toUpper()) ||
+                    (!tableIDField_.isEmpty() && name == tableIDField_.toUpper());
+  if (!structural) {
+    if (auto* table = dynamic_cast<TTable*>(ds); table && ds->IsTable())
+      structural = table->MasterFields().toUpper().contains(name);
+    if (!structural && ds->Filtered()) structural = ds->Filter().toUpper().contains(name);
+  }
+  if (!structural) return;
+  if (IsEditState(ds->State())) SetState(sfReloadAfterPost);
+  else if (FocusedOnlyDefers()) SetState(sfDirty);
+  else Reload();
+}
+
+void TCustomDBTreeView::ScheduleReload() {
+  SetState(sfDirty);
+  SetState(sfResyncNeeded);
+  if (ReloadTimerRunning() || FocusedOnlyDefers()) return;
+  reloadTimer_->Start(kReloadIntervalMs);
+}
+
+void TCustomDBTreeView::ReloadIfDirty() {
+  TDataSet* ds = DataSet();
+  if (HasState(sfDirty) && busyCount_ == 0 && !HasState(sfLoading) && ds && ds->State() == DataSetState::Browse &&
+      pendingDeleteID_.isEmpty() && !FocusedOnlyDefers())
+    Reload();
+}
+
+void TCustomDBTreeView::AfterPostReaction() {
+  if (!HasState(sfReloadAfterPost)) return;
+  ClearState(sfReloadAfterPost);
+  if (FocusedOnlyDefers()) SetState(sfDirty);
+  else Reload();
+}
+
+void TCustomDBTreeView::AfterDeleteReaction() {
+  if (busyCount_ > 0) return;
+  if (!pendingDeleteID_.isEmpty()) {
+    if (QTreeWidgetItem* node = FindNodeByID(pendingDeleteID_)) {
+      QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+      const int at = parent->indexOfChild(node);
+      QTreeWidgetItem* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+                              : at > 0                      ? parent->child(at - 1)
+                                                            : node->parent();
+      {
+        BusyGuard busy(*this);  // the record is gone already: selecting moves nothing
+        if (next) Select(next);
+        RemoveNode(node);
+      }
+      UpdateShowRoot();
+      if (HasOption(dtSynchronizeDataSet) && Selected()) MoveToSelectedRecord();
+    }
+    pendingDeleteID_.clear();
+    return;
+  }
+  if (FocusedOnlyDefers()) SetState(sfDirty);
+  else Reload();
+}
+
+void TCustomDBTreeView::SelectionChanged(QTreeWidgetItem* current) {
+  if (busyCount_ == 0) {
+    link_->PollTableChanges();
+    if (HasState(sfDirty)) Reload();
+  }
+  if (!HasState(sfLoading) && busyCount_ == 0 && HasOption(dtSynchronizeDataSet)) MoveToSelectedRecord();
+  // The reload may have replaced every node: report the node selected now.
+  TCustomTreeViewEx::SelectionChanged(currentItem());
+}
+
+void TCustomDBTreeView::KeyPrologue() {
+  StopTimers();
+  if (busyCount_ != 0) return;
+  link_->PollTableChanges();
+  if (HasState(sfDirty) && !HasState(sfLoading) && !IsEditingLabel() && pendingDeleteID_.isEmpty()) Reload();
+}
+
+void TCustomDBTreeView::TimerFired(int timerId) {
+  if (timerId != kReloadTimerId) {
+    TCustomTreeViewEx::TimerFired(timerId);
+    return;
+  }
+  if (!HasState(sfDirty)) {
+    reloadTimer_->Stop();
+    return;
+  }
+  if (busyCount_ > 0 || HasState(sfLoading) || IsEditingLabel() || !pendingDeleteID_.isEmpty() ||
+      DeleteWalkDepth() > 0)
+    return;  // tried again at the next tick
+  reloadTimer_->Stop();
+  Reload();
+}
+
+void TCustomDBTreeView::StopTimers() {
+  TCustomTreeViewEx::StopTimers();
+  if (reloadTimer_) reloadTimer_->Stop();
+}
+
+void TCustomDBTreeView::DeleteWalkEnded() {
+  if (HasState(sfDirty)) Reload();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing: insert
+
+QString TCustomDBTreeView::GenerateNextID() {
+  TDataSet& ds = *DataSet();
+  if (OnGetNextID) return OnGetNextID(*this, ds);
+  qint64 result = 0;
+  BusyGuard busy(*this);
+  ds.SuspendNotifications();
+  const bool filtered = ds.Filtered();
+  auto* table = ds.IsTable() ? dynamic_cast<TTable*>(&ds) : nullptr;
+  const QString oldFieldNames = table ? table->IndexFieldNames() : QString();
+  const QString oldIndexName = table ? table->IndexName() : QString();
+  bool orderChanged = false;
+  QString candidate;
+  WithFinally(
+      [&] {
+        if (filtered) ds.SetFiltered(false);
+        if (table && table->IndexFieldNames().compare(tableIDField_, Qt::CaseInsensitive) != 0) {
+          orderChanged = true;
+          table->SetIndexFieldNames(tableIDField_);
+        }
+        TField& id = IDField();
+        if (id.DataType() != ftString && table &&
+            table->IndexFieldNames().left(tableIDField_.size()).compare(tableIDField_, Qt::CaseInsensitive) == 0) {
+          ds.Last();
+          if (!ds.IsEmpty()) result = id.AsInteger() + 1;
+        } else {
+          ds.First();
+          while (!ds.Eof()) {
+            bool complete = false;
+            qint64 v = ConvertID(id.AsString(), complete);
+            if (complete) ++v;
+            if (v > result) result = v;
+            ds.Next();
+          }
+        }
+        // A new ID must be unique and must not adopt an orphan whose parent it would name; it
+        // must also fit the field, or the stored value would be cut.
+        TField* parent = ParentField();
+        for (;;) {
+          candidate = QString::number(result);
+          if (id.Size() > 0 && candidate.size() > id.Size())
+            throw EInvalidOperation(QStringLiteral("The next ID '%1' does not fit the field '%2'")
+                                        .arg(candidate, id.FieldName())
+                                        .toStdString());
+          const bool taken = ds.LocateByValues(tableIDField_, QStringList{candidate}) ||
+                             (parent && ds.LocateByValues(tableParentField_, QStringList{candidate}));
+          if (!taken) break;
+          ++result;
+        }
+      },
+      [&] {
+        if (table && orderChanged) {
+          if (!oldIndexName.isEmpty()) table->SetIndexName(oldIndexName);
+          else table->SetIndexFieldNames(oldFieldNames);
+        }
+        if (filtered) ds.SetFiltered(true);
+        ds.ResumeNotifications();
+      });
+  return candidate;
+}
+
+QTreeWidgetItem* TCustomDBTreeView::AddRecordNode(QTreeWidgetItem* node, bool asChild) {
+  auto* created = static_cast<TTreeIDNode*>(CreateNode());
+  created->setText(0, TextField().AsString());
+  created->RecordID = IDField().AsString();
+  AttachNode(asChild && node ? node : (node ? node->parent() : nullptr), created);
+  return created;
+}
+
+void TCustomDBTreeView::InsertNode(bool asChild) {
+  TDataSet* ds = DataSet();
+  if (!ds) {
+    TCustomTreeViewEx::InsertNode(asChild);
+    return;
+  }
+  if (busyCount_ == 0) {
+    link_->PollTableChanges();
+    if (HasState(sfDirty)) Reload();
+  }
+  if (!ds->CanModify()) return;
+  QTreeWidgetItem* node = nullptr;
+  {
+    BusyGuard busy(*this);
+    const QString selID = SelectedID();
+    const QString newID = GenerateNextID();
+    QTreeWidgetItem* selected = Selected();
+    ds->Append();
+    IDField().SetAsString(newID);
+    TField* parent = ParentField();
+    if (asChild && selected) {
+      if (parent && !selID.isEmpty() && selID != newID) parent->SetAsString(selID);
+      node = AddRecordNode(selected, true);
+    } else {
+      const QString parentID = selected ? NodeID(selected->parent()) : QString();
+      if (parent && selected && selected->parent() && selected->parent()->type() == TTreeIDNode::IDNodeType &&
+          !parentID.isEmpty() && parentID != newID)
+        parent->SetAsString(parentID);
+      node = AddRecordNode(selected, false);
+    }
+    if (node) {
+      Select(node);
+      MakeVisible(node);
+      if (HasOption(dtAutoShowRoot) && topLevelItemCount() == 2 && IsTopLevel(node)) SetShowRoot(true);
+    }
+    if (node) {
+      if (HasOption(dtFocusOnEdit)) setFocus();
+      if (ControlHasFocus()) StartLabelEdit(node);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing: labels
+
+bool TCustomDBTreeView::CanEditLabel(QTreeWidgetItem* node) {
+  if (!TCustomTreeViewEx::CanEditLabel(node)) return false;
+  TDataSet* ds = DataSet();
+  if (!ds) return true;
+  if (!ds->CanModify()) return false;
+  return tableTextField_.isEmpty() || TextField().CanModify();
+}
+
+int TCustomDBTreeView::MaxLabelLength() const {
+  TDataSet* ds = DataSet();
+  if (!ds || !ds->Active() || tableTextField_.isEmpty()) return 0;
+  TField* text = ds->FindFieldNamed(tableTextField_);
+  return text && text->DataType() == ftString ? text->Size() : 0;
+}
+
+bool TCustomDBTreeView::BeginLabelEdit(QTreeWidgetItem* node) {
+  TDataSet* ds = DataSet();
+  if (!ds) return true;
+  if (IsDuplicateID(NodeID(node))) ReportDuplicateID(NodeID(node), "renamed");
+  if (ds->State() != DataSetState::Browse) return true;
+  if (!HasOption(dtSynchronizeDataSet)) MoveToSelectedRecord();
+  auto refuseAndRetry = [&] {
+    SetState(sfEditAfterReload);
+    ScheduleReload();
+    return false;
+  };
+  if (HasState(sfDirty)) return refuseAndRetry();
+  // Never open the editor over a record other than the node's.
+  if (IDField().AsString() != NodeID(node)) return false;
+  BusyGuard busy(*this);
+  ds->Edit();
+  if (HasState(sfDirty)) {
+    ds->Cancel();
+    return refuseAndRetry();
+  }
+  return true;
+}
+
+void TCustomDBTreeView::EditedText(QTreeWidgetItem* node, QString& text) {
+  if (savedOnEditedInUse_) return;  // re-entered from inside the edit's own end
+  savedOnEditedInUse_ = true;
+  bool store = true;
+  WithFinally(
+      [&] {
+        if (OnEdited) OnEdited(*this, node, text);
+        TDataSet* ds = DataSet();
+        if (busyCount_ > 0 || !node || !ds || !ds->Active()) return;
+        if (!IsEditState(ds->State()) || IDField().AsString() != NodeID(node)) {
+          store = false;  // the record is not the node's: nothing was written, keep the old label
+          return;
+        }
+        BusyGuard busy(*this);
+        if (TextField().AsString() != text) TextField().SetAsString(text);
+        if (ControlHasFocus()) {
+          try {
+            ds->Post();
+          } catch (...) {
+            store = false;
+            editPostFailed_ = true;
+            throw;
+          }
+          // The posted record may have left the dataset (a filter): the node is stale then.
+          if (IDField().AsString() != NodeID(node)) ReloadSoon();
+        }
+      },
+      [&] { savedOnEditedInUse_ = false; });
+  if (store) SetNodeText(node, text);
+}
+
+void TCustomDBTreeView::DeleteWithoutAsking(QTreeWidgetItem* node) {
+  if (!node) return;
+  DeleteState state;
+  state.yesToAll = true;
+  DeleteSubtree(node, false, state);
+}
+
+void TCustomDBTreeView::LabelEditEnded() {
+  TDataSet* ds = DataSet();
+  if (busyCount_ >= 1 || !ds || !ds->Active()) return;
+  if (ControlHasFocus()) {
+    ClearState(sfEditPending);
+    ClearState(sfInsertPending);
+    if (editPostFailed_) {
+      // The post failed and was reported: the record stays pending with what was typed.
+      editPostFailed_ = false;
+      SetState(sfTextRefreshPending);
+      return;
+    }
+    if (ds->State() == DataSetState::Inserting) {
+      if (otherFieldsChanged_) {
+        SetState(sfTextRefreshPending);  // memo text is waiting in the record: keep it pending
+        return;
+      }
+      DeleteWithoutAsking(Selected());
+    } else if (ds->State() == DataSetState::Editing) {
+      if (otherFieldsChanged_) return;
+      BusyGuard busy(*this);
+      ds->Cancel();
+    }
+    return;
+  }
+  editPostFailed_ = false;
+  if (HasOption(dtCancelOnExit) && ds->State() == DataSetState::Inserting && !ds->Modified()) {
+    ClearState(sfEditPending);
+    ClearState(sfInsertPending);
+    DeleteWithoutAsking(Selected());
+  } else {
+    SetState(sfTextRefreshPending);
+  }
+}
+
+void TCustomDBTreeView::EditingChanged() {
+  TDataSet* ds = DataSet();
+  if (!ds) return;
+  const DataSetState state = ds->State();
+  if (state == DataSetState::Editing) {
+    otherFieldsChanged_ = false;
+    if (busyCount_ == 0 && !ReadOnly() && !IsEditingLabel()) {
+      if (HasOption(dtFocusOnEdit)) setFocus();
+      if (ControlHasFocus()) {
+        if (!HasOption(dtSynchronizeDataSet)) SelectCurrentRecordNode();
+        if (Selected()) StartLabelEdit(Selected());
+      }
+    }
+    SetState(sfEditPending);
+  } else if (state == DataSetState::Inserting) {
+    otherFieldsChanged_ = false;
+    if (busyCount_ == 0 && !ReadOnly()) {
+      const bool hadFocus = ControlHasFocus();
+      BusyGuard busy(*this);
+      ds->Cancel();
+      InsertNode(HasOption(dtInsertAsChild));
+      if (!hadFocus) {
+        if (HasOption(dtFocusOnEdit)) {
+          setFocus();
+        } else {
+          EndLabelEdit(true);
+          SetState(sfTextRefreshPending);
+        }
+      }
+    }
+    SetState(sfInsertPending);
+  }
+}
+
+void TCustomDBTreeView::focusInEvent(QFocusEvent* event) {
+  TCustomTreeViewEx::focusInEvent(event);
+  RunGuarded([&] {
+    if (busyCount_ == 0) {
+      link_->PollTableChanges();
+      if (HasState(sfDirty)) Reload();
+    }
+    if (!(HasOption(dtFocusOnEdit) || HasState(sfTextRefreshPending)) || IsEditingLabel()) return;
+    ClearState(sfTextRefreshPending);
+    TDataSet* ds = DataSet();
+    if (ds && IsEditState(ds->State())) {
+      if (!HasOption(dtSynchronizeDataSet)) SelectCurrentRecordNode();
+      if (Selected()) StartLabelEdit(Selected());
+    }
+  });
+}
+
+void TCustomDBTreeView::BeforePostReaction() {
+  auto acceptOpenLabel = [&] {
+    BusyGuard busy(*this);
+    EndLabelEdit(true);
+    if (QTreeWidgetItem* sel = Selected(); sel && TextField().AsString() != sel->text(0))
+      TextField().SetAsString(sel->text(0));
+  };
+  if (HasState(sfEditPending)) {
+    ClearState(sfEditPending);
+    if (busyCount_ == 0 && IsEditingLabel()) acceptOpenLabel();
+  } else if (HasState(sfInsertPending)) {
+    ClearState(sfInsertPending);
+    if (busyCount_ == 0) {
+      if (IsEditingLabel()) acceptOpenLabel();
+      else SetState(sfReloadAfterPost);
+    }
+  }
+  ClearState(sfTextRefreshPending);
+}
+
+void TCustomDBTreeView::AfterCancelReaction() {
+  ClearState(sfReloadAfterPost);
+  if (HasState(sfTextRefreshPending)) {
+    if (QTreeWidgetItem* sel = Selected(); sel && !IsEditingLabel()) SetNodeText(sel, TextField().AsString());
+    ClearState(sfTextRefreshPending);
+  }
+  if (HasState(sfEditPending)) {
+    ClearState(sfEditPending);
+    if (busyCount_ == 0 && IsEditingLabel()) EndLabelEdit(false);
+  } else if (HasState(sfInsertPending)) {
+    ClearState(sfInsertPending);
+    if (busyCount_ == 0) {
+      if (IsEditingLabel() && Selected()) {
+        QTreeWidgetItem* node = Selected();
+        EndLabelEdit(false);
+        QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+        const int at = parent->indexOfChild(node);
+        QTreeWidgetItem* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+                                : at > 0                      ? parent->child(at - 1)
+                                                              : node->parent();
+        {
+          BusyGuard busy(*this);
+          if (next) Select(next);
+          RemoveNode(node);
+        }
+        UpdateShowRoot();
+      } else if (!IsEditingLabel()) {
+        snapshot_.reset();
+        Reload();
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing: delete
+
+bool TCustomDBTreeView::CanDeleteNode(QTreeWidgetItem* node) {
+  StopTimers();
+  if (!TCustomTreeViewEx::CanDeleteNode(node)) return false;
+  TDataSet* ds = DataSet();
+  return !ds || ds->CanModify();
+}
+
+QString TCustomDBTreeView::GetDeleteConfirmText(QTreeWidgetItem* node) {
+  QString text = ProgramString(sDeleteRecordQuestion);
+  if (text.contains(QStringLiteral("%s"))) text.replace(QStringLiteral("%s"), node ? node->text(0) : QString());
+  return text;
+}
+
+void TCustomDBTreeView::DeleteSelected() {
+  if (TDataSet* ds = DataSet()) {
+    if (busyCount_ == 0) {
+      link_->PollTableChanges();
+      if (HasState(sfDirty)) Reload();
+    }
+    if (!ds->CanModify()) return;
+  }
+  TCustomTreeViewEx::DeleteSelected();
+}
+
+bool TCustomDBTreeView::DeleteNode(QTreeWidgetItem* node) {
+  TDataSet* ds = DataSet();
+  if (!ds) return TCustomTreeViewEx::DeleteNode(node);
+  const QString id = NodeID(node);
+  if (IsDuplicateID(id)) {
+    // Reported, and the walk goes on: which of the twins is this node's record is unknown.
+    RunGuarded([&] { ReportDuplicateID(id, "deleted"); });
+    return false;
+  }
+  if (!LocateRecordByID(id)) return false;
+  if (IDField().AsString() != id) return false;
+  {
+    BusyGuard busy(*this);
+    if (ds->State() == DataSetState::Inserting) ds->Cancel();
+    else ds->Delete();
+  }
+  RemoveNode(node);
+  UpdateShowRoot();
+  return true;
+}
+
+void TCustomDBTreeView::BeforeDeleteReaction() {
+  TDataSet* ds = DataSet();
+  if (!ds) return;
+  if (busyCount_ == 0 && !ReadOnly()) {
+    if (QTreeWidgetItem* node = FindCurrentRecordNode()) {
+      if (HasOption(dtRootItemReadOnly) && IsTopLevel(node)) throw SilentAbort("RootItem is ReadOnly");
+      if (HasOption(dtConfirmDelete) || node->childCount() > 0) {
+        DeleteWithConfirmAndSettle(node);
+        throw SilentAbort();
+      }
+    } else if (HasOption(dtConfirmDelete)) {
+      // A record without a node (in a parent cycle, or not yet in the tree): ask as for any
+      // other record instead of refusing without a word.
+      const MessageButton answer = Platform::Instance().MessageBoxes().Show(
+          QString::fromUtf8(kApplicationTitle), GetDeleteConfirmText(nullptr), MessageIcon::Confirmation,
+          mbOK | mbCancel);
+      if (answer != mbOK) throw SilentAbort();
+    }
+  }
+  if (busyCount_ == 0) {
+    TField* id = ds->FindFieldNamed(tableIDField_);
+    pendingDeleteID_ = id ? id->AsString() : QString();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drag-move
+
+bool TCustomDBTreeView::CanDragNode(QTreeWidgetItem* node) {
+  if (!TCustomTreeViewEx::CanDragNode(node)) return false;
+  TDataSet* ds = DataSet();
+  if (!ds) return true;
+  if (!ds->CanModify()) return false;
+  return tableParentField_.isEmpty() || ParentField()->CanModify();
+}
+
+bool TCustomDBTreeView::WouldCycle(const QString& movedID, const QString& newParentID) {
+  // Walks the new parent's chain in the whole table (not only what a filter lets the tree see).
+  if (newParentID.isEmpty()) return false;
+  TDataSet& ds = *DataSet();
+  TField* parent = ParentField();
+  if (!parent) return false;
+  bool cycle = false;
+  ds.SuspendNotifications();
+  const bool filtered = ds.Filtered();
+  WithFinally(
+      [&] {
+        if (filtered) ds.SetFiltered(false);
+        QSet<QString> visited;
+        QString current = newParentID;
+        while (!current.isEmpty() && !visited.contains(current)) {
+          if (current == movedID) {
+            cycle = true;
+            break;
+          }
+          visited.insert(current);
+          if (!ds.LocateByValues(tableIDField_, QStringList{current})) break;
+          current = parent->AsString();
+        }
+      },
+      [&] {
+        if (filtered) ds.SetFiltered(true);
+        ds.ResumeNotifications();
+      });
+  return cycle;
+}
+
+bool TCustomDBTreeView::MoveNodeInDataSet(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+  TDataSet& ds = *DataSet();
+  BusyGuard busy(*this);
+  const QString id = NodeID(node);
+  if (IsDuplicateID(id)) ReportDuplicateID(id, "moved");
+  const QString intendedParent = (mode == naAddChild && target) ? NodeID(target) : rootID_;
+  if (WouldCycle(id, intendedParent))
+    throw EInvalidOperation(
+        QStringLiteral("The note cannot be moved under one of its own descendants").toStdString());
+  if (!LocateRecordByID(id)) return false;
+  ds.Edit();
+  bool ok = false;
+  try {
+    ok = TCustomTreeViewEx::MoveNode(node, target, mode);
+    if (ok) {
+      if (SortType() == stNone) {
+        SortChildrenOf(target);
+        MakeVisible(node);
+      }
+      const QString newParentID = node->parent() ? NodeID(node->parent()) : rootID_;
+      if (TField* parent = ParentField()) {
+        if (!newParentID.isEmpty()) parent->SetAsString(newParentID);
+        else parent->Clear();
+      }
+      ds.Post();
+      if (snapshot_) snapshot_->SetParentID(id, newParentID);
+      UpdateShowRoot();
+    } else {
+      ds.Cancel();
+    }
+  } catch (...) {
+    if (ds.State() == DataSetState::Editing) ds.Cancel();
+    throw;
+  }
+  return ok;
+}
+
+bool TCustomDBTreeView::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+  TDataSet* ds = DataSet();
+  if (!ds || !ds->Active()) return TCustomTreeViewEx::MoveNode(node, target, mode);
+  if (!node) return false;
+  QTreeWidgetItem* oldParent = node->parent();
+  try {
+    return MoveNodeInDataSet(node, target, mode);
+  } catch (...) {
+    // When the node already sits under its new parent, put the tree back into the table's shape.
+    if (node->parent() != oldParent) RebuildTree();
+    throw;
+  }
+}
+
+}  // namespace tindrel

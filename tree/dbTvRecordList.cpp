@@ -1,0 +1,133 @@
+#include "tree/dbTvRecordList.h"
+
+#include <algorithm>
+#include <new>
+
+namespace tindrel {
+
+int CompareNodeText(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
+
+namespace {
+
+// Ordinal comparison of UTF-16 code units: for the texts IDs are made of this is the byte order.
+inline int CompareOrdinal(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive); }
+
+}  // namespace
+
+void TTVRecordList::AddRecord(const QString& recordID, const QString& parentID, const QString& text) {
+  auto info = std::make_unique<TTvRecordInfo>();
+  info->RecordID = recordID;
+  info->ParentID = parentID;
+  info->Text = text;
+  items_.push_back(std::move(info));
+  parentList_.reset();
+  SetSortedByID(false);
+}
+
+void TTVRecordList::SetSortedByID(bool value) {
+  if (value == sortedByID_) return;
+  sortedByID_ = value;
+  if (!value) return;
+  std::sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) {
+    return CompareOrdinal(a->RecordID, b->RecordID) < 0;
+  });
+}
+
+bool TTVRecordList::FindByID(const QString& id, int& index) {
+  SetSortedByID(true);
+  int lo = 0;
+  int hi = Count() - 1;
+  bool found = false;
+  while (lo <= hi) {
+    const int mid = (lo + hi) / 2;
+    const int c = CompareOrdinal(items_[static_cast<size_t>(mid)]->RecordID, id);
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+      if (c == 0) found = true;
+    }
+  }
+  index = lo;
+  return found;
+}
+
+int TTVRecordList::CountOfID(const QString& id) {
+  int i = 0;
+  if (!FindByID(id, i)) return 0;
+  int n = 0;
+  while (i + n < Count() && items_[static_cast<size_t>(i + n)]->RecordID == id) ++n;
+  return n;
+}
+
+TTVParentList* TTVRecordList::ParentList() {
+  if (!parentList_) {
+    try {
+      auto list = std::make_unique<TTVParentList>();
+      list->Items.reserve(items_.size());
+      for (const auto& item : items_) list->Items.push_back(item.get());
+      parentList_ = std::move(list);
+    } catch (const std::bad_alloc&) {
+      parentList_.reset();  // no parent order: the tree is built without children
+    }
+  }
+  return parentList_.get();
+}
+
+bool TTVRecordList::FindFirstChild(const QString& parentID, int& index) {
+  index = 0;
+  TTVParentList* list = ParentList();
+  if (!list) return false;
+  if (!list->Sorted) {
+    std::sort(list->Items.begin(), list->Items.end(), [](const TTvRecordInfo* a, const TTvRecordInfo* b) {
+      const int c = CompareOrdinal(a->ParentID, b->ParentID);
+      if (c != 0) return c < 0;
+      return CompareNodeText(a->Text, b->Text) < 0;
+    });
+    list->Sorted = true;
+  }
+  int lo = 0;
+  int hi = static_cast<int>(list->Items.size()) - 1;
+  bool found = false;
+  while (lo <= hi) {
+    const int mid = (lo + hi) / 2;
+    const int c = CompareOrdinal(list->Items[static_cast<size_t>(mid)]->ParentID, parentID);
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+      if (c == 0) found = true;
+    }
+  }
+  index = lo;
+  return found;
+}
+
+TTvRecordInfo* TTVRecordList::ChildAt(int index) {
+  TTVParentList* list = ParentList();
+  if (!list || index < 0 || index >= static_cast<int>(list->Items.size())) return nullptr;
+  return list->Items[static_cast<size_t>(index)];
+}
+
+void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
+  int i = 0;
+  if (!FindByID(id, i)) return;
+  items_[static_cast<size_t>(i)]->ParentID = parentID;
+  if (parentList_) parentList_->Sorted = false;
+}
+
+TSnapshotCompare TTVRecordList::CompareSnapshots(TTVRecordList* other) {
+  if (!other || other->Count() != Count()) return scCountChanged;
+  SetSortedByID(true);
+  other->SetSortedByID(true);
+  bool texts = false;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const TTvRecordInfo& a = *items_[i];
+    const TTvRecordInfo& b = *other->items_[i];
+    if (a.RecordID != b.RecordID || a.ParentID != b.ParentID) return scStructureChanged;
+    if (!texts && a.Text != b.Text) texts = true;
+  }
+  return texts ? scTextsChanged : scSame;
+}
+
+}  // namespace tindrel
