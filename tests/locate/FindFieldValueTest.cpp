@@ -4,8 +4,11 @@
 
 #include "locate/FindFieldValue.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 #include "locate/RtfPlainText.h"
 #include "platform/ErrorBox.h"
@@ -175,6 +178,19 @@ TEST_F(FindFieldValueTest, AFailedFindFirstReturnsToTheRecordThatWasCurrent) {
     EXPECT_EQ(CurrentId(*table_), 4);
     EXPECT_FALSE(table_->Eof());
   }
+}
+
+TEST_F(FindFieldValueTest, AnErrorDuringTheScanPropagatesAfterTheCleanUp) {
+  GoToId(*table_, 2);
+  int scrolls = 0;
+  table_->BeforeScroll = [&](TDataSet&) {
+    if (++scrolls == 3) throw std::runtime_error("Table: the disk went away");
+  };
+  EXPECT_THROW(FindFieldValue(false, *table_, QStringLiteral("MEMO"), QStringLiteral("nowhere"), mtPartialMatchAny, false),
+               std::runtime_error);
+  EXPECT_FALSE(table_->NotificationsSuspended());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(CurrentId(*table_), 2);
 }
 
 TEST_F(FindFieldValueTest, PatternsLongerThan255CharactersAreComparedInFull) {
