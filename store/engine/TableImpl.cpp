@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 
 #include "store/engine/CursorImpl.h"
 
@@ -152,6 +153,10 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                       {"File: " + path_});
 
   if (fs_.Exists(journalPath)) {
+    // Only the lock holder may roll back: another opener's change may be running right now.
+    if (!options.exclusive && !dbfFile_->TryLockExclusive())
+      throw EngineError(ResultCode::TableInUse, "The table " + path_ + " is being changed by another program",
+                        {"File: " + path_});
     if (!writable)
       throw EngineError(ResultCode::TableDamaged,
                         "The table " + path_ + " holds an unfinished change that cannot be rolled back, because its "
@@ -671,6 +676,7 @@ std::vector<std::string> TableImpl::Check() const {
   if (dbf_.HeaderCount() != dbf_.RecordCount())
     problems.push_back("The header counts " + std::to_string(dbf_.HeaderCount()) + " records, the file holds " +
                        std::to_string(dbf_.RecordCount()));
+  std::map<uint64_t, uint32_t> memoOwners;  // (field, block) -> the first record pointing there
   for (uint32_t r = 1; r <= dbf_.RecordCount(); ++r) {
     std::string_view record = dbf_.RecordAt(r);
     if (record[0] != DbfFile::kLive && record[0] != DbfFile::kDeleted)
@@ -687,6 +693,13 @@ std::vector<std::string> TableImpl::Check() const {
       std::string problem;
       memo_->Read(block, 16, &problem);
       if (!problem.empty()) problems.push_back("Record " + std::to_string(r) + " field " + f.name + ": " + problem);
+      // Two records sharing a memo would both change when one of them is edited.
+      if (block != 0) {
+        auto [owner, fresh] = memoOwners.emplace(block, r);
+        if (!fresh)
+          problems.push_back("Records " + std::to_string(owner->second) + " and " + std::to_string(r) +
+                             " point to the same memo block " + std::to_string(block));
+      }
     }
   }
   if (dbf_.ProductionIndexFlag() && !index_) problems.push_back("The production index is not open");

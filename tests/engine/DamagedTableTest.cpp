@@ -69,6 +69,9 @@ const Corruption kCorruptions[] = {
     {"memo length beyond the file", [](std::string&, std::string& dbt) { Put32(dbt, 512 + 4, 0x7FFFFFF0); },
      ResultCode::Ok, "runs past the end of the file"},
     {"no end mark", [](std::string& dbf, std::string&) { dbf.pop_back(); }, ResultCode::Ok, "no end mark"},
+    {"two records sharing a memo", [](std::string& dbf, std::string&) {
+       std::memcpy(&dbf[97 + 21 + 11], &dbf[97 + 11], 10);
+     }, ResultCode::Ok, "Records 1 and 2 point to the same memo block 1"},
 };
 
 TEST(DamagedTableTest, EveryCorruptionGivesAClearErrorOrAWarning) {

@@ -62,6 +62,7 @@ void MakeTable(const TempFolder& dir, bool dBase4, const Change& change) {
   TableSpec spec;
   spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
   spec.dBase4 = dBase4;
+  if (dBase4) spec.tags = {{"ID", "ID"}, {"TEXT", "UPPER(TEXT)"}};  // index pages join the change
   Table::Create(dir.File("n.dbf"), spec);
   auto t = Table::Open(dir.File("n.dbf"));
   for (int i = 1; i <= 3; ++i) {

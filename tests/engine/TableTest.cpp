@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "store/engine/Cursor.h"
 #include "store/engine/Table.h"
@@ -225,6 +227,21 @@ TEST(TableTest, ASecondOpenerInTheSameProcessIsRefused) {
     EXPECT_EQ(e.Code(), ResultCode::TableInUse);
     EXPECT_EQ(e.MainText(), "The table " + dir.File("t.dbf") + " is in use by another program");
   }
+  // Another process is refused as well.
+  pid_t child = ::fork();
+  if (child == 0) {
+    int code = 2;
+    try {
+      Table::Open(dir.File("t.dbf"));
+      code = 1;
+    } catch (const EngineError& e) {
+      code = e.Code() == ResultCode::TableInUse ? 0 : 3;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process was not refused";
   first.reset();
   EXPECT_NO_THROW(Table::Open(dir.File("t.dbf")));
 }
