@@ -126,6 +126,15 @@ bool ValidDate(std::string_view s) {
   return !(m == 2 && d == 29 && !leap);
 }
 
+// The memo pointer as the field stores it: the block number right-aligned, blank for none.
+std::string PointerText(uint32_t block, const FieldDesc& f) {
+  std::string pointer = block == 0 ? std::string() : std::to_string(block);
+  if (pointer.size() > f.length)
+    throw FieldError(ResultCode::ValueTooLong,
+                     "The memo block number " + pointer + " does not fit in field '" + f.name + "'", f);
+  return std::string(f.length - pointer.size(), ' ') + pointer;
+}
+
 }  // namespace
 
 std::unique_ptr<Table> Table::Open(const std::string& path, const OpenOptions& options) {
@@ -437,8 +446,7 @@ void TableImpl::StoreMemos(Record& record, const Record* old) {
     } else {
       block = memo_->Write(journal_, oldBlock, bytes, f.name);
     }
-    std::string pointer = block == 0 ? std::string() : std::to_string(block);
-    pointer.insert(pointer.begin(), f.length - std::min<size_t>(pointer.size(), f.length), ' ');
+    std::string pointer = PointerText(block, f);
     std::copy(pointer.begin(), pointer.end(), record.bytes.begin() + f.offset);
   }
 }
@@ -599,8 +607,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
           std::string problem;
           std::string text = memo_->Read(MemoBlock(old.substr(f.offset, f.length)), SIZE_MAX, &problem);
           uint32_t block = newMemo->Write(direct, 0, text, f.name);
-          std::string pointer = block == 0 ? std::string() : std::to_string(block);
-          pointer.insert(pointer.begin(), f.length - pointer.size(), ' ');
+          std::string pointer = PointerText(block, f);
           std::copy(pointer.begin(), pointer.end(), record.begin() + f.offset);
         }
         image += record;
