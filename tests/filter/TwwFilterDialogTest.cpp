@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -462,6 +463,43 @@ TEST_F(FilterDialogTest, NumberValuesAreCheckedBeforeTheyAreStored) {
   }));
   ASSERT_EQ(filter.FieldInfo().size(), 1u);
   EXPECT_EQ(filter.FieldInfo()[0].FilterValue, QStringLiteral("1 or 2"));
+}
+
+TEST_F(FilterDialogTest, DateFieldsOpenOnTheRangePageWithDatePickers) {
+  const std::string path = dir.filePath(QStringLiteral("dated.dbf")).toStdString();
+  engine::TableSpec spec;
+  spec.fields = {{"DUE", 'D', 8}};
+  engine::Table::Create(path, spec);
+  {
+    auto t = engine::Table::Open(path);
+    for (const char* v : {"20240301", "20240615", "20241231"}) {
+      engine::Record r = t->BlankRecord();
+      t->SetText(r, 0, v);
+      t->Append(r);
+    }
+  }
+  TTable dated;
+  dated.SetTableName(QString::fromStdString(path));
+  dated.Open();
+  TDataSource datedSource;
+  datedSource.SetDataSet(&dated);
+  filter.SetDataSource(&datedSource);
+  filter.SetSelectedFields({});
+  filter.SetDefaultField(QStringLiteral("DUE"));
+  EXPECT_TRUE(Run([](TwwFilterDlg& dlg) {
+    EXPECT_EQ(dlg.SelectNotebook->currentIndex(), 1);
+    EXPECT_EQ(dlg.ValueRangeTabSet->currentIndex(), 1);
+    EXPECT_FALSE(dlg.MinDateEdit->isHidden());
+    EXPECT_TRUE(dlg.MinValueEdit->isHidden());
+    dlg.MinDateEdit->setDateTime(QDateTime(QDate(2024, 6, 1), QTime(0, 0)));
+    EXPECT_TRUE(dlg.MinValueClearButton->isEnabled());
+    Ok(dlg);
+  }));
+  ASSERT_EQ(filter.FieldInfo().size(), 1u);
+  EXPECT_EQ(filter.FieldInfo()[0].MatchType, fdMatchRange);
+  EXPECT_EQ(filter.FieldInfo()[0].MinValue, filter.Locale().FormatDate(QDate(2024, 6, 1)));
+  EXPECT_TRUE(filter.FieldInfo()[0].MaxValue.isEmpty());
+  EXPECT_EQ(dated.RecordCount(), 2u);
 }
 
 TEST_F(FilterDialogTest, SummaryRowsShowFieldSearchTypeAndValue) {
