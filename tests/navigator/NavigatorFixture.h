@@ -1,0 +1,75 @@
+#pragma once
+// Shared helpers of the navigator tests: a small note table written by the real engine in a
+// temporary folder (ID N(10), PARENT N(10), TEXT C(40), MEMO M; tags ID, TEXT and a descending
+// DTEXT on TEXT), opened through the dataset layer in ID order, with a data source.
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/TDataSource.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "store/engine/Table.h"
+
+namespace tindrel::testing {
+
+struct NavNote {
+  int id;
+  std::string text;
+};
+
+inline std::string WriteNavTable(const QTemporaryDir& dir, const std::vector<NavNote>& notes) {
+  const std::string path = dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString();
+  engine::TableSpec spec;
+  spec.fields = {{"ID", 'N', 10}, {"PARENT", 'N', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
+  spec.tags = {{"ID", "ID"}, {"TEXT", "TEXT"}, {"DTEXT", "TEXT", true}};
+  engine::Table::Create(path, spec);
+  auto table = engine::Table::Open(path);
+  for (const NavNote& n : notes) {
+    engine::Record r = table->BlankRecord();
+    table->SetText(r, 0, std::to_string(n.id));
+    table->SetText(r, 1, "0");
+    table->SetText(r, 2, n.text);
+    table->Append(r);
+  }
+  return path;
+}
+
+// A note table in ID order behind a data source, as the main window has it.
+struct NavTable {
+  explicit NavTable(const std::vector<NavNote>& notes) {
+    path = WriteNavTable(dir, notes);
+    table.SetTableName(QString::fromStdString(path));
+    table.SetIndexFieldNames(QStringLiteral("ID"));
+    source.SetDataSet(&table);
+    table.Open();
+  }
+  ~NavTable() {
+    table.Close();
+    source.SetDataSet(nullptr);
+  }
+  int CurrentId() { return static_cast<int>(table.FieldNamed(QStringLiteral("ID")).AsInteger()); }
+  QString CurrentText() { return table.FieldNamed(QStringLiteral("TEXT")).AsString(); }
+  void GoToId(int id) {
+    table.First();
+    while (!table.Eof() && CurrentId() != id) table.Next();
+    ASSERT_EQ(CurrentId(), id);
+  }
+
+  QTemporaryDir dir;
+  std::string path;
+  TTable table;
+  TDataSource source;
+};
+
+inline std::vector<NavNote> Notes(int count) {
+  std::vector<NavNote> notes;
+  for (int i = 1; i <= count; ++i) notes.push_back({i, "Note " + std::to_string(i)});
+  return notes;
+}
+
+}  // namespace tindrel::testing
