@@ -4,6 +4,7 @@
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
+#include "filter/TwwFilterDialog.h"
 #include "locate/TwwLocateDialog.h"
 #include "platform/ErrorBox.h"
 #include "platform/Errors.h"
@@ -12,6 +13,7 @@
 #include "store/TDBMemo.h"
 #include "store/TDataSource.h"
 #include "store/TTable.h"
+#include "tree/dbTree.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -31,6 +33,9 @@
 #include <cmath>
 
 namespace tindrel {
+
+static_assert(TMainForm::kTreeOptions == kMainWindowTreeOptions);
+static_assert(TMainForm::kTreeOptionsMouseMoveSelect == (kMainWindowTreeOptions | dtMouseMoveSelect));
 
 namespace {
 
@@ -73,6 +78,7 @@ TMainForm::~TMainForm() {
   // The data-aware controls go first: their links point into the data source and the table.
   delete takeCentralWidget();
   delete LocateDialog;
+  delete FilterDialog;
   if (Table) Table->Close();
 }
 
@@ -85,7 +91,7 @@ int TMainForm::Scaled(int pixels) const {
   return static_cast<int>(std::lround(pixels * dpi / 96.0));
 }
 
-QFont TMainForm::TreeFont() const { return tree_font_; }
+QFont TMainForm::TreeFont() const { return DBTreeView->font(); }
 
 // ---- building the window ----------------------------------------------------------------------
 
@@ -132,11 +138,29 @@ void TMainForm::CreateComponents() {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
 
+  PopupMenu = new QMenu(this);
+  DBTreeView = new TDBTreeView(workArea);
+  DBTreeView->setObjectName(QStringLiteral("DBTreeView"));
+  DBTreeView->setAccessibleName(QStringLiteral("Notes"));
+  DBTreeView->ApplyMainWindowSettings();
+  DBTreeView->SetIndent(Scaled(19));
+  DBTreeView->setFixedWidth(Scaled(161));
+  DBTreeView->setFrameShape(QFrame::NoFrame);
+  QPalette treePalette = DBTreeView->palette();
+  treePalette.setColor(QPalette::Base, treePalette.color(QPalette::Button));
+  DBTreeView->setPalette(treePalette);
+  DBTreeView->setFont(DesignFont("MS Sans Serif", 8, QFont::SansSerif));
+  DBTreeView->SetPopupMenu(PopupMenu);
+  DBTreeView->SetDataSource(DataSource.get());
+  row->addWidget(DBTreeView);
+  RouteShortcuts(DBTreeView);
+
   Splitter = new TSplitter(workArea);
   Splitter->setObjectName(QStringLiteral("Splitter"));
   Splitter->setAccessibleName(QStringLiteral("Divider between tree and memo"));
   Splitter->setFixedWidth(Scaled(3));
   Splitter->SetMinSize(Scaled(30));
+  Splitter->SetControl(DBTreeView);
   row->addWidget(Splitter);
 
   MemoPanel = new QFrame(workArea);
@@ -157,8 +181,6 @@ void TMainForm::CreateComponents() {
   column->addWidget(workArea, 1);
   RouteShortcuts(Memo);
 
-  tree_font_ = DesignFont("MS Sans Serif", 8, QFont::SansSerif);
-
   fcStatusBar1 = new TfcStatusBar(client);
   fcStatusBar1->setObjectName(QStringLiteral("fcStatusBar1"));
   fcStatusBar1->setAccessibleName(QStringLiteral("Status bar"));
@@ -173,9 +195,13 @@ void TMainForm::CreateComponents() {
   column->addWidget(fcStatusBar1);
 
   setCentralWidget(client);
+  setTabOrder(DBTreeView, Memo);
 
   RegisterLocateDialogClass();
   LocateDialog = TwwLocateDialog::PlaceOnMainWindow(this, DataSource.get());
+  RegisterFilterDialogClass();
+  FilterDialog = new TwwFilterDialog(this);
+  ConfigureNoteFilterDialog(*FilterDialog, DataSource.get());
 
   CreateMainMenu();
   CreatePopupMenu();
@@ -304,16 +330,9 @@ void TMainForm::CreateMainMenu() {
 
   MenuHelp = AddMenu(MainMenu, "MenuHelp", "Help");
   MenuAbout = AddItem(MenuHelp, "MenuAbout", "About", 112, &TMainForm::MenuAboutClick);
-
-  // Commands whose component this window does not have yet stay disabled.
-  for (QAction* needsTree : {MenuInsert, MenuInsertChild, MenuDelete, MenuExpandAll, MenuCollapseAll,
-                             MenuRebuildTree, MenuTreeFont})
-    needsTree->setEnabled(false);
-  MenuFilter->setEnabled(false);
 }
 
 void TMainForm::CreatePopupMenu() {
-  PopupMenu = new QMenu(this);
   PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
   PopupMenu->setAccessibleName(QStringLiteral("Tree menu"));
   PopUpInsert = AddItem(PopupMenu, "PopUpInsert", "Insert", 0, &TMainForm::PopUpInsertClick);
@@ -326,7 +345,6 @@ void TMainForm::CreatePopupMenu() {
   PopUpLine3 = AddSeparator(PopupMenu, "PopUpLine3");
   PopUpMemoWordWrap = AddItem(PopupMenu, "PopUpMemoWordWrap", "Memo WordWrap", 0, &TMainForm::MenuMemoWordWrapClick);
   PopUpMemoWordWrap->setCheckable(true);
-  for (QAction* needsTree : {PopUpInsert, PopUpInsertChild, PopUpDelete, PopUpTreeFont}) needsTree->setEnabled(false);
 }
 
 // ---- start-up and shutdown --------------------------------------------------------------------
@@ -382,11 +400,11 @@ void TMainForm::LoadSettings() {
 
   if (ini.ReadBool(treeView, Text(kMouseMoveSelect), kDefaultMouseMoveSelect))
     MenuMouseMoveSelectClick(MenuMouseMoveSelect);
-  QFont treeFont = TreeFont();
+  QFont treeFont = DBTreeView->font();
   treeFont.setFamily(ini.ReadString(treeView, Text(kFontName), Text(kDefaultTreeFontName)));
-  tree_font_ = treeFont;
+  DBTreeView->setFont(treeFont);
   treeFont.setPointSize(SaneFontSize(ini.ReadInteger(treeView, Text(kFontSize), kDefaultFontSize)));
-  tree_font_ = treeFont;
+  DBTreeView->setFont(treeFont);
 }
 
 void TMainForm::SaveSettings() {
@@ -407,9 +425,9 @@ void TMainForm::SaveSettings() {
 
 // ---- commands ---------------------------------------------------------------------------------
 
-void TMainForm::PopUpInsertClick(QObject*) {}
-void TMainForm::PopUpInsertChildClick(QObject*) {}
-void TMainForm::PopUpDeleteClick(QObject*) {}
+void TMainForm::PopUpInsertClick(QObject*) { DBTreeView->InsertNode(false); }
+void TMainForm::PopUpInsertChildClick(QObject*) { DBTreeView->InsertNode(true); }
+void TMainForm::PopUpDeleteClick(QObject*) { DBTreeView->DeleteSelected(); }
 
 void TMainForm::MenuExitClick(QObject*) { close(); }
 
@@ -428,19 +446,25 @@ void TMainForm::MenuDataRefreshClick(QObject*) { Table->Refresh(); }
 
 void TMainForm::MenuLocateClick(QObject*) { LocateDialog->Execute(); }
 
-void TMainForm::MenuFilterClick(QObject*) { RebuildTree(); }
+// The tree is rebuilt whatever the dialog returned: a cancelled dialog may still have changed the
+// filter's state.
+void TMainForm::MenuFilterClick(QObject*) {
+  FilterDialog->Execute();
+  RebuildTree();
+}
 
 void TMainForm::MenuRebuildTreeClick(QObject*) { RebuildTree(); }
 
-void TMainForm::RebuildTree() {}
+void TMainForm::RebuildTree() { DBTreeView->RebuildTree(); }
 
-void TMainForm::MenuExpandAllClick(QObject*) {}
-void TMainForm::MenuCollapseAllClick(QObject*) {}
+// Each top-level node in turn, with all its descendants.
+void TMainForm::MenuExpandAllClick(QObject*) { DBTreeView->FullExpand(); }
+void TMainForm::MenuCollapseAllClick(QObject*) { DBTreeView->FullCollapse(); }
 
 void TMainForm::MenuTreeFontClick(QObject*) {
   if (!FontDialog) return;
   FontDialog->SetFont(TreeFont());
-  if (FontDialog->Execute(this)) tree_font_ = FontDialog->Font();
+  if (FontDialog->Execute(this)) DBTreeView->setFont(FontDialog->Font());
 }
 
 void TMainForm::MenuMemoFontClick(QObject*) {
@@ -475,6 +499,7 @@ void TMainForm::ApplyMemoWrap(bool wrap) {
 void TMainForm::MenuMouseMoveSelectClick(QObject*) {
   const bool select = !MenuMouseMoveSelect->isChecked();
   tree_options_ = select ? kTreeOptionsMouseMoveSelect : kTreeOptions;
+  DBTreeView->SetOptions(tree_options_);
   MenuMouseMoveSelect->setChecked(select);
 }
 

@@ -42,8 +42,10 @@ class TDBMemo;
 class TFontDialog;
 class TIniFile;
 class TSplitter;
+class TDBTreeView;
 class TTable;
 class TfcStatusBar;
+class TwwFilterDialog;
 class TwwLocateDialog;
 
 class TMainForm : public QMainWindow {
@@ -74,12 +76,13 @@ class TMainForm : public QMainWindow {
 
   // The tree's option word as last assigned by the Mouse Move Select command.
   std::uint16_t TreeOptions() const { return tree_options_; }
-  // The tree view's font (kept here while the window has no tree view).
+  // The tree view's font.
   QFont TreeFont() const;
 
   // ---- components -------------------------------------------------------------------------
   QFrame* Bevel = nullptr;
   QToolBar* ToolBar1 = nullptr;
+  TDBTreeView* DBTreeView = nullptr;
   TSplitter* Splitter = nullptr;
   QFrame* MemoPanel = nullptr;
   TDBMemo* Memo = nullptr;
@@ -87,6 +90,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TTable> Table;
   std::unique_ptr<TDataSource> DataSource;
   TwwLocateDialog* LocateDialog = nullptr;
+  TwwFilterDialog* FilterDialog = nullptr;
 
   // Objects of the window's own, alive from FormCreate to a completed FormClose.
   std::unique_ptr<TFontDialog> FontDialog;
@@ -231,7 +235,6 @@ class TMainForm : public QMainWindow {
 
   QString program_folder_;
   std::uint16_t tree_options_ = kTreeOptions;
-  QFont tree_font_;
 };
 
 // Points of a font as the settings file stores them: the point size, or the pixel height

@@ -13,6 +13,7 @@
 #include "store/engine/Table.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
+#include "tree/dbTree.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -30,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -86,6 +88,17 @@ class MainFormTest : public ::testing::Test {
       QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
       QApplication::sendEvent(widget, &release);
     }
+  }
+
+  // The tree's labels, depth first, children indented by two blanks.
+  static QStringList TreeLines(const QTreeWidget& tree) {
+    QStringList lines;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* node, int depth) {
+      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
+      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
+    };
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
+    return lines;
   }
 
   std::vector<QString> BoxTexts() const {
@@ -306,21 +319,30 @@ TEST_F(MainFormTest, ShortcutsThatTheMemoWouldTakeRunTheCommands) {
   EXPECT_FALSE(form->isVisible()) << "Alt+X exits";
 }
 
-TEST_F(MainFormTest, F7InTheMemoOpensTheLocateDialogOnTheNoteTable) {
+TEST_F(MainFormTest, F7AndF8InTheMemoOpenTheLocateAndFilterDialogsOnTheNoteTable) {
   MakeTable();
   auto form = Start();
   ShowActive(*form);
-  form->Memo->setFocus();
-  QString shownTitle;
-  QTimer::singleShot(0, [&] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) {
-      shownTitle = dialog->windowTitle();
-      dialog->close();
-    }
-  });
-  QTest::keyClick(form->Memo, Qt::Key_F7);
-  EXPECT_EQ(shownTitle, "Locate Field Value");
-  EXPECT_TRUE(platform_.boxes.shown.empty());
+  for (auto [key, title] : {std::pair{Qt::Key_F7, "Locate Field Value"}, std::pair{Qt::Key_F8, "Filter Tindrels"}}) {
+    ShowActive(*form);
+    form->Memo->setFocus();
+    // Closes the dialog as soon as it is up (the dialog may run events before it shows).
+    QString shownTitle;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) {
+        shownTitle = dialog->windowTitle();
+        dialog->close();
+      }
+    });
+    closer.start(10);
+    QTest::keyClick(form->Memo, key);
+    closer.stop();
+    EXPECT_EQ(shownTitle, title) << title;
+    EXPECT_TRUE(platform_.boxes.shown.empty());
+  }
+  // The filter dialog was cancelled; the tree was rebuilt and shows every note still.
+  EXPECT_EQ(TreeLines(*form->DBTreeView), QStringList({"Alpha", "  Beta", "Gamma"}));
 }
 
 TEST_F(MainFormTest, ClosingStoresTheMemoTypingThatWasNotPosted) {
@@ -457,6 +479,7 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
       {"MenuDataCancel", "Cancel", 0, true, false},
       {"MenuDataRefresh", "Refresh", 0, true, false},
       {"MenuLocate", "Locate", 118, true, false},
+      {"MenuFilter", "Filter", 119, true, false},
       {"MenuMouseMoveSelect", "Mouse Move Select", 16461, true, true},
       {"MenuAbout", "About", 112, true, false},
       {"PopUpMemoFont", "Memo Font", 0, true, false},
@@ -511,10 +534,16 @@ TEST_F(MainFormTest, TheLayoutKeepsItsSizesAndTheMemoTakesTheRest) {
   EXPECT_EQ(form->fcStatusBar1->Panels()[0]->PixelWidth(), form->Scaled(80));
   EXPECT_TRUE(form->fcStatusBar1->Panels()[1]->Text().isEmpty());
 
+  EXPECT_EQ(QRect(form->DBTreeView->mapTo(form->centralWidget(), QPoint()), form->DBTreeView->size()), QRect(0, form->ToolBar1->geometry().bottom() + 1, form->Scaled(161),
+                                                 form->fcStatusBar1->y() - form->ToolBar1->geometry().bottom() - 1));
+  EXPECT_EQ(form->Splitter->x(), form->Scaled(161));
+  EXPECT_EQ(form->MemoPanel->x(), form->Scaled(161) + form->Scaled(3));
+
   const int memoWidth = form->MemoPanel->width();
   form->resize(form->width() + 100, form->height() + 50);
   QApplication::processEvents();
   EXPECT_EQ(form->MemoPanel->width(), memoWidth + 100);
+  EXPECT_EQ(form->DBTreeView->width(), form->Scaled(161)) << "the tree keeps its width until the splitter moves";
   EXPECT_EQ(form->MemoPanel->geometry().right(), form->centralWidget()->width() - 1);
   EXPECT_EQ(form->fcStatusBar1->height(), form->Scaled(20));
 }
@@ -527,6 +556,120 @@ TEST(SplitterTest, TheWidthStaysInsideItsRulesAndSnapsClosed) {
                         {-5, 500, 0},    {470, 500, 470}, {490, 500, 470}, {100, 50, 0}};
   for (const Case& c : cases)
     EXPECT_EQ(TSplitter::ResizedWidth(c.requested, c.available, 30), c.expected) << c.requested << " of " << c.available;
+}
+
+TEST_F(MainFormTest, DraggingTheSplitterResizesTheTreeAndSnapsItClosed) {
+  MakeTable();
+  auto form = Start();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  TSplitter* splitter = form->Splitter;
+  auto dragTo = [&](int treeWidth) {
+    QTest::mousePress(splitter, Qt::LeftButton, {}, QPoint(1, 10));
+    EXPECT_TRUE(splitter->Dragging());
+    QMouseEvent move(QEvent::MouseMove, QPointF(1 + treeWidth - splitter->x(), 10),
+                     splitter->mapToGlobal(QPointF(1 + treeWidth - splitter->x(), 10)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(splitter, &move);
+    EXPECT_EQ(form->DBTreeView->width() > 0 ? form->DBTreeView->width() : 0,
+              form->DBTreeView->isVisible() ? form->DBTreeView->width() : 0)
+        << "the tree keeps its width while the button is held";
+    QTest::mouseRelease(splitter, Qt::LeftButton, {}, QPoint(1 + treeWidth - splitter->x(), 10));
+    EXPECT_FALSE(splitter->Dragging());
+    QApplication::processEvents();
+  };
+  const int row = form->DBTreeView->width() + splitter->width() + form->MemoPanel->width();
+
+  dragTo(250);
+  EXPECT_EQ(form->DBTreeView->width(), 250);
+  EXPECT_EQ(form->MemoPanel->x(), 250 + splitter->width());
+  dragTo(row);
+  EXPECT_EQ(form->DBTreeView->width(), row - splitter->width() - form->Scaled(30));
+  dragTo(form->Scaled(30));
+  EXPECT_FALSE(form->DBTreeView->isVisible());
+  EXPECT_EQ(splitter->x(), 0);
+  dragTo(120);
+  EXPECT_TRUE(form->DBTreeView->isVisible());
+  EXPECT_EQ(form->DBTreeView->width(), 120);
+}
+
+TEST_F(MainFormTest, TheTreeShowsTheTableAndFollowsTheCommands) {
+  MakeTable();
+  auto form = Start();
+  EXPECT_EQ(TreeLines(*form->DBTreeView), QStringList({"Alpha", "  Beta", "Gamma"}));
+  EXPECT_EQ(form->DBTreeView->Options(), 4223);
+  form->MenuMouseMoveSelect->trigger();
+  EXPECT_EQ(form->DBTreeView->Options(), 4735);
+  EXPECT_TRUE(form->MenuMouseMoveSelect->isChecked());
+  form->MenuMouseMoveSelect->trigger();
+  EXPECT_EQ(form->DBTreeView->Options(), 4223);
+
+  form->MenuCollapseAll->trigger();
+  EXPECT_FALSE(form->DBTreeView->topLevelItem(0)->isExpanded());
+  form->MenuExpandAll->trigger();
+  EXPECT_TRUE(form->DBTreeView->topLevelItem(0)->isExpanded());
+
+  // Pack rebuilds the tree from the packed table: the same notes as before.
+  form->MenuPack->trigger();
+  EXPECT_EQ(BoxTexts(), std::vector<QString>({"Pack Completed"}));
+  EXPECT_EQ(TreeLines(*form->DBTreeView), QStringList({"Alpha", "  Beta", "Gamma"}));
+}
+
+TEST_F(MainFormTest, StayOnTopKeepsTheWindowShownWithItsTreeAndMemo) {
+  MakeTable();
+  auto form = Start();
+  form->show();
+  form->MenuNext->trigger();
+  form->DBTreeView->collapseAll();
+  const QStringList lines = TreeLines(*form->DBTreeView);
+  for (bool onTop : {true, false}) {
+    form->MenuStayOnTop->trigger();
+    EXPECT_EQ(form->MenuStayOnTop->isChecked(), onTop);
+    EXPECT_EQ(bool(form->windowFlags() & Qt::WindowStaysOnTopHint), onTop);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(TreeLines(*form->DBTreeView), lines);
+    EXPECT_EQ(form->DBTreeView->currentItem()->text(0), "Beta");
+    EXPECT_EQ(form->Memo->toPlainText(), "beta body");
+  }
+}
+
+TEST_F(MainFormTest, NoTableLeavesTheTreeEmpty) {
+  auto form = Start();
+  EXPECT_EQ(form->DBTreeView->topLevelItemCount(), 0);
+  platform_.boxes.shown.clear();
+  form->MenuRebuildTree->trigger();
+  form->MenuExpandAll->trigger();
+  EXPECT_EQ(form->DBTreeView->topLevelItemCount(), 0);
+}
+
+TEST_F(MainFormTest, ShiftDelInTheMemoAsksAndDeletesTheSelectedNote) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->MenuLast->trigger();
+  ASSERT_EQ(form->DBTreeView->currentItem()->text(0), "Gamma");
+  form->Memo->setFocus();
+  platform_.boxes.Answer(mbOK);
+  QTest::keyClick(form->Memo, Qt::Key_Delete, Qt::ShiftModifier);
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Confirmation);
+  EXPECT_EQ(TreeLines(*form->DBTreeView), QStringList({"Alpha", "  Beta"}));
+  EXPECT_EQ(form->Table->RecordCount(), 2u);
+  EXPECT_EQ(form->Memo->toPlainText(), form->Table->FieldNamed("MEMO").AsString());
+}
+
+TEST_F(MainFormTest, F6InTheTreeInsertsAChildNote) {
+  MakeTable();
+  auto form = Start();
+  ShowActive(*form);
+  form->DBTreeView->setFocus();
+  form->MenuFirst->trigger();
+  ASSERT_EQ(form->DBTreeView->currentItem()->text(0), "Alpha");
+  QTest::keyClick(form->DBTreeView, Qt::Key_F6);
+  EXPECT_EQ(form->Table->State(), DataSetState::Inserting);
+  EXPECT_EQ(form->Table->FieldNamed("PARENT").AsString(), "1");
+  EXPECT_EQ(form->DBTreeView->topLevelItem(0)->childCount(), 2);
+  EXPECT_TRUE(platform_.boxes.shown.empty());
 }
 
 TEST_F(MainFormTest, EveryControlHasAnAccessibleName) {
