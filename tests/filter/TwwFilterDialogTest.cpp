@@ -263,6 +263,24 @@ TEST_F(TwoFieldDialogTest, UpAndDownInTheEditorMoveThroughTheFieldsButNotWithAlt
   }));
 }
 
+TEST_F(TwoFieldDialogTest, FieldOrderSortsTheListAndKeepsTheSelection) {
+  filter.SetSelectedFields({QStringLiteral("TEXT"), QStringLiteral("PARENT;Parent note"), QStringLiteral("ID")});
+  auto entries = [](TwwFilterDlg& dlg) {
+    QStringList out;
+    for (int i = 0; i < dlg.FieldsListBox->count(); ++i) out << dlg.FieldsListBox->item(i)->text();
+    return out;
+  };
+  EXPECT_FALSE(Run([&](TwwFilterDlg& dlg) {
+    EXPECT_EQ(dlg.FieldOrder->ItemIndex(), 1);  // fdSortByFieldNo: "&Logical"
+    EXPECT_EQ(entries(dlg), (QStringList{"TEXT", "Parent note", "ID"}));
+    dlg.FieldOrder->Item(0)->click();  // "Alpha&betic"
+    EXPECT_EQ(entries(dlg), (QStringList{"ID", "Parent note", "TEXT"}));
+    EXPECT_EQ(dlg.FieldsListBox->currentItem()->text(), QStringLiteral("TEXT"));
+    EXPECT_EQ(dlg.CurrentFieldIndex(), 2);
+    dlg.CancelButton->click();
+  }));
+}
+
 TEST_F(TwoFieldDialogTest, CriteriaOnBothFieldsMustHoldAndDeleteOnSearchedRemovesOne) {
   EXPECT_TRUE(Run([](TwwFilterDlg& dlg) {
     Type(dlg, QStringLiteral("o"));
