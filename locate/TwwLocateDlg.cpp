@@ -25,7 +25,7 @@ void Place(QWidget* w, int left, int top, int width, int height) {
 }
 
 template <typename W>
-W* Make(QWidget* parent, const char* name, int tabIndex = 0) {
+W* Make(QWidget* parent, const char* name) {
   auto* w = new W(parent);
   w->setObjectName(QString::fromLatin1(name));
   return w;

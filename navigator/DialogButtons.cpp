@@ -1,7 +1,6 @@
 #include "navigator/DialogButtons.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
