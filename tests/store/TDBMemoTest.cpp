@@ -153,6 +153,26 @@ TEST_F(MemoTest, LeavingTheControlCollectsTheEditIntoTheField) {
   EXPECT_EQ(table.FieldNamed("MEMO").AsString(), "zfirst note");
 }
 
+TEST_F(MemoTest, AWriteThatFailsOnLeavingIsReportedAndTakesTheFocusBack) {
+  Open();
+  QLineEdit other(&window);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(&memo);
+  layout->addWidget(&other);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  memo.setFocus();
+  QTest::keyClicks(&memo, "z");
+  table.FieldNamed("MEMO").SetReadOnly(true);
+  RecordedErrors errors;
+  other.setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(errors.shown, (std::vector<std::string>{"Table: Field 'MEMO' cannot be modified"}));
+  EXPECT_TRUE(memo.hasFocus());
+  EXPECT_EQ(memo.toPlainText(), "zfirst note");
+}
+
 TEST_F(MemoTest, PasteStartsAnEdit) {
   Open();
   QApplication::clipboard()->setText("pasted ");
