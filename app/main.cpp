@@ -4,7 +4,32 @@
 #include "platform/ErrorBox.h"
 #include "platform/GuardedApplication.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Whether Qt can find somewhere to show the window: a desktop session, or a platform chosen on
+// purpose (offscreen, a virtual server...). Without one Qt would stop with a terse message.
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (!HasDisplay()) {
+    std::fprintf(stderr,
+                 "Tindrel II is a desktop program and needs a graphical session, but no display was found.\n"
+                 "Start it from a terminal of your desktop, or under a virtual display:\n"
+                 "  xvfb-run -a %s\n",
+                 argc > 0 ? argv[0] : "tindrel");
+    return 1;
+  }
   tindrel::GuardedApplication application(argc, argv);
   application.setApplicationName(QString::fromUtf8(tindrel::kApplicationTitle));
   application.setApplicationDisplayName(QString::fromUtf8(tindrel::kApplicationTitle));

@@ -172,6 +172,8 @@ TEST_F(MainFormTest, ASecondCopyReportsTheTableInUseAndLeavesTheFirstWorking) {
   EXPECT_TRUE(platform_.boxes.shown[0].text.contains("in use")) << platform_.boxes.shown[0].text.toStdString();
   EXPECT_FALSE(second->Table->Active());
   EXPECT_TRUE(second->Memo->toPlainText().isEmpty());
+  EXPECT_EQ(second->DBTreeView->topLevelItemCount(), 0);
+  EXPECT_EQ(first->DBTreeView->topLevelItemCount(), 2);
 
   first->MenuLast->trigger();
   EXPECT_EQ(first->Table->FieldNamed("TEXT").AsString(), "Gamma");
