@@ -4,6 +4,7 @@
 
 #include "locate/TwwLocateDlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,6 +172,28 @@ TEST_F(TwwLocateDlgTest, ChangingTheFieldEmptiesTheValue) {
   });
   EXPECT_FALSE(ok);
   EXPECT_EQ(selected, QStringList{QStringLiteral("MEMO")});
+}
+
+TEST_F(TwwLocateDlgTest, EnterInTheOpenFieldListChoosesAndGoesToTheValueBox) {
+  EXPECT_FALSE(ExecuteWith([&](TwwLocateDlg& form) {
+    QTest::keyClicks(form.SearchValue, QStringLiteral("abc"));
+    form.FieldNameComboBox->setFocus(Qt::TabFocusReason);
+    form.FieldNameComboBox->showPopup();
+    QApplication::processEvents();
+    QAbstractItemView* list = form.FieldNameComboBox->view();
+    ASSERT_TRUE(list->isVisible());
+    list->setCurrentIndex(list->model()->index(form.FieldNameComboBox->findText(QStringLiteral("ID")), 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(form.FieldNameComboBox->currentText(), QStringLiteral("ID"));
+    EXPECT_TRUE(form.SearchValue->text().isEmpty());
+    EXPECT_EQ(form.focusWidget(), form.SearchValue);
+    EXPECT_TRUE(form.isVisible());  // Enter in the list runs no search
+    form.CancelButton->click();
+  }));
+  EXPECT_EQ(locate_->SearchField(), QStringLiteral("ID"));
+  EXPECT_TRUE(platform_.boxes.shown.empty());
 }
 
 TEST_F(TwwLocateDlgTest, CancelKeepsTheChangedChoicesForTheNextOpening) {
