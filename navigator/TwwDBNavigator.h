@@ -22,6 +22,7 @@
 
 #include "navigator/TwwNavBookmark.h"
 #include "navigator/TwwNavButton.h"
+#include "navigator/TwwNavGlyphs.h"
 #include "navigator/TwwNavTypes.h"
 #include "store/TDataLink.h"
 

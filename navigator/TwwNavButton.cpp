@@ -396,7 +396,7 @@ void TwwNavButton::paintEvent(QPaintEvent*) {
   const QSize glyph(18, 18);
   QPixmap pixmap;
   if (images && image >= 0 && image < static_cast<int>(images->size()))
-    pixmap = (*images)[static_cast<size_t>(image)].pixmap(glyph, devicePixelRatioF());
+    pixmap = (*images)[static_cast<size_t>(image)].pixmap(glyph, painter.device()->devicePixelRatioF());
 
   const QString caption = showText_ ? text() : QString();
   const int textHeight = caption.isEmpty() ? 0 : fontMetrics().height();

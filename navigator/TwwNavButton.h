@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "navigator/TwwCustomDialog.h"
 #include "navigator/TwwNavTypes.h"
 
 namespace tindrel {

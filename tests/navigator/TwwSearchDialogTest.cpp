@@ -1,0 +1,217 @@
+// The search dialog over a real note table, driven from inside its modal window: the typing
+// pause on the test clock, key orders, Search By, the grid following and moving the table,
+// and the ways the window closes.
+
+#include "navigator/TwwSearchDialog.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "navigator/TwwLookupDlg.h"
+#include "tests/navigator/NavigatorFixture.h"
+#include "tests/support/platform/ScriptedPlatform.h"
+
+namespace tindrel {
+namespace {
+
+using testing::NavTable;
+using testing::ScriptedPlatform;
+
+// Stored out of every order, so no search succeeds by reading the file from the top.
+const std::vector<testing::NavNote> kNotes = {
+    {120, "Zeta"}, {12, "apple"}, {3, "Apricot"}, {1, "banana"}, {25, "Cherry"}, {121, "apply"}, {2, "Date"}};
+
+struct SearchFixture {
+  SearchFixture() : data(kNotes) {
+    search.SetSearchTable(&data.table);
+    search.OnInitDialog = [this](TwwLookupDlg&) { ++inits; };
+  }
+  // Runs the window; `inside` acts on it while it is open and must close it.
+  bool Run(const std::function<void(TwwLookupDlg&)>& inside) {
+    QTimer::singleShot(0, [this, inside] {
+      TwwLookupDlg* form = search.Form();
+      ASSERT_NE(form, nullptr);
+      inside(*form);
+      if (search.Form() && search.Form()->isVisible()) search.Form()->reject();  // a failed step still ends
+    });
+    return search.Execute();
+  }
+  void Type(TwwLookupDlg& form, const QString& keys, int pauseMs) {
+    for (QChar c : keys) {
+      QTest::keyClick(form.wwIncrementalSearch1, c.toLatin1());
+      platform.clock.Advance(pauseMs);
+    }
+  }
+  static QStringList Headers(TwwLookupDlg& form) {
+    QStringList titles;
+    auto* model = form.wwDBGrid1->model();
+    for (int c = 0; c < model->columnCount(); ++c) titles << model->headerData(c, Qt::Horizontal).toString();
+    return titles;
+  }
+
+  ScriptedPlatform platform;
+  NavTable data;
+  TwwSearchDialog search;
+  int inits = 0;
+};
+
+TEST(TwwSearchDialog, ABurstOfTypingRunsOneSearchAfterThePauseAndBackspaceToEmptyGoesToTheFirst) {
+  SearchFixture f;
+  f.data.table.SetIndexName(QStringLiteral("TEXT"));
+  f.data.GoToId(25);
+  std::vector<bool> searches;
+  const bool ok = f.Run([&](TwwLookupDlg& form) {
+    EXPECT_EQ(form.windowTitle(), "Search");
+    EXPECT_EQ(form.wwIncrementalSearch1->SearchField, "TEXT");
+    form.wwIncrementalSearch1->OnAfterSearch = [&](TwwIncrementalSearch&, bool found) { searches.push_back(found); };
+    f.Type(form, QStringLiteral("app"), 30);
+    EXPECT_TRUE(searches.empty());
+    f.platform.clock.Advance(69);  // 99 ms after the last key
+    EXPECT_TRUE(searches.empty());
+    f.platform.clock.Advance(1);
+    ASSERT_EQ(searches, std::vector<bool>{true});
+    EXPECT_EQ(f.data.CurrentText(), "apple");
+    EXPECT_EQ(form.wwDBGrid1->currentIndex().row(), 4);  // Apricot Cherry Date Zeta apple ...
+
+    f.Type(form, QStringLiteral("x"), 100);
+    EXPECT_EQ(searches.back(), false);
+    EXPECT_EQ(f.data.CurrentText(), "apple");
+    for (int i = 0; i < 4; ++i) {
+      QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Backspace);
+      f.platform.clock.Advance(20);
+    }
+    f.platform.clock.Advance(100);
+    EXPECT_EQ(searches.size(), 3u);
+    EXPECT_EQ(f.data.CurrentText(), "Apricot");
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(f.inits, 1);
+  EXPECT_EQ(f.data.CurrentText(), "Apricot");  // Cancel keeps the record reached
+}
+
+TEST(TwwSearchDialog, TwelveInIdOrderFindsTwelveAndAPendingSearchRunsWhenEnterCloses) {
+  SearchFixture f;
+  const bool ok = f.Run([&](TwwLookupDlg& form) {
+    EXPECT_EQ(SearchFixture::Headers(form).front(), "ID");
+    f.Type(form, QStringLiteral("12"), 10);
+    f.platform.clock.Advance(100);
+    EXPECT_EQ(f.data.CurrentId(), 12);
+    EXPECT_EQ(form.wwDBGrid1->model()->index(form.wwDBGrid1->currentIndex().row(), 0).data().toString(), "12");
+    f.Type(form, QStringLiteral("0"), 0);
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Return);
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(f.data.CurrentId(), 120);
+}
+
+TEST(TwwSearchDialog, ArrowAndPageKeysInTheBoxMoveTheGridAndTheTableAndCancelKeepsIt) {
+  SearchFixture f;
+  f.data.table.First();
+  const bool ok = f.Run([&](TwwLookupDlg& form) {
+    form.wwIncrementalSearch1->setFocus();
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Down);
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Down);
+    EXPECT_EQ(f.data.CurrentId(), 3);  // 1 2 3 12 25 120 121
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Up);
+    EXPECT_EQ(f.data.CurrentId(), 2);
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_PageDown);
+    EXPECT_EQ(f.data.CurrentId(), 121);
+    EXPECT_TRUE(form.wwIncrementalSearch1->text().isEmpty());
+    // The table moved elsewhere: the grid follows.
+    f.data.GoToId(25);
+    EXPECT_EQ(form.wwDBGrid1->currentIndex().row(), 4);
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(f.data.CurrentId(), 25);
+}
+
+TEST(TwwSearchDialog, ADoubleClickOnARowClosesWithOkOnThatRecord) {
+  SearchFixture f;
+  const bool ok = f.Run([&](TwwLookupDlg& form) {
+    QTableView* grid = form.wwDBGrid1;
+    const QRect row = grid->visualRect(grid->model()->index(3, 0));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(f.data.CurrentId(), 12);
+}
+
+TEST(TwwSearchDialog, SearchByListsTheIndexesAndChoosingOneReordersTheTableForGood) {
+  SearchFixture f;
+  int sortChanges = 0;
+  f.search.OnSortChange = [&](TwwLookupDlg&) { ++sortChanges; };
+  f.Run([&](TwwLookupDlg& form) {
+    QStringList entries;
+    for (int i = 0; i < form.SearchByCombo->count(); ++i) entries << form.SearchByCombo->itemText(i);
+    EXPECT_EQ(entries, (QStringList{"ID", "TEXT", "TEXT - Desc"}));
+    EXPECT_EQ(form.SearchByCombo->currentText(), "ID");
+    EXPECT_TRUE(form.SortByLabel->isVisible());
+
+    f.Type(form, QStringLiteral("2"), 100);
+    EXPECT_EQ(f.data.CurrentId(), 2);
+    emit form.SearchByCombo->activated(1);
+    EXPECT_EQ(f.data.table.IndexName(), "TEXT");
+    EXPECT_TRUE(form.wwIncrementalSearch1->text().isEmpty());
+    EXPECT_EQ(f.data.CurrentId(), 2);  // the current record stays current
+    EXPECT_EQ(SearchFixture::Headers(form).front(), "TEXT");
+    EXPECT_EQ(form.wwIncrementalSearch1->SearchField, "TEXT");
+    EXPECT_EQ(form.wwDBGrid1->model()->index(0, 0).data().toString(), "Apricot");
+    f.Type(form, QStringLiteral("Ch"), 100);
+    EXPECT_EQ(f.data.CurrentText(), "Cherry");
+
+    emit form.SearchByCombo->activated(2);
+    EXPECT_EQ(f.data.table.IndexName(), "DTEXT");
+    EXPECT_EQ(form.wwDBGrid1->model()->index(0, 0).data().toString(), "banana");
+    form.reject();
+  });
+  EXPECT_EQ(sortChanges, 2);
+  EXPECT_EQ(f.data.table.IndexName(), "DTEXT");
+  EXPECT_EQ(f.search.ColumnOrder().front(), "TEXT");
+
+  // The next window opens in that order, with the key column still first.
+  f.Run([&](TwwLookupDlg& form) {
+    EXPECT_EQ(SearchFixture::Headers(form).front(), "TEXT");
+    EXPECT_EQ(form.SearchByCombo->currentText(), "TEXT - Desc");
+    form.reject();
+  });
+}
+
+TEST(TwwSearchDialog, WithoutATableOrWithAClosedOneNoWindowOpens) {
+  ScriptedPlatform platform;
+  TwwSearchDialog search;
+  EXPECT_FALSE(search.Execute());
+  ASSERT_EQ(platform.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform.boxes.shown[0].text, "You must define a searchTable.");
+  EXPECT_EQ(platform.boxes.shown[0].icon, MessageIcon::Warning);
+
+  NavTable data(kNotes);
+  data.table.Close();
+  search.SetSearchTable(&data.table);
+  EXPECT_FALSE(search.Execute());
+  ASSERT_EQ(platform.boxes.shown.size(), 2u);
+  EXPECT_EQ(platform.boxes.shown[1].text, "DataSet for this component must be active.");
+  EXPECT_EQ(search.GetPrimaryDataSet(), &data.table);
+}
+
+TEST(TwwSearchDialog, InRecordOrderTheLocateSearchFindsTheStartOfTheFirstField) {
+  SearchFixture f;
+  f.data.table.SetIndexFieldNames(QString());
+  f.Run([&](TwwLookupDlg& form) {
+    EXPECT_EQ(form.wwIncrementalSearch1->SearchField, "ID");
+    f.Type(form, QStringLiteral("2"), 100);
+    EXPECT_EQ(f.data.CurrentId(), 25);  // the first in the file whose ID begins with 2
+    form.reject();
+  });
+}
+
+}  // namespace
+}  // namespace tindrel
