@@ -406,12 +406,14 @@ bool TCustomTreeViewEx::edit(const QModelIndex& index, EditTrigger trigger, QEve
   // The begin step may have rebuilt the nodes; open the editor only on a node that still exists.
   const QModelIndex again = indexFromItem(node == currentItem() ? node : currentItem());
   if (!again.isValid()) return false;
-  return QTreeWidget::edit(index.isValid() ? index : again, trigger, event);
+  const QModelIndex target = index.isValid() ? index : again;
+  editIndex_ = target;
+  return QTreeWidget::edit(target, trigger, event);
 }
 
 void TCustomTreeViewEx::commitData(QWidget* editor) {
   auto* line = qobject_cast<QLineEdit*>(editor);
-  QTreeWidgetItem* node = currentItem();
+  QTreeWidgetItem* node = editIndex_.isValid() ? itemFromIndex(editIndex_) : currentItem();
   if (!line || !node || committed_) return;
   committed_ = true;
   QString text = line->text();

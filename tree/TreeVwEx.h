@@ -13,6 +13,7 @@
 // scripted clock; tick counts are the platform's 64-bit monotonic milliseconds.
 
 #include <QPixmap>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
 #include <QTreeWidget>
@@ -297,6 +298,7 @@ class TCustomTreeViewEx : public QTreeWidget {
   QPoint dragStartPos_;
   bool committed_ = false;  // the open label edit was accepted
   QPointer<QWidget> openEditor_;
+  QPersistentModelIndex editIndex_;  // the node whose label is open
 };
 
 }  // namespace tindrel

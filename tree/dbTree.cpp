@@ -103,7 +103,9 @@ void TTreeViewLink::NotifyActiveChange() {
 }
 
 void TTreeViewLink::NotifyDataSetChange() {
-  if (!HasEngineRegistration()) view_.SetState(sfDirty);
+  // Without the engine's change callback any data change may be a change of the table. The one
+  // that a reload releases when it resumes notifications is its own echo, not a change.
+  if (!HasEngineRegistration() && !view_.HasState(sfLoading)) view_.SetState(sfDirty);
   view_.DataSetChanged();
 }
 

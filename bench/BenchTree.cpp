@@ -1,0 +1,183 @@
+// The data-bound tree view over a note table of 100,000 notes, offscreen: the first build (table
+// opened to tree shown), a reload after one note's text changed elsewhere, inserting a child and
+// posting its title, deleting a leaf, and moving a node by a drop.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/TDataSource.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "store/engine/Table.h"
+#include "tests/support/platform/ScriptedPlatform.h"
+#include "tests/tree/NoteTableWriter.h"
+#include "tree/dbTree.h"
+
+namespace tindrel {
+namespace {
+
+// Notes 1..n; note i > 1 hangs under note i / 8, so the tree is wide near the top and about six
+// levels deep, like a large real collection.
+const std::string& TablePath(int notes) {
+  static QTemporaryDir dir;
+  static std::string path;
+  static int made = 0;
+  if (made != notes) {
+    std::vector<testing::Note> list;
+    list.reserve(static_cast<size_t>(notes));
+    for (int i = 1; i <= notes; ++i)
+      list.push_back({std::to_string(i), i == 1 ? "" : std::to_string(std::max(1, i / 8)), "note " + std::to_string(i)});
+    QFile::remove(dir.filePath(QStringLiteral("Tindrel.dbf")));
+    QFile::remove(dir.filePath(QStringLiteral("Tindrel.dbt")));
+    QFile::remove(dir.filePath(QStringLiteral("Tindrel.mdx")));
+    path = testing::WriteNoteTable(dir.path().toStdString(), list, /*numericId=*/true, 100);
+    made = notes;
+  }
+  return path;
+}
+
+struct Window {
+  explicit Window(int notes) {
+    table.SetTableName(QString::fromStdString(TablePath(notes)));
+    table.SetIndexFieldNames(QStringLiteral("ID"));
+    source.SetDataSet(&table);
+    window.resize(400, 700);
+    auto* layout = new QVBoxLayout(&window);
+    tree = new TDBTreeView(&window);
+    layout->addWidget(tree);
+    tree->ApplyMainWindowSettings();
+    tree->SetDataSource(&source);
+    window.show();
+    QApplication::processEvents();
+  }
+  void OpenAndShow() {
+    table.Open();
+    tree->setFocus();
+    QApplication::processEvents();
+  }
+
+  testing::ScriptedPlatform platform;
+  TTable table;
+  TDataSource source;
+  QWidget window;
+  TDBTreeView* tree = nullptr;
+};
+
+void BM_FirstBuild(benchmark::State& state) {
+  const int notes = static_cast<int>(state.range(0));
+  Window w(notes);
+  for (auto _ : state) {
+    w.OpenAndShow();
+    state.PauseTiming();
+    if (w.tree->topLevelItemCount() != 1) state.SkipWithError("tree not built");
+    w.table.Close();
+    state.ResumeTiming();
+  }
+  state.counters["notes"] = notes;
+}
+BENCHMARK(BM_FirstBuild)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReloadAfterOneTextChanged(benchmark::State& state) {
+  const int notes = static_cast<int>(state.range(0));
+  Window w(notes);
+  w.OpenAndShow();
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    engine::Table* engine = w.table.EngineTable();
+    engine::Record r = engine->ReadRecord(static_cast<uint32_t>(notes / 2));
+    engine->SetText(r, 2, "changed elsewhere " + std::to_string(++round));
+    engine->Modify(r);
+    state.ResumeTiming();
+    w.tree->RebuildTree();
+    QApplication::processEvents();
+  }
+  state.counters["notes"] = notes;
+}
+BENCHMARK(BM_ReloadAfterOneTextChanged)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_InsertChildAndPostTitle(benchmark::State& state) {
+  const int notes = static_cast<int>(state.range(0));
+  Window w(notes);
+  w.OpenAndShow();
+  for (auto _ : state) {
+    state.PauseTiming();
+    w.tree->Select(w.tree->FindNodeByID(QStringLiteral("3")));
+    state.ResumeTiming();
+    w.tree->InsertNode(true);
+    w.table.FieldNamed(QStringLiteral("Text")).SetAsString(QStringLiteral("a new note"));
+    w.tree->EndLabelEdit(true);  // Enter in the label: the title is written and posted
+    if (w.table.State() != DataSetState::Browse) w.table.Post();
+    QApplication::processEvents();
+  }
+  state.counters["notes"] = notes;
+}
+BENCHMARK(BM_InsertChildAndPostTitle)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_DeleteLeaf(benchmark::State& state) {
+  const int notes = static_cast<int>(state.range(0));
+  Window w(notes);
+  w.OpenAndShow();
+  int leaf = notes;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTreeWidgetItem* node = w.tree->FindNodeByID(QString::number(leaf--));
+    w.tree->Select(node);
+    QApplication::processEvents();
+    state.ResumeTiming();
+    w.tree->DeleteSelected();  // the scripted box answers OK
+    QApplication::processEvents();
+  }
+  state.counters["notes"] = notes;
+}
+BENCHMARK(BM_DeleteLeaf)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_MoveNodeByDrop(benchmark::State& state) {
+  const int notes = static_cast<int>(state.range(0));
+  Window w(notes);
+  w.OpenAndShow();
+  w.tree->FullCollapse();
+  QTreeWidgetItem* root = w.tree->topLevelItem(0);
+  root->setExpanded(true);  // notes 2..7 are visible rows under the root
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // Move note 2 under note 3 and back again, alternately.
+    const bool there = round++ % 2 == 0;
+    QTreeWidgetItem* moved = w.tree->FindNodeByID(QStringLiteral("2"));
+    QTreeWidgetItem* target = there ? w.tree->FindNodeByID(QStringLiteral("3")) : root;
+    w.tree->Select(moved);
+    w.tree->MakeVisible(target);
+    QApplication::processEvents();
+    const QPoint at = w.tree->visualItemRect(target).topLeft() + QPoint(4, 3);
+    std::unique_ptr<QMimeData> data(w.tree->CreateDragData());
+    state.ResumeTiming();
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.tree->viewport(), &drop);
+    QApplication::processEvents();
+  }
+  state.counters["notes"] = notes;
+}
+BENCHMARK(BM_MoveNodeByDrop)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+}  // namespace
+}  // namespace tindrel
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
