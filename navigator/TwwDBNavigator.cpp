@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "navigator/DialogButtons.h"
 #include "navigator/TwwCustomDialog.h"
 #include "navigator/TwwNavGlyphs.h"
 #include "navigator/TwwSearchDialog.h"
@@ -143,9 +144,12 @@ TwwDBNavigator* TwwDBNavigator::PlaceOnMainWindow(QWidget* parent, TDataSource* 
   nav->setCursor(Qt::PointingHandCursor);
   nav->RepeatInterval = {500, 100};
   nav->buttons_.BeginUpdate();
-  nav->resize(200, 25);
+  // 25 x 25 buttons and 200 x 25 for the bar at 96 dots per inch, scaled with the screen's.
+  const int side = Scaled(25, parent);
+  nav->resize(8 * side, side);
   for (const Stored& s : kButtons) {
     auto* b = new TwwNavButton(nav);
+    b->resize(side, side);
     const QString name = QStringLiteral("wwDBNavigator1") + QLatin1String(s.name);
     b->setObjectName(name);
     b->SetCaption(name);

@@ -1,11 +1,13 @@
 #include "navigator/TwwNavButton.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
 #include <cstdlib>
 
+#include "navigator/DialogButtons.h"
 #include "navigator/TwwCustomDialog.h"
 #include "navigator/TwwDBNavigator.h"
 #include "navigator/TwwIntl.h"
@@ -311,16 +313,28 @@ void TwwNavButton::StartRepeat() {
   repeatTimer_->Start(navigator_->RepeatInterval.InitialDelay);
 }
 
-void TwwNavButton::StopRepeat() { repeatTimer_.reset(); }
+void TwwNavButton::StopRepeat() {
+  if (!repeatTimer_) return;
+  repeatTimer_->Stop();
+  if (!inRepeatTick_) {
+    repeatTimer_.reset();
+    return;
+  }
+  // A timer is not destroyed from inside its own tick: it goes once the tick has returned.
+  PlatformTimer* dying = repeatTimer_.release();
+  QMetaObject::invokeMethod(qApp, [dying] { delete dying; }, Qt::QueuedConnection);
+}
 
 void TwwNavButton::RepeatTick() {
+  inRepeatTick_ = true;
   // The left button is no longer held on the button.
   if (!isDown()) {
     StopRepeat();
-    return;
+  } else {
+    repeatTimer_->Start(navigator_->RepeatInterval.Interval);
+    RunGuarded([this] { Click(); });
   }
-  repeatTimer_->Start(navigator_->RepeatInterval.Interval);
-  RunGuarded([this] { Click(); });
+  inRepeatTick_ = false;
 }
 
 void TwwNavButton::mousePressEvent(QMouseEvent* event) {
@@ -393,7 +407,8 @@ void TwwNavButton::paintEvent(QPaintEvent*) {
   if (standardGlyph_) images = &TwwNavGlyphs::Images();
   else if (navigator_ && navigator_->ImageList()) images = &navigator_->ImageList()->Images;
   const int image = CurrentImage();
-  const QSize glyph(18, 18);
+  // 18 x 18 at 96 dots per inch; the 2x picture serves scaled screens.
+  const QSize glyph(Scaled(18, this), Scaled(18, this));
   QPixmap pixmap;
   if (images && image >= 0 && image < static_cast<int>(images->size()))
     pixmap = (*images)[static_cast<size_t>(image)].pixmap(glyph, painter.device()->devicePixelRatioF());

@@ -152,6 +152,7 @@ class TwwNavButton : public QAbstractButton {
   bool flat_ = false;
   bool hot_ = false;
   std::unique_ptr<PlatformTimer> repeatTimer_;
+  bool inRepeatTick_ = false;
 };
 
 }  // namespace tindrel

@@ -269,6 +269,29 @@ TEST(TwwDBNavigator, HoldingNextRepeatsAfterTheDelayThenEveryIntervalAndOnceOnRe
   EXPECT_EQ(data.CurrentId(), 10);
 }
 
+TEST(TwwDBNavigator, HoldingNextToTheEndStopsTheRepeatWhenTheButtonTurnsOff) {
+  ScriptedPlatform platform;
+  NavTable data(Notes(40));
+  QWidget window;
+  TwwDBNavigator nav(&window);
+  TwwNavButton next(&nav);
+  next.SetStyle(nbsNext);
+  nav.SetDataSource(&data.source);
+  window.show();
+  data.GoToId(38);
+  Mouse(&next, QEvent::MouseButtonPress, QPoint(5, 5));
+  platform.clock.Advance(700);
+  EXPECT_EQ(data.CurrentId(), 40);
+  platform.clock.Advance(100);  // a step past the end sets EOF, which turns the button off
+  EXPECT_TRUE(data.table.Eof());
+  EXPECT_FALSE(next.Enabled());
+  EXPECT_FALSE(next.RepeatRunning());
+  EXPECT_EQ(platform.clock.ActiveTimers(), 0u);
+  QCoreApplication::processEvents();  // the stopped timer goes once its tick has returned
+  Mouse(&next, QEvent::MouseButtonRelease, QPoint(5, 5));
+  EXPECT_EQ(data.CurrentId(), 40);
+}
+
 TEST(TwwDBNavigator, AFailingClickStopsTheRepeatAndReachesTheErrorHandler) {
   ScriptedPlatform platform;
   RecordedErrors errors;
