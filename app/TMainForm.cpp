@@ -6,6 +6,7 @@
 #include "app/TSplitter.h"
 #include "filter/TwwFilterDialog.h"
 #include "locate/TwwLocateDialog.h"
+#include "navigator/TwwDBNavigator.h"
 #include "platform/ErrorBox.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -108,6 +109,12 @@ void TMainForm::CreateComponents() {
   DataSource->SetDataSet(Table.get());
   DataSource->SetAutoEdit(true);
 
+  RegisterLocateDialogClass();
+  LocateDialog = TwwLocateDialog::PlaceOnMainWindow(this, DataSource.get());
+  RegisterFilterDialogClass();
+  FilterDialog = new TwwFilterDialog(this);
+  ConfigureNoteFilterDialog(*FilterDialog, DataSource.get());
+
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   client->setAccessibleName(QStringLiteral("Tindrel II window"));
@@ -128,7 +135,13 @@ void TMainForm::CreateComponents() {
   ToolBar1->setMovable(false);
   ToolBar1->setFloatable(false);
   ToolBar1->setIconSize(QSize(Scaled(25), Scaled(25)));
-  ToolBar1->setStyleSheet(QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); }"));
+  ToolBar1->setStyleSheet(
+      QStringLiteral("QToolBar { border: none; border-bottom: 1px solid palette(mid); padding: 0px; spacing: 0px; }"));
+  ToolBar1->setMaximumHeight(Scaled(27));
+  wwDBNavigator1 = TwwDBNavigator::PlaceOnMainWindow(ToolBar1, DataSource.get(), FilterDialog, LocateDialog);
+  wwDBNavigator1->setFixedSize(wwDBNavigator1->size());
+  wwDBNavigator1->setAccessibleName(QStringLiteral("Record navigator"));
+  ToolBar1->addWidget(wwDBNavigator1);
   column->addWidget(ToolBar1);
 
   auto* workArea = new QWidget(client);
@@ -197,11 +210,6 @@ void TMainForm::CreateComponents() {
   setCentralWidget(client);
   setTabOrder(DBTreeView, Memo);
 
-  RegisterLocateDialogClass();
-  LocateDialog = TwwLocateDialog::PlaceOnMainWindow(this, DataSource.get());
-  RegisterFilterDialogClass();
-  FilterDialog = new TwwFilterDialog(this);
-  ConfigureNoteFilterDialog(*FilterDialog, DataSource.get());
 
   CreateMainMenu();
   CreatePopupMenu();

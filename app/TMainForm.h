@@ -45,6 +45,7 @@ class TSplitter;
 class TDBTreeView;
 class TTable;
 class TfcStatusBar;
+class TwwDBNavigator;
 class TwwFilterDialog;
 class TwwLocateDialog;
 
@@ -82,6 +83,7 @@ class TMainForm : public QMainWindow {
   // ---- components -------------------------------------------------------------------------
   QFrame* Bevel = nullptr;
   QToolBar* ToolBar1 = nullptr;
+  TwwDBNavigator* wwDBNavigator1 = nullptr;
   TDBTreeView* DBTreeView = nullptr;
   TSplitter* Splitter = nullptr;
   QFrame* MemoPanel = nullptr;

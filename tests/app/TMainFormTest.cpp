@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "app/TMainForm.h"
 #include "app/TSplitter.h"
+#include "navigator/TwwDBNavigator.h"
 #include "platform/ErrorBox.h"
 #include "statusbar/TfcStatusBar.h"
 #include "store/TDBMemo.h"
@@ -529,6 +530,10 @@ TEST_F(MainFormTest, TheLayoutKeepsItsSizesAndTheMemoTakesTheRest) {
   EXPECT_EQ(form->Bevel->height(), form->Scaled(2));
   EXPECT_EQ(form->ToolBar1->height(), form->Scaled(27));
   EXPECT_EQ(form->ToolBar1->y(), form->Bevel->geometry().bottom() + 1);
+  EXPECT_EQ(form->wwDBNavigator1->size(), QSize(form->Scaled(200), form->Scaled(25)));
+  EXPECT_EQ(form->wwDBNavigator1->parentWidget(), form->ToolBar1);
+  EXPECT_LE(form->wwDBNavigator1->x(), form->Scaled(2)) << "the navigator sits at the tool bar's left";
+  EXPECT_TRUE(form->ToolBar1->rect().contains(form->wwDBNavigator1->geometry()));
   EXPECT_EQ(form->fcStatusBar1->height(), form->Scaled(20));
   EXPECT_EQ(form->fcStatusBar1->geometry().bottom(), form->centralWidget()->height() - 1);
   ASSERT_EQ(form->fcStatusBar1->Panels().Count(), 2);
