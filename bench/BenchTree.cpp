@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -117,8 +119,13 @@ void BM_InsertChildAndPostTitle(benchmark::State& state) {
     w.tree->InsertNode(true);
     w.table.FieldNamed(QStringLiteral("Text")).SetAsString(QStringLiteral("a new note"));
     w.tree->EndLabelEdit(true);  // Enter in the label: the title is written and posted
-    if (w.table.State() != DataSetState::Browse) w.table.Post();
     QApplication::processEvents();
+    state.PauseTiming();
+    if (w.table.State() != DataSetState::Browse) {
+      state.SkipWithError("the new note was not posted");
+      break;
+    }
+    state.ResumeTiming();
   }
   state.counters["notes"] = notes;
 }
@@ -137,6 +144,12 @@ void BM_DeleteLeaf(benchmark::State& state) {
     state.ResumeTiming();
     w.tree->DeleteSelected();  // the scripted box answers OK
     QApplication::processEvents();
+    state.PauseTiming();
+    if (w.tree->FindNodeByID(QString::number(leaf + 1))) {
+      state.SkipWithError("the leaf was not deleted");
+      break;
+    }
+    state.ResumeTiming();
   }
   state.counters["notes"] = notes;
 }
@@ -162,9 +175,20 @@ void BM_MoveNodeByDrop(benchmark::State& state) {
     const QPoint at = w.tree->visualItemRect(target).topLeft() + QPoint(4, 3);
     std::unique_ptr<QMimeData> data(w.tree->CreateDragData());
     state.ResumeTiming();
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.tree->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.tree->viewport(), &move);
     QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.tree->viewport(), &drop);
     QApplication::processEvents();
+    state.PauseTiming();
+    QTreeWidgetItem* now = w.tree->FindNodeByID(QStringLiteral("2"));
+    if (!now || now->parent() != target) {
+      state.SkipWithError("the drop did not move the node");
+      break;
+    }
+    state.ResumeTiming();
   }
   state.counters["notes"] = notes;
 }

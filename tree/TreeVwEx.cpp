@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 
@@ -440,10 +441,14 @@ void TCustomTreeViewEx::TimerFired(int timerId) {
   if (!node) return;
   AutoScroll(node, p.x(), p.y());
   if (HasExOption(txMouseMoveSelect) || dragInProgress_) {
+    // The node now under the pointer is selected only when wholly in view: making a half
+    // visible edge row visible would scroll a second row in the same tick.
     QTreeWidgetItem* after = NodeAtClamped(p);
     if (after) {
-      MakeVisible(after);
-      if (HasExOption(txMouseMoveSelect)) Select(after);
+      const QRect rect = visualItemRect(after);
+      if (rect.top() >= 0 && rect.top() + rect.height() <= viewport()->height() &&
+          HasExOption(txMouseMoveSelect))
+        Select(after);
     }
   }
 }
@@ -622,9 +627,8 @@ void TCustomTreeViewEx::mouseReleaseEvent(QMouseEvent* event) {
 
 void TCustomTreeViewEx::contextMenuEvent(QContextMenuEvent* event) {
   RunGuarded([&] {
-    QPoint p = event->pos();
+    QPoint p = viewport()->mapFromGlobal(event->globalPos());
     if (event->reason() == QContextMenuEvent::Mouse) {
-      p = viewport()->mapFrom(this, p);
       rightClickNode_ = itemAt(p);
     } else {
       rightClickNode_ = Selected();
@@ -833,7 +837,13 @@ void TCustomTreeViewEx::AutoScroll(QTreeWidgetItem* node, int x, int y) {
   if (!target) return;
   lastScrollTick_ = now;
   scrolledOnce_ = true;
-  scrollToItem(target);
+  // One row towards the edge, when the target is not already wholly in view.
+  const QRect rect = visualItemRect(target);
+  if (rect.top() < 0 || rect.top() + rect.height() > h) {
+    QScrollBar* bar = verticalScrollBar();
+    const int step = verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : rect.height();
+    bar->setValue(bar->value() + (up ? -step : step));
+  }
   if (up) viewport()->update();
   if (!scrollTimer_->IsActive()) scrollTimer_->Start(kScrollIntervalMs);
 }

@@ -119,6 +119,8 @@ class TCustomTreeViewEx : public QTreeWidget {
   QTreeWidgetItem* DropTargetNode() const { return dropTargetNode_; }
   bool DropAtTopLevel() const { return dropAtTopLevel_; }
   const QPixmap& DragImage() const { return dragImage_; }  // empty: no drag image
+  // Makes the drag image of the selected node as a drag start does.
+  void PrepareDragImage() { MakeDragImage(Selected()); }
   QTreeWidgetItem* RightClickNode() const { return rightClickNode_; }
   int BusyCount() const { return busyCount_; }
   bool DragInProgress() const { return dragInProgress_; }
