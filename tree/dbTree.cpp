@@ -762,7 +762,7 @@ QString TCustomDBTreeView::GenerateNextID() {
                                         .arg(candidate, id.FieldName())
                                         .toStdString());
           const bool taken = ds.LocateByValues(tableIDField_, QStringList{candidate}) ||
-                             (parent && ds.LocateByValues(tableParentField_, QStringList{candidate}));
+                             (parent && IsSomeonesParent(candidate, filtered));
           if (!taken) break;
           ++result;
         }
@@ -776,6 +776,16 @@ QString TCustomDBTreeView::GenerateNextID() {
         ds.ResumeNotifications();
       });
   return candidate;
+}
+
+bool TCustomDBTreeView::IsSomeonesParent(const QString& id, bool filtered) {
+  // The snapshot of an unfiltered, up-to-date read holds every record's parent (records the
+  // tree added since only name existing notes as parents); otherwise the table is searched.
+  if (snapshot_ && !filtered && !HasState(sfDirty)) {
+    int at = 0;
+    return snapshot_->FindFirstChild(id, at);
+  }
+  return DataSet()->LocateByValues(tableParentField_, QStringList{id});
 }
 
 QTreeWidgetItem* TCustomDBTreeView::AddRecordNode(QTreeWidgetItem* node, bool asChild) {

@@ -206,6 +206,7 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   QTreeWidgetItem* MakeNode(const TTvRecordInfo& info);
   void UpdateTexts(TTVRecordList& fresh);
   QTreeWidgetItem* AddRecordNode(QTreeWidgetItem* node, bool asChild);
+  bool IsSomeonesParent(const QString& id, bool filtered);
   void ReloadSoon();
   void ReportDuplicateID(const QString& id, const char* action) const;
   bool IsDuplicateID(const QString& id) const;

@@ -1,6 +1,7 @@
 #include "tree/dbTvRecordList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace tindrel {
@@ -11,6 +12,29 @@ namespace {
 
 // Ordinal comparison of UTF-16 code units: for the texts IDs are made of this is the byte order.
 inline int CompareOrdinal(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive); }
+
+// The first eight code units of a text packed big-endian into two words: comparing keys orders
+// texts as CompareOrdinal does (a shorter text is padded with zeros and sorts first), so a sort
+// of 100,000 IDs compares whole texts only where their first eight units agree.
+struct OrdinalKey {
+  std::uint64_t hi = 0, lo = 0;
+  explicit OrdinalKey(const QString& s) {
+    const int n = std::min<int>(static_cast<int>(s.size()), 8);
+    const char16_t* u = reinterpret_cast<const char16_t*>(s.utf16());
+    for (int i = 0; i < 8; ++i) {
+      const std::uint64_t unit = i < n ? u[i] : 0;
+      if (i < 4) hi |= unit << (16 * (3 - i));
+      else lo |= unit << (16 * (7 - i));
+    }
+  }
+};
+
+inline int CompareByKey(const OrdinalKey& ka, const QString& a, const OrdinalKey& kb, const QString& b) {
+  if (ka.hi != kb.hi) return ka.hi < kb.hi ? -1 : 1;
+  if (ka.lo != kb.lo) return ka.lo < kb.lo ? -1 : 1;
+  if (a.size() <= 8 && b.size() <= 8) return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  return QStringView(a).mid(8).compare(QStringView(b).mid(8), Qt::CaseSensitive);
+}
 
 }  // namespace
 
@@ -28,9 +52,17 @@ void TTVRecordList::SetSortedByID(bool value) {
   if (value == sortedByID_) return;
   sortedByID_ = value;
   if (!value) return;
-  std::sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) {
-    return CompareOrdinal(a->RecordID, b->RecordID) < 0;
+  struct Entry {
+    OrdinalKey key;
+    std::unique_ptr<TTvRecordInfo> info;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(items_.size());
+  for (auto& item : items_) entries.push_back({OrdinalKey(item->RecordID), std::move(item)});
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return CompareByKey(a.key, a.info->RecordID, b.key, b.info->RecordID) < 0;
   });
+  for (size_t i = 0; i < entries.size(); ++i) items_[i] = std::move(entries[i].info);
 }
 
 bool TTVRecordList::FindByID(const QString& id, int& index) {
@@ -79,11 +111,19 @@ bool TTVRecordList::FindFirstChild(const QString& parentID, int& index) {
   TTVParentList* list = ParentList();
   if (!list) return false;
   if (!list->Sorted) {
-    std::sort(list->Items.begin(), list->Items.end(), [](const TTvRecordInfo* a, const TTvRecordInfo* b) {
-      const int c = CompareOrdinal(a->ParentID, b->ParentID);
+    struct Entry {
+      OrdinalKey key;
+      TTvRecordInfo* info;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(list->Items.size());
+    for (TTvRecordInfo* info : list->Items) entries.push_back({OrdinalKey(info->ParentID), info});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+      const int c = CompareByKey(a.key, a.info->ParentID, b.key, b.info->ParentID);
       if (c != 0) return c < 0;
-      return CompareNodeText(a->Text, b->Text) < 0;
+      return CompareNodeText(a.info->Text, b.info->Text) < 0;
     });
+    for (size_t i = 0; i < entries.size(); ++i) list->Items[i] = entries[i].info;
     list->Sorted = true;
   }
   int lo = 0;

@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include <QStringList>
+
 #include "tree/dbTvRecordList.h"
 
 namespace tindrel {
@@ -34,6 +36,18 @@ TEST(TTVRecordList, FindByIdUsesOrdinalOrderAndAnswersTheInsertionPoint) {
   }
   EXPECT_EQ(list.At(0).RecordID, QStringLiteral("1"));
   EXPECT_EQ(list.At(1).RecordID, QStringLiteral("10"));
+}
+
+TEST(TTVRecordList, LongIdsKeepTheOrdinalOrder) {
+  TTVRecordList list = ListOf({{"12345679", "", ""}, {"1234567890", "", ""}, {"12345678", "", ""},
+                               {"123456789", "", ""}, {"1234567891", "", ""}, {"99", "", ""}});
+  list.SetSortedByID(true);
+  QStringList order;
+  for (int i = 0; i < list.Count(); ++i) order << list.At(i).RecordID;
+  EXPECT_EQ(order.join(u' '), QStringLiteral("12345678 123456789 1234567890 1234567891 12345679 99"));
+  int index = -1;
+  EXPECT_TRUE(list.FindByID(QStringLiteral("1234567891"), index));
+  EXPECT_EQ(index, 3);
 }
 
 TEST(TTVRecordList, FindByIdFindsTheFirstOfEqualIds) {
