@@ -268,7 +268,12 @@ class Dumper {
   std::string MemoText(const Record& record, int field) const {
     if (table_.IsBlank(record, field)) return {};
     try {
-      std::string text = table_.ReadMemo(record, field);
+      // A damaged memo is printed as far as it can be read, with a warning.
+      std::string problem;
+      std::string text = table_.ReadDamagedMemo(record, field, &problem);
+      if (!problem.empty())
+        std::fprintf(stderr, "tindrel-table: warning: record %u, field %s: %s\n", record.recno,
+                     table_.Fields()[field].name.c_str(), problem.c_str());
       if (!decoder_) return text;
       // Back to the stored bytes (the engine's decoding round-trips), then the named code page.
       return decoder_->Decode(table_.EncodeText(text, table_.Fields()[field].name));

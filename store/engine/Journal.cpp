@@ -1,22 +1,23 @@
-// The rollback journal. Every change to a table's files follows this order:
+// The journal: a redo log beside the table that makes every change atomic across the table's
+// files and durable with a single sync. Every change follows this order:
 //
-//  1. Before anything in the table's files changes, the journal is written: for every file the
-//     change touches, its name and its size now; for every region about to be overwritten, the
-//     bytes it holds now (only the part inside the old size: what lies beyond goes with the
-//     truncation). A checksum over the whole journal closes it. The journal is synced, and its
-//     folder too, so the journal's name survives a power loss.
-//  2. The change's writes go to the files, in the order the change made them; each file is
-//     synced.
-//  3. The journal is removed and its folder synced. This is the commit point: from here on the
-//     new state is the table's state.
+//  1. Before anything in the table's files changes, one record is appended to the journal: for
+//     every file the change touches, its name; for every write, the file, the offset and the new
+//     bytes; for every truncation, the new size. A length in front and a checksum behind close
+//     the record. The journal is synced (and, when this table's journal file was just created,
+//     its folder too, so its name survives a power loss). This is the commit point: from here on
+//     the new state is the table's state, and a call that returned has passed it.
+//  2. The change's writes go to the files, in the order the change made them, without a sync:
+//     the journal holds them until step 3.
+//  3. Checkpoint (when the journal has grown past a limit, before a pack, and on close): every
+//     file the journal's records touched is synced, then the journal is cut to nothing and
+//     synced. On close the empty journal is removed.
 //
-// Opening a table with a journal beside it:
-//  - a journal whose checksum holds: the change may have reached the files in part (a crash
-//    inside step 2 or before step 3 completed). Every before-image is written back, each file
-//    truncated to its old size and synced, then the journal removed (as in 3). The old state.
-//  - a journal whose checksum fails: the crash hit step 1, so no table file was touched yet. The
-//    journal is removed.
-// A call that returned has passed step 3: its change is on disk.
+// Opening a table with a journal beside it: every complete record (its checksum holds) is
+// applied again, in order, the files synced and the journal removed. The writes are absolute
+// (offset and bytes, truncation to a size), so applying them again over files that hold any
+// part of them gives the state after the last complete record. A torn record at the end is a
+// change whose step 1 never completed: no table file was touched for it, and it is dropped.
 //
 // Pack uses a second kind of journal, a rename journal: the new files are written and synced
 // under temporary names first, then the list of renames is journaled (with a checksum, synced),
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "store/engine/DbfFile.h"
@@ -37,9 +39,11 @@
 namespace tindrel::engine {
 namespace {
 
-constexpr char kRollbackMagic[8] = {'T', 'N', 'D', 'J', 'R', 'N', 'L', '1'};
+constexpr char kRedoMagic[8] = {'T', 'N', 'D', 'R', 'E', 'D', 'O', '1'};
 constexpr char kRenameMagic[8] = {'T', 'N', 'D', 'R', 'E', 'N', 'M', '1'};
 constexpr uint64_t kMaxJournal = uint64_t(1) << 36;
+// A journal grown past this is checkpointed after the change that grew it.
+constexpr uint64_t kCheckpointSize = uint64_t(8) << 20;
 
 uint64_t Checksum(std::string_view bytes) {
   uint64_t hash = 14695981039346656037ull;  // FNV-1a 64
@@ -107,9 +111,58 @@ bool Verify(const std::string& image, const char (&magic)[8], std::string_view& 
   return stored == Checksum(all.substr(0, all.size() - 8));
 }
 
+// One parsed journal record.
+struct Op {
+  uint32_t file;
+  bool truncate;
+  uint64_t offset;  // the write's offset, or the truncation's size
+  std::string_view bytes;
+};
+struct Entry {
+  std::vector<std::string> names;
+  std::vector<Op> ops;
+};
+
+// Reads the record at `at` of `log`; false when there is none or it is torn.
+bool ParseRecord(std::string_view log, size_t& at, Entry& entry) {
+  if (log.size() - at < 24 || std::memcmp(log.data() + at, kRedoMagic, 8) != 0) return false;
+  Reader head(log.substr(at + 8, 8));
+  uint64_t length = 0;
+  head.U64(length);
+  if (length > log.size() - at - 24) return false;
+  const std::string_view whole = log.substr(at, 16 + length);
+  Reader sum(log.substr(at + 16 + length, 8));
+  uint64_t stored = 0;
+  sum.U64(stored);
+  if (stored != Checksum(whole)) return false;
+  Reader r(whole.substr(16));
+  uint32_t fileCount = 0, opCount = 0;
+  if (!r.U32(fileCount)) return false;
+  for (uint32_t i = 0; i < fileCount; ++i) {
+    uint32_t n;
+    std::string_view name;
+    if (!r.U32(n) || !r.Bytes(n, name)) return false;
+    entry.names.emplace_back(name);
+  }
+  if (!r.U32(opCount)) return false;
+  for (uint32_t i = 0; i < opCount; ++i) {
+    Op op{};
+    uint32_t kind = 0, n = 0;
+    if (!r.U32(op.file) || !r.U32(kind) || !r.U64(op.offset) || !r.U32(n) || !r.Bytes(n, op.bytes)) return false;
+    if (op.file >= fileCount || kind > 1) return false;
+    op.truncate = kind == 1;
+    entry.ops.push_back(op);
+  }
+  if (!r.AtEnd()) return false;
+  at += whole.size() + 8;
+  return true;
+}
+
 }  // namespace
 
 Journal::Journal(FileSystem& fs, std::string journalPath) : fs_(fs), path_(std::move(journalPath)) {}
+
+Journal::~Journal() = default;
 
 void Journal::WriteAt(File& file, uint64_t offset, std::string_view bytes) {
   if (!bytes.empty()) writes_.push_back({&file, offset, std::string(bytes), false});
@@ -117,36 +170,34 @@ void Journal::WriteAt(File& file, uint64_t offset, std::string_view bytes) {
 
 void Journal::Truncate(File& file, uint64_t size) { writes_.push_back({&file, size, {}, true}); }
 
-void Journal::WriteJournal(const std::vector<File*>& files) {
-  std::string image(kRollbackMagic, 8);
-  PutU32s(image, static_cast<uint32_t>(files.size()));
-  std::vector<uint64_t> sizes;
+std::string Journal::BuildRecord(const std::vector<File*>& files) const {
+  std::string body;
+  PutU32s(body, static_cast<uint32_t>(files.size()));
   for (File* f : files) {
     std::string name = BaseName(f->Path());
-    PutU32s(image, static_cast<uint32_t>(name.size()));
-    image += name;
-    sizes.push_back(f->Size());
-    PutU64(image, sizes.back());
+    PutU32s(body, static_cast<uint32_t>(name.size()));
+    body += name;
   }
-  PutU32s(image, static_cast<uint32_t>(writes_.size()));
+  PutU32s(body, static_cast<uint32_t>(writes_.size()));
   for (const Write& w : writes_) {
-    const uint32_t index = static_cast<uint32_t>(std::find(files.begin(), files.end(), w.file) - files.begin());
-    const uint64_t oldSize = sizes[index];
-    std::string before;
-    if (!w.truncate && w.offset < oldSize) {
-      before.resize(static_cast<size_t>(std::min<uint64_t>(w.bytes.size(), oldSize - w.offset)));
-      before.resize(w.file->ReadAt(w.offset, before.data(), before.size()));
-    }
-    PutU32s(image, index);
-    PutU64(image, w.offset);
-    PutU32s(image, static_cast<uint32_t>(before.size()));
-    image += before;
+    PutU32s(body, static_cast<uint32_t>(std::find(files.begin(), files.end(), w.file) - files.begin()));
+    PutU32s(body, w.truncate ? 1 : 0);
+    PutU64(body, w.offset);
+    PutU32s(body, static_cast<uint32_t>(w.bytes.size()));
+    body += w.bytes;
   }
-  PutU64(image, Checksum(image));
-  auto journal = fs_.Open(path_, OpenMode::CreateReadWrite);
-  journal->WriteAt(0, image.data(), image.size());
-  journal->Sync();
-  fs_.SyncFolderOf(path_);
+  std::string record(kRedoMagic, 8);
+  PutU64(record, body.size());
+  record += body;
+  PutU64(record, Checksum(record));
+  return record;
+}
+
+void Journal::Apply() {
+  for (const Write& w : writes_) {
+    if (w.truncate) w.file->Truncate(w.offset);
+    else w.file->WriteAt(w.offset, w.bytes.data(), w.bytes.size());
+  }
 }
 
 void Journal::Commit() {
@@ -155,28 +206,67 @@ void Journal::Commit() {
   std::vector<File*> files;
   for (const Write& w : writes_)
     if (std::find(files.begin(), files.end(), w.file) == files.end()) files.push_back(w.file);
-  try {
-    WriteJournal(files);  // step 1
+  const std::string record = BuildRecord(files);
+  try {  // step 1
+    const bool created = !log_;
+    if (created) {
+      log_ = fs_.Open(path_, OpenMode::CreateReadWrite);
+      logEnd_ = 0;
+    }
+    log_->WriteAt(logEnd_, record.data(), record.size());
+    log_->Sync();
+    if (created) fs_.SyncFolderOf(path_);
   } catch (...) {
+    // The record may have reached the disk in part or whole: cut it off again, so that the
+    // next open does not apply a change that was reported as failed.
     writes_.clear();
-    try { fs_.Remove(path_); } catch (...) {}
+    try {
+      if (log_) {
+        log_->Truncate(logEnd_);
+        log_->Sync();
+      }
+    } catch (...) {
+      inDoubt_ = true;
+    }
     throw;
   }
-  try {
-    for (const Write& w : writes_) {  // step 2
-      if (w.truncate) w.file->Truncate(w.offset);
-      else w.file->WriteAt(w.offset, w.bytes.data(), w.bytes.size());
-    }
-    for (File* f : files) f->Sync();
-    fs_.Remove(path_);  // step 3
+  logEnd_ += record.size();
+  committed_ = true;
+  for (File* f : files)
+    if (std::find(touched_.begin(), touched_.end(), f) == touched_.end()) touched_.push_back(f);
+  try {  // step 2
+    Apply();
   } catch (...) {
-    writes_.clear();
-    try { Recover(fs_, path_); } catch (...) {}
-    throw;
+    // The change stands (it is in the journal); applying it once more is what the next open
+    // would do.
+    try {
+      Apply();
+    } catch (...) {
+      writes_.clear();
+      inDoubt_ = true;
+      throw;
+    }
   }
   writes_.clear();
-  committed_ = true;
-  fs_.SyncFolderOf(path_);
+  // A failed checkpoint leaves a journal that is still whole; the next one tries again.
+  if (logEnd_ > kCheckpointSize) try { Checkpoint(); } catch (const EngineError&) {}
+}
+
+void Journal::Checkpoint() {
+  if (!log_ || logEnd_ == 0) return;
+  for (File* f : touched_) f->Sync();
+  log_->Truncate(0);
+  log_->Sync();
+  logEnd_ = 0;
+  touched_.clear();
+}
+
+void Journal::Close() {
+  if (!log_) return;
+  Checkpoint();
+  log_.reset();
+  // An empty journal left behind by a crash here applies nothing.
+  fs_.Remove(path_);
 }
 
 std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {
@@ -211,56 +301,27 @@ std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {
       return "An interrupted pack was completed";
     }
   }
-  if (Verify(image, kRollbackMagic, body)) {
-    Reader r(body);
-    uint32_t fileCount = 0;
-    bool ok = r.U32(fileCount);
-    struct Entry {
-      std::unique_ptr<File> file;
-      uint64_t size;
-    };
-    std::vector<Entry> files;
-    std::vector<std::pair<std::string, uint64_t>> names;
-    for (uint32_t i = 0; ok && i < fileCount; ++i) {
-      uint32_t n;
-      std::string_view name;
-      uint64_t size;
-      ok = r.U32(n) && r.Bytes(n, name) && r.U64(size);
-      if (ok) names.emplace_back(folder + std::string(name), size);
-    }
-    struct Region {
-      uint32_t file;
-      uint64_t offset;
-      std::string_view bytes;
-    };
-    std::vector<Region> regions;
-    uint32_t regionCount = 0;
-    ok = ok && r.U32(regionCount);
-    for (uint32_t i = 0; ok && i < regionCount; ++i) {
-      Region region{};
-      uint32_t length;
-      ok = r.U32(region.file) && r.U64(region.offset) && r.U32(length) && r.Bytes(length, region.bytes) &&
-           region.file < names.size();
-      if (ok) regions.push_back(region);
-    }
-    if (ok && r.AtEnd()) {
-      for (const auto& [name, size] : names) files.push_back({fs.Open(name, OpenMode::ReadWrite), size});
-      for (const Region& region : regions)
-        files[region.file].file->WriteAt(region.offset, region.bytes.data(), region.bytes.size());
-      for (Entry& e : files) {
-        e.file->Truncate(e.size);
-        e.file->Sync();
+  std::vector<Entry> entries;
+  size_t at = 0;
+  for (Entry entry; ParseRecord(image, at, entry); entry = Entry()) entries.push_back(std::move(entry));
+  const bool torn = at < image.size();
+  if (!entries.empty()) {
+    std::map<std::string, std::unique_ptr<File>> files;
+    for (const Entry& entry : entries) {
+      for (const Op& op : entry.ops) {
+        auto& file = files[entry.names[op.file]];
+        if (!file) file = fs.Open(folder + entry.names[op.file], OpenMode::ReadWrite);
+        if (op.truncate) file->Truncate(op.offset);
+        else file->WriteAt(op.offset, op.bytes.data(), op.bytes.size());
       }
-      fs.Remove(journalPath);
-      fs.SyncFolderOf(journalPath);
-      return "An unfinished change was rolled back";
     }
+    for (auto& [name, file] : files) file->Sync();
   }
-  // Torn: the crash came before the journal was complete, so no table file was touched.
-  // Temporary files of a pack that never swapped go with it.
   fs.Remove(journalPath);
   fs.SyncFolderOf(journalPath);
-  return "An incomplete journal was discarded";
+  if (!entries.empty()) return "The last changes were completed from the journal";
+  // Torn: the crash came before the journal record was complete, so no table file was touched.
+  return torn ? "An incomplete journal was discarded" : "";
 }
 
 void Journal::RenameAll(FileSystem& fs, const std::string& journalPath,

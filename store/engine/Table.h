@@ -77,8 +77,13 @@ class Table {
   // whole text (pending text when the record holds one).
   virtual std::string GetText(const Record& record, int field) const = 0;
   virtual bool IsBlank(const Record& record, int field) const = 0;
-  // The first `maxBytes` bytes of a memo, decoded.
+  // The first `maxBytes` bytes of a memo, decoded. A damaged memo (a pointer that is no block
+  // number or lies beyond the memo file, a block that is not a memo, a length past the end of
+  // the file) raises MemoDamaged naming the record and the field; so does GetText on it.
   virtual std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const = 0;
+  // What can still be read of a memo, damaged or not, for salvage and dumps; `problem` is set to
+  // what is wrong with it, "" when it is sound.
+  virtual std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const = 0;
   // Raw bytes of a field as stored in the record (for memos: the block number text).
   virtual std::string_view RawField(const Record& record, int field) const = 0;
   // Writes a value: refused with UnmappableCharacter (naming the character and the field),

@@ -171,7 +171,7 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                         "The table " + path_ + " holds an unfinished change that cannot be rolled back, because its "
                         "files cannot be written",
                         {"File: " + journalPath});
-    warnings_.push_back(Journal::Recover(fs_, journalPath) + " in " + path_);
+    if (std::string done = Journal::Recover(fs_, journalPath); !done.empty()) warnings_.push_back(done + " in " + path_);
     // A completed pack renamed new files into place: the handle (and its lock) may belong to
     // the file that was replaced.
     dbfFile_.reset();
@@ -241,6 +241,12 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
 
 TableImpl::~TableImpl() {
   for (CursorImpl* cursor : cursors_) cursor->DetachTable();
+  // The changes are safe in the journal whether or not this succeeds; the next open completes
+  // what did not reach the files.
+  try {
+    journal_.Close();
+  } catch (const EngineError&) {
+  }
 }
 
 void TableImpl::Detach(CursorImpl* cursor) {
@@ -303,16 +309,43 @@ uint32_t TableImpl::MemoBlock(std::string_view raw) const {
   return value > UINT32_MAX ? 0 : static_cast<uint32_t>(value);
 }
 
-std::string TableImpl::ReadMemo(const Record& record, int field, size_t maxBytes) const {
+std::string TableImpl::MemoBytes(const Record& record, int field, size_t maxBytes, std::string* problem) const {
   std::string_view raw = RawField(record, field);
   auto pending = record.pendingMemos.find(field);
   if (pending != record.pendingMemos.end())
-    return codePage_->Decode(std::string_view(pending->second).substr(0, std::min(maxBytes, pending->second.size())));
+    return pending->second.substr(0, std::min(maxBytes, pending->second.size()));
   if (!memo_) return {};
+  const uint32_t block = MemoBlock(raw);
+  if (block == 0) {
+    std::string_view t = Trim(raw);
+    if (!t.empty() && t != "0" && problem)
+      *problem = "The memo pointer '" + std::string(t) + "' is not a block number";
+    return {};
+  }
+  return memo_->Read(block, maxBytes, problem);
+}
+
+EngineError TableImpl::MemoDamagedError(const Record& record, int field, const std::string& problem) const {
+  const std::string where = record.recno ? "record " + std::to_string(record.recno) : std::string("a new record");
+  return EngineError(ResultCode::MemoDamaged,
+                     "The memo in " + where + ", field " + dbf_.Fields()[field].name + " of " + path_ +
+                         " is damaged and cannot be read",
+                     {problem, "File: " + (memoHandle_ ? memoHandle_->Path() : path_)});
+}
+
+// A damaged memo is an error, not an empty text: a caller that showed it as empty could let a
+// person type over it and lose what is left of it.
+std::string TableImpl::ReadMemo(const Record& record, int field, size_t maxBytes) const {
   std::string problem;
-  std::string bytes = memo_->Read(MemoBlock(raw), maxBytes, &problem);
-  if (!problem.empty() && std::find(warnings_.begin(), warnings_.end(), problem) == warnings_.end())
-    warnings_.push_back(problem);
+  std::string bytes = MemoBytes(record, field, maxBytes, &problem);
+  if (!problem.empty()) throw MemoDamagedError(record, field, problem);
+  return codePage_->Decode(bytes);
+}
+
+std::string TableImpl::ReadDamagedMemo(const Record& record, int field, std::string* problem) const {
+  std::string found;
+  std::string bytes = MemoBytes(record, field, SIZE_MAX, &found);
+  if (problem) *problem = found;
   return codePage_->Decode(bytes);
 }
 
@@ -465,7 +498,7 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
   try {
     journal_.Commit();
   } catch (...) {
-    // Past the commit point the files hold the new state; keep the image in step with them.
+    // Past the commit point the change stands in the journal; keep the image in step with it.
     if (journal_.Committed()) {
       patch();
       committedDespiteError_ = true;
@@ -477,6 +510,10 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
 
 void TableImpl::AfterFailedChange() {
   journal_.Discard();
+  if (journal_.InDoubt() && !readOnly_) {
+    readOnly_ = true;
+    warnings_.push_back("A change to " + path_ + " failed and could not be completed; reopen the table");
+  }
   if (committedDespiteError_) {
     committedDespiteError_ = false;
     return;
@@ -488,10 +525,6 @@ void TableImpl::AfterFailedChange() {
     } catch (const EngineError&) {
       readOnly_ = true;
     }
-  }
-  if (fs_.Exists(Journal::PathFor(path_))) {
-    readOnly_ = true;
-    warnings_.push_back("A change to " + path_ + " failed and could not be rolled back; reopen the table");
   }
 }
 
@@ -578,6 +611,8 @@ void TableImpl::Reindex() {
 
 void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& progress) {
   CheckWritable();
+  // The changes so far reach the files and the journal goes: the pack's swap uses its name.
+  journal_.Close();
   DirectWriter direct;
   const uint32_t total = dbf_.RecordCount();
   const std::string dbfTemp = path_ + "-pack";
@@ -604,8 +639,14 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
         record[0] = DbfFile::kLive;
         for (const FieldDesc& f : dbf_.Fields()) {
           if (!f.IsMemo() || !memo_) continue;
+          // A damaged memo stops the pack: copying what is left would make the loss final.
+          Record source;
+          source.bytes = std::string(old);
+          source.recno = r;
+          const int field = static_cast<int>(&f - dbf_.Fields().data());
           std::string problem;
-          std::string text = memo_->Read(MemoBlock(old.substr(f.offset, f.length)), SIZE_MAX, &problem);
+          std::string text = MemoBytes(source, field, SIZE_MAX, &problem);
+          if (!problem.empty()) throw MemoDamagedError(source, field, problem);
           uint32_t block = newMemo->Write(direct, 0, text, f.name);
           std::string pointer = PointerText(block, f);
           std::copy(pointer.begin(), pointer.end(), record.begin() + f.offset);

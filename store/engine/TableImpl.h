@@ -8,6 +8,7 @@
 
 #include "store/engine/CodePage.h"
 #include "store/engine/DbfFile.h"
+#include "store/engine/EngineError.h"
 #include "store/engine/FileSystem.h"
 #include "store/engine/Journal.h"
 #include "store/engine/MemoFile.h"
@@ -39,6 +40,7 @@ class TableImpl : public Table {
   std::string GetText(const Record& record, int field) const override;
   bool IsBlank(const Record& record, int field) const override;
   std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const override;
+  std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const override;
   std::string_view RawField(const Record& record, int field) const override;
   void SetText(Record& record, int field, std::string_view utf8) const override;
   void SetBlank(Record& record, int field) const override;
@@ -70,6 +72,9 @@ class TableImpl : public Table {
   void CheckWritable() const;
   void CheckRecord(const Record& record) const;
   uint32_t MemoBlock(std::string_view raw) const;  // the block a memo field points to, 0: none
+  // The stored bytes of a memo (pending ones first); `problem` says what is damaged.
+  std::string MemoBytes(const Record& record, int field, size_t maxBytes, std::string* problem) const;
+  EngineError MemoDamagedError(const Record& record, int field, const std::string& problem) const;
   void StoreMemos(Record& record, const Record* old);
   // Writes record bytes (and, for an append, the new count and the end mark), then commits.
   void CommitChange(const std::vector<std::pair<uint64_t, std::string>>& dbfWrites, uint32_t newCount);

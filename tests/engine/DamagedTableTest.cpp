@@ -1,9 +1,11 @@
 // Damaged files: every corruption gives an engine error with a clear text (or, where the rest of
-// the table is sound, an empty value and a warning), never a crash or a huge allocation.
+// the table is sound, a warning and an error on reading the damaged memo), never a crash or a
+// huge allocation.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "store/engine/DbfFile.h"
 #include "store/engine/Table.h"
@@ -85,12 +87,20 @@ TEST(DamagedTableTest, EveryCorruptionGivesAClearErrorOrAWarning) {
     try {
       auto t = Table::Open(dir.File("d.dbf"));
       EXPECT_EQ(c.code, ResultCode::Ok) << c.name << ": opened";
-      // Read everything, then look for the finding among the warnings and Check's lines.
+      // Read everything, then look for the finding among the read errors, the warnings and
+      // Check's lines. A damaged memo is an error of its own read only.
+      std::vector<std::string> lines = t->Warnings();
       for (uint32_t r = 1; r <= t->RecordCount(); ++r) {
         Record rec = t->ReadRecord(r);
-        for (int f = 0; f < 2; ++f) t->GetText(rec, f);
+        for (int f = 0; f < 2; ++f) {
+          try {
+            t->GetText(rec, f);
+          } catch (const EngineError& e) {
+            EXPECT_EQ(e.Code(), ResultCode::MemoDamaged) << c.name << ": " << e.Message();
+            lines.push_back(e.Message());
+          }
+        }
       }
-      std::vector<std::string> lines = t->Warnings();
       for (auto& line : t->Check()) lines.push_back(line);
       bool found = false;
       for (const auto& line : lines) found = found || line.find(c.text) != std::string::npos;
@@ -103,22 +113,69 @@ TEST(DamagedTableTest, EveryCorruptionGivesAClearErrorOrAWarning) {
   }
 }
 
-TEST(DamagedTableTest, ABadMemoReadsEmptyAndTheRestOfTheRecordStays) {
-  TempFolder dir;
-  MakeSound(dir);
-  std::string dbt = TempFolder::Read(dir.File("d.dbt"));
-  dbt[512] = 'x';  // the first memo's block header
-  TempFolder::Write(dir.File("d.dbt"), dbt);
-  auto t = Table::Open(dir.File("d.dbf"));
-  Record first = t->ReadRecord(1);
-  EXPECT_EQ(t->GetText(first, 0), "first");
-  EXPECT_EQ(t->GetText(first, 1), "");
-  EXPECT_EQ(t->GetText(t->ReadRecord(2), 1), "memo of second");
-  // Writing a new memo for it replaces the pointer; the damaged block is not reused.
-  t->SetText(first, 1, "mended");
-  t->Modify(first);
-  EXPECT_EQ(t->GetText(t->ReadRecord(1), 1), "mended");
-  EXPECT_TRUE(t->Check().empty());
+// A damaged memo never reads as an empty text: shown as empty, it could be typed over and what
+// is left of it lost. The read names the record and the field; the rest of the record reads;
+// salvage gets what is left; a new memo replaces it; a pack refuses to drop it.
+TEST(DamagedTableTest, ADamagedMemoIsAnErrorNamingRecordAndField) {
+  struct Damage {
+    const char* name;
+    std::function<void(std::string& dbf, std::string& dbt)> damage;
+    const char* salvaged;  // what ReadDamagedMemo still gets of record 1's memo
+  };
+  const Damage damages[] = {
+      {"bad block header", [](std::string&, std::string& dbt) { dbt[512] = 'x'; }, ""},
+      {"pointer beyond the file", [](std::string& dbf, std::string&) { std::memcpy(&dbf[97 + 11], "    999999", 10); }, ""},
+      {"pointer not a number", [](std::string& dbf, std::string&) { std::memcpy(&dbf[97 + 11], "    12ab34", 10); }, ""},
+      {"length past the end", [](std::string&, std::string& dbt) {
+         Put32(dbt, 512 + 4, 0x7FFFFFF0);
+         dbt.resize(1024 + 8 + 4);  // what is left: the first memo and 4 bytes of the second
+       }, nullptr},
+  };
+  for (const Damage& d : damages) {
+    TempFolder dir;
+    MakeSound(dir);
+    std::string dbf = TempFolder::Read(dir.File("d.dbf")), dbt = TempFolder::Read(dir.File("d.dbt"));
+    d.damage(dbf, dbt);
+    TempFolder::Write(dir.File("d.dbf"), dbf);
+    TempFolder::Write(dir.File("d.dbt"), dbt);
+    auto t = Table::Open(dir.File("d.dbf"));
+    Record first = t->ReadRecord(1);
+    EXPECT_EQ(t->GetText(first, 0), "first") << d.name;
+    for (auto read : {+[](Table& t, const Record& r) { t.GetText(r, 1); },
+                      +[](Table& t, const Record& r) { t.ReadMemo(r, 1, 5); }}) {
+      try {
+        read(*t, first);
+        ADD_FAILURE() << d.name << ": read without an error";
+      } catch (const EngineError& e) {
+        EXPECT_EQ(e.Code(), ResultCode::MemoDamaged) << d.name;
+        EXPECT_NE(e.Message().find("record 1, field NOTES"), std::string::npos) << d.name << ": " << e.Message();
+      }
+    }
+    std::string problem;
+    const std::string salvaged = t->ReadDamagedMemo(first, 1, &problem);
+    EXPECT_FALSE(problem.empty()) << d.name;
+    const std::string expected = d.salvaged ? d.salvaged : "memo of first";
+    EXPECT_EQ(salvaged.substr(0, d.salvaged ? std::string::npos : 13), expected) << d.name;
+    if (std::string(d.name) != "length past the end")
+      EXPECT_EQ(t->GetText(t->ReadRecord(2), 1), "memo of second") << d.name;
+
+    const std::string before = TempFolder::Read(dir.File("d.dbt"));
+    try {
+      t->Pack();
+      ADD_FAILURE() << d.name << ": packed over a damaged memo";
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.Code(), ResultCode::MemoDamaged) << d.name;
+      EXPECT_NE(e.Message().find("record 1, field NOTES"), std::string::npos) << d.name << ": " << e.Message();
+    }
+    EXPECT_EQ(TempFolder::Read(dir.File("d.dbt")), before) << d.name;
+
+    // Writing a new memo for it replaces the pointer; the damaged block is not reused.
+    t->SetText(first, 1, "mended");
+    t->Modify(first);
+    EXPECT_EQ(t->GetText(t->ReadRecord(1), 1), "mended") << d.name;
+    std::string unused;
+    EXPECT_TRUE(t->ReadDamagedMemo(t->ReadRecord(1), 1, &unused) == "mended" && unused.empty()) << d.name;
+  }
 }
 
 TEST(DamagedTableTest, ATruncatedTableOpensReadOnlyWithTheRecordsItStillHolds) {
