@@ -160,3 +160,38 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, IndexedFixtureTest,
 
 }  // namespace
 }  // namespace tindrel::engine
+
+namespace tindrel::engine {
+namespace {
+
+// A tag whose FOR condition is the literal .FALSE. (symlist's __OPHIST) is one the engine
+// evaluates: it is kept empty on changes, and Check verifies it (an empty tag is then correct,
+// an entry in it is a fault) instead of skipping it as beyond its reach.
+TEST(IndexedFixtureTest, ATagWithTheForConditionFalseIsMaintainedAndChecked) {
+  TempFolder dir;
+  for (const char* ext : {".dbf", ".mdx"})
+    TempFolder::Write(dir.File(std::string("symlist") + ext), TempFolder::Read(kDir + "/symlist" + ext));
+  auto t = Table::Open(dir.File("symlist.dbf"));
+  ASSERT_FALSE(t->ReadOnly());
+  ASSERT_NE(t->Index(), nullptr);
+  const int tag = t->Index()->FindTag("__OPHIST");
+  ASSERT_GE(tag, 0);
+  const TagInfo& info = t->Index()->Tags()[tag];
+  EXPECT_EQ(info.forExpression, ".FALSE.");
+  EXPECT_TRUE(info.maintainable) << info.notMaintainableWhy;
+  EXPECT_EQ(t->Index()->EntryCount(tag), 0u);
+  EXPECT_TRUE(t->Check().empty());
+
+  const int id = t->Index()->FindTag("__ID");
+  const size_t ids = t->Index()->EntryCount(id);
+  Record r = t->ReadRecord(1);
+  t->SetText(r, t->FieldIndex("_ID"), "99");
+  t->SetText(r, t->FieldIndex("_OPHIST"), "DB 99");
+  t->Append(r);
+  EXPECT_EQ(t->Index()->EntryCount(tag), 0u) << "no record belongs in it";
+  EXPECT_EQ(t->Index()->EntryCount(id), ids + 1);
+  EXPECT_TRUE(t->Check().empty());
+}
+
+}  // namespace
+}  // namespace tindrel::engine
