@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShowEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QToolBar>
@@ -215,7 +216,20 @@ void TMainForm::CreateComponents() {
   CreatePopupMenu();
 
   resize(Scaled(597), Scaled(401));
-  if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  // Centred on the screen the first time it is shown, frame included; this runs before the
+  // window appears, so it never jumps.
+  if (!shown_before_) {
+    shown_before_ = true;
+    if (const QScreen* shown = screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(shown->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  QMainWindow::showEvent(event);
 }
 
 QMenu* TMainForm::AddMenu(QMenuBar* bar, const char* name, const char* caption) {

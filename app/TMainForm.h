@@ -213,6 +213,7 @@ class TMainForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -236,6 +237,7 @@ class TMainForm : public QMainWindow {
   void RebuildTree();
 
   QString program_folder_;
+  bool shown_before_ = false;
   std::uint16_t tree_options_ = kTreeOptions;
 };
 

@@ -365,6 +365,24 @@ TEST_F(MainFormTest, ClosingStoresTheMemoTypingThatWasNotPosted) {
   EXPECT_EQ(again->Memo->toPlainText(), "alpha body and more");
 }
 
+TEST_F(MainFormTest, ClosingStoresANewNoteWhoseTitleIsStillBeingTyped) {
+  MakeTable();
+  {
+    auto form = Start();
+    ShowActive(*form);
+    form->DBTreeView->setFocus();
+    QTest::keyClick(form->DBTreeView, Qt::Key_F5);
+    ASSERT_EQ(form->Table->State(), DataSetState::Inserting);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, form->DBTreeView) << "the new node's label is open for typing";
+    QTest::keyClicks(editor, "Delta");
+    EXPECT_TRUE(form->close());
+  }
+  auto again = Start();
+  EXPECT_TRUE(TreeLines(*again->DBTreeView).contains("Delta")) << TreeLines(*again->DBTreeView).join('|').toStdString();
+  EXPECT_EQ(again->Table->RecordCount(), 4u);
+}
+
 TEST_F(MainFormTest, AnEditThatCannotBeStoredAsksBeforeClosingAndCanBeKept) {
   MakeTable();
   auto form = Start();
@@ -507,6 +525,16 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
   for (QAction* item : form->PopupMenu->actions()) EXPECT_TRUE(item->shortcut().isEmpty());
 }
 
+TEST(FontPointsTest, PointsComeFromThePointSizeOrThePixelHeightAtTheScreensResolution) {
+  QFont points;
+  points.setPointSizeF(10.5);
+  EXPECT_EQ(FontPoints(points, 96), 11);
+  QFont pixels;
+  pixels.setPixelSize(16);
+  EXPECT_EQ(FontPoints(pixels, 96), 12);
+  EXPECT_EQ(FontPoints(pixels, 144), 8);
+}
+
 TEST(ShortCutTest, StoredValuesGiveTheirKeys) {
   struct Case {
     TShortCut stored;
@@ -527,6 +555,8 @@ TEST_F(MainFormTest, TheLayoutKeepsItsSizesAndTheMemoTakesTheRest) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(form->size(), QSize(form->Scaled(597), form->Scaled(401)));
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_LE((form->frameGeometry().center() - screen.center()).manhattanLength(), 1) << "centred when first shown";
   EXPECT_EQ(form->Bevel->height(), form->Scaled(2));
   EXPECT_EQ(form->ToolBar1->height(), form->Scaled(27));
   EXPECT_EQ(form->ToolBar1->y(), form->Bevel->geometry().bottom() + 1);
@@ -572,14 +602,15 @@ TEST_F(MainFormTest, DraggingTheSplitterResizesTheTreeAndSnapsItClosed) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   TSplitter* splitter = form->Splitter;
   auto dragTo = [&](int treeWidth) {
+    const int before = form->DBTreeView->isVisible() ? form->DBTreeView->width() : 0;
     QTest::mousePress(splitter, Qt::LeftButton, {}, QPoint(1, 10));
     EXPECT_TRUE(splitter->Dragging());
     QMouseEvent move(QEvent::MouseMove, QPointF(1 + treeWidth - splitter->x(), 10),
                      splitter->mapToGlobal(QPointF(1 + treeWidth - splitter->x(), 10)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(splitter, &move);
-    EXPECT_EQ(form->DBTreeView->width() > 0 ? form->DBTreeView->width() : 0,
-              form->DBTreeView->isVisible() ? form->DBTreeView->width() : 0)
+    QApplication::processEvents();
+    EXPECT_EQ(form->DBTreeView->isVisible() ? form->DBTreeView->width() : 0, before)
         << "the tree keeps its width while the button is held";
     QTest::mouseRelease(splitter, Qt::LeftButton, {}, QPoint(1 + treeWidth - splitter->x(), 10));
     EXPECT_FALSE(splitter->Dragging());
