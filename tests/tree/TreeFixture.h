@@ -58,6 +58,8 @@ struct TreeWindow {
     layout->addWidget(memo, 1);
     memo->SetDataSource(&source);
     memo->SetDataField(QStringLiteral("MEMO"));
+    // Every full rebuild clears the control's model once.
+    QObject::connect(tree->model(), &QAbstractItemModel::modelReset, [this] { ++rebuilds; });
   }
 
   // The main window's settings, then the source, then open, then show with the tree focused.
@@ -130,6 +132,7 @@ struct TreeWindow {
   QWidget window;
   TDBTreeView* tree = nullptr;
   TDBMemo* memo = nullptr;
+  int rebuilds = 0;
 };
 
 }  // namespace tindrel::testing
