@@ -248,8 +248,8 @@ void TwwLookupDlg::LayOut() {
   if (okCancel) {
     const int top = bottom + Scaled(13, this);
     const int shift = widened ? 5 : 0;
-    OKBtn->move(windowWidth - 2 * buttonWidth - Scaled(36, this) + shift + margin, top);
-    CancelBtn->move(windowWidth - buttonWidth - Scaled(23, this) + shift + margin, top);
+    OKBtn->move(windowWidth - 2 * buttonWidth - Scaled(36, this) + shift, top);
+    CancelBtn->move(windowWidth - buttonWidth - Scaled(23, this) + shift, top);
     bottom = top + buttonHeight;
   } else {
     OKBtn->hide();

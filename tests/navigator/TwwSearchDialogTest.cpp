@@ -5,6 +5,7 @@
 #include "navigator/TwwSearchDialog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QTest>
 #include <QTimer>
@@ -155,6 +156,12 @@ TEST(TwwSearchDialog, SearchByListsTheIndexesAndChoosingOneReordersTheTableForGo
     EXPECT_EQ(entries, (QStringList{"ID", "TEXT", "TEXT - Desc"}));
     EXPECT_EQ(form.SearchByCombo->currentText(), "ID");
     EXPECT_TRUE(form.SortByLabel->isVisible());
+    // A picture of the window for a person to look at, beside the navigator's.
+    QDir().mkpath(QStringLiteral(TINDREL_PICTURE_DIR));
+    form.grab().save(QStringLiteral(TINDREL_PICTURE_DIR "/search-window.png"));
+    EXPECT_GE(form.OKBtn->x(), form.wwDBGrid1->x());
+    EXPECT_LE(form.CancelBtn->geometry().right(), form.width());
+    EXPECT_GT(form.OKBtn->y(), form.SearchByCombo->geometry().bottom());
 
     f.Type(form, QStringLiteral("2"), 100);
     EXPECT_EQ(f.data.CurrentId(), 2);
@@ -171,6 +178,12 @@ TEST(TwwSearchDialog, SearchByListsTheIndexesAndChoosingOneReordersTheTableForGo
     emit form.SearchByCombo->activated(2);
     EXPECT_EQ(f.data.table.IndexName(), "DTEXT");
     EXPECT_EQ(form.wwDBGrid1->model()->index(0, 0).data().toString(), "banana");
+
+    // While the list is dropped down the window stays open.
+    form.SearchByCombo->showPopup();
+    form.reject();
+    EXPECT_TRUE(form.isVisible());
+    form.SearchByCombo->hidePopup();
     form.reject();
   });
   EXPECT_EQ(sortChanges, 2);
