@@ -162,6 +162,29 @@ TEST_F(MainFormTest, DatasetCommandsOnTheClosedTableReportTheClosedDataset) {
   EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Error) << "no \"Pack Completed\" for a closed table";
 }
 
+TEST_F(MainFormTest, DatasetCommandsInAStateThatForbidsThemReportTheDatasetError) {
+  MakeTable({});
+  auto form = Start();
+  ASSERT_TRUE(form->Table->Active());
+  form->MenuDataPost->trigger();
+  form->MenuDataCancel->trigger();
+  form->MenuDataDelete->trigger();
+  EXPECT_EQ(BoxTexts(), std::vector<QString>({"Table: Dataset not in edit or insert mode.",
+                                              "Table: Cannot perform this operation on an empty dataset."}));
+  EXPECT_EQ(form->Table->State(), DataSetState::Browse);
+}
+
+TEST_F(MainFormTest, DatasetInsertIsTakenOverByTheTree) {
+  MakeTable();
+  auto form = Start();
+  form->MenuLast->trigger();
+  form->MenuDataInsert->trigger();
+  EXPECT_TRUE(platform_.boxes.shown.empty());
+  EXPECT_EQ(form->Table->State(), DataSetState::Inserting);
+  EXPECT_EQ(form->DBTreeView->topLevelItemCount(), 3) << "a new node beside the selected top-level note";
+  EXPECT_FALSE(form->Table->FieldNamed("ID").AsString().isEmpty());
+}
+
 TEST_F(MainFormTest, ASecondCopyReportsTheTableInUseAndLeavesTheFirstWorking) {
   MakeTable();
   auto first = Start();
