@@ -128,6 +128,10 @@ ResultCode CursorImpl::Step(int direction, Record& out) {
     p = direction > 0 ? (exact ? at + 1 : at) : at - 1;
   }
   for (; p >= 0 && p < n; p += direction) {
+    // A scan's next records: their cache lines load while this one is read.
+    constexpr int64_t kAhead = 8;
+    if (const int64_t ahead = p + kAhead * direction; ahead >= 0 && ahead < n)
+      table.PrefetchRecord(index.EntryAt(tag_, static_cast<size_t>(ahead)).recno);
     const IndexEntry& e = index.EntryAt(tag_, static_cast<size_t>(p));
     if (Accepts(e.recno, out)) {
       PlaceOn(e.recno, e.key, static_cast<size_t>(p));

@@ -66,6 +66,15 @@ class TableImpl : public Table {
   // Whether record `recno` exists and is not marked deleted.
   bool IsLive(uint32_t recno) const;
   std::string_view RawRecord(uint32_t recno) const { return dbf_.RecordAt(recno); }
+  // Asks the processor to bring a record into its cache ahead of a read: a scan in index order
+  // visits the records in no order of their addresses, and would otherwise wait on memory at
+  // every record.
+  void PrefetchRecord(uint32_t recno) const {
+    if (recno < 1 || recno > dbf_.RecordCount()) return;
+    const std::string_view record = dbf_.RecordAt(recno);
+    for (size_t at = 0; at < record.size(); at += 64) __builtin_prefetch(record.data() + at);
+    __builtin_prefetch(record.data() + record.size() - 1);
+  }
 
  private:
   void CheckField(int field) const;
