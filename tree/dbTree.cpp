@@ -676,7 +676,10 @@ void TCustomDBTreeView::AfterDeleteReaction() {
 void TCustomDBTreeView::SelectionChanged(QTreeWidgetItem* current) {
   if (busyCount_ == 0) {
     link_->PollTableChanges();
-    if (HasState(sfDirty)) Reload();
+    // The rebuild waits until the control has finished the event that changed the selection:
+    // rebuilding under a mouse press would free the nodes the press is still working on, and
+    // would select the old current record's node instead of the one the person picked.
+    if (HasState(sfDirty)) ReloadSoon();
   }
   if (!HasState(sfLoading) && busyCount_ == 0 && HasOption(dtSynchronizeDataSet)) MoveToSelectedRecord();
   // The reload may have replaced every node: report the node selected now.

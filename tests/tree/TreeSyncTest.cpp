@@ -152,6 +152,17 @@ TEST(TreeSync, WithoutChangeRegistrationEveryDataChangeMarksTheTreeOutOfDate) {
   EXPECT_EQ(w.Shape(), "new top,root(alpha(alpha child),beta),second");
 }
 
+TEST(TreeSync, ClicksOnADataSetWithoutChangeRegistrationRebuildSafelyAndKeepFollowing) {
+  TreeWindow w(SmallTree(), false, 40, /*plainTable=*/true);
+  w.Open();
+  for (const char* id : {"3", "4", "5", "2", "1"}) {
+    w.Click(w.Node(id));  // each click may rebuild the nodes under the press
+    QApplication::processEvents();
+    EXPECT_EQ(w.SelectedID(), QString::fromUtf8(id));
+    EXPECT_EQ(w.Current(), QString::fromUtf8(id));
+  }
+}
+
 TEST(TreeSync, RebuildFocusedOnlyWaitsForTheFocus) {
   TreeWindow w(SmallTree());
   w.Open(kMainWindowTreeOptions | dtRebuildFocusedOnly);
