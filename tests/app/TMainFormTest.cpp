@@ -480,10 +480,21 @@ TEST_F(MainFormTest, FontCommandsApplyAConfirmedFontAndKeepTheOldOneOnCancel) {
   EXPECT_EQ(form->Memo->font().family(), "DejaVu Serif");
   EXPECT_EQ(form->Memo->font().pointSize(), 14);
 
+  QFont treeChoice(QStringLiteral("DejaVu Sans"));
+  treeChoice.setPointSize(7);
+  platform_.fonts.Choose(treeChoice);
+  form->PopUpTreeFont->trigger();
+  ASSERT_EQ(platform_.fonts.initial_fonts.size(), 3u);
+  EXPECT_EQ(platform_.fonts.initial_fonts[2].family(), "MS Sans Serif");
+  EXPECT_EQ(form->DBTreeView->font().family(), "DejaVu Sans");
+  EXPECT_EQ(form->DBTreeView->font().pointSize(), 7);
+
   form->MenuStayOnTop->trigger();
   EXPECT_TRUE(form->MenuStayOnTop->isChecked());
   EXPECT_TRUE(form->close());
-  EXPECT_TRUE(QByteArray::fromStdString(Settings()).startsWith("[InterFace]\nStayOnTop=1\nFontName=DejaVu Serif\nFontSize=14\n"));
+  EXPECT_EQ(Settings(),
+            "[InterFace]\nStayOnTop=1\nFontName=DejaVu Serif\nFontSize=14\nMemoWordWrap=0\n"
+            "\n[TreeView]\nMouseMoveSelect=0\nFontName=DejaVu Sans\nFontSize=7\n");
 }
 
 TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
