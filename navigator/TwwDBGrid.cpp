@@ -31,6 +31,7 @@ void TwwDataSetModel::Reload() {
   beginResetModel();
   rows_.clear();
   rowOf_.clear();
+  indicatorRow_ = -1;
   cells_.clear();
   if (table_ && table_->Active()) {
     // The cursor walks the current order under the filter; the dataset's own record stays.
@@ -103,7 +104,16 @@ QVariant TwwDataSetModel::data(const QModelIndex& index, int role) const {
   return {};
 }
 
+void TwwDataSetModel::SetIndicatorRow(int row) {
+  const int old = indicatorRow_;
+  indicatorRow_ = row;
+  if (old >= 0 && old < rowCount()) emit headerDataChanged(Qt::Vertical, old, old);
+  if (row >= 0 && row < rowCount()) emit headerDataChanged(Qt::Vertical, row, row);
+}
+
 QVariant TwwDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+    return section == indicatorRow_ ? QStringLiteral("\u25B8") : QString();
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(columns_.size()))
     return columns_[static_cast<size_t>(section)].Title;
@@ -155,6 +165,7 @@ void TwwDBGrid::Reload() {
 void TwwDBGrid::FollowDataSet() {
   if (following_) return;
   const int row = model_.CurrentRow();
+  model_.SetIndicatorRow(row);
   following_ = true;
   if (row >= 0 && model_.columnCount() > 0) {
     const QModelIndex index = model_.index(row, std::max(currentIndex().column(), 0));

@@ -43,6 +43,8 @@ class TwwDataSetModel : public QAbstractTableModel {
   // The row of the dataset's current record, or -1.
   int CurrentRow() const;
   uint32_t RecnoAt(int row) const { return rows_[static_cast<size_t>(row)]; }
+  // The row the record indicator marks.
+  void SetIndicatorRow(int row);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -56,6 +58,7 @@ class TwwDataSetModel : public QAbstractTableModel {
   std::vector<TwwGridColumn> columns_;
   std::vector<int> fieldIndexes_;
   std::vector<uint32_t> rows_;
+  int indicatorRow_ = -1;
   QHash<uint32_t, int> rowOf_;
   mutable QCache<uint32_t, QStringList> cells_{512};
 };

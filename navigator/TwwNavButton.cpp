@@ -94,9 +94,10 @@ void TwwNavButton::SetLineBreak(bool on) {
 }
 
 void TwwNavButton::setVisible(bool visible) {
+  // The flag is what the layout reads: a button counts as visible before its navigator is on
+  // screen, and Qt shows it with the navigator.
   visible_ = visible;
-  // Shown only inside a navigator that is itself on screen; the flag is what the layout reads.
-  if (!visible || !navigator_ || navigator_->isVisible()) QAbstractButton::setVisible(visible);
+  QAbstractButton::setVisible(visible);
   if (navigator_) navigator_->Realign();
 }
 

@@ -542,6 +542,22 @@ TEST(TwwDBNavigatorLayout, EightButtonsHideOneAndALineBreak) {
   EXPECT_EQ(row.nav.Buttons().RetrieveIndex(row.buttons[7]), 0);
 }
 
+TEST(TwwDBNavigatorLayout, AButtonHiddenAndShownAgainBeforeTheNavigatorIsOnScreenAppearsWithIt) {
+  QWidget window;
+  TwwDBNavigator nav(&window);
+  nav.SetAutosizeStyle(asNone);
+  nav.resize(100, 25);
+  TwwNavButton a(&nav), b(&nav);
+  b.SetVisible(false);
+  b.SetVisible(true);
+  window.show();
+  EXPECT_TRUE(b.isVisible());
+  EXPECT_EQ(b.pos(), QPoint(25, 0));
+  a.SetVisible(false);
+  EXPECT_FALSE(a.isVisible());
+  EXPECT_EQ(b.pos(), QPoint(0, 0));
+}
+
 TEST(TwwDBNavigatorLayout, SizeNavButtonsGivesTheRemainderToTheFirstButtons) {
   Row row(8);
   row.nav.SetAutosizeStyle(asSizeNavButtons);
