@@ -483,6 +483,12 @@ TEST(TwwDBNavigator, ListAndParentFailuresHaveTheirTexts) {
   EXPECT_EQ(nav.GetNavDataSet(false), nullptr);
   EXPECT_EQ(message([&] { button.Click(); }), "Error, DataSource not assigned");
 
+  TwwNavButton orphan(nullptr);
+  EXPECT_EQ(message([&] { nav.Buttons().RetrieveIndex(&orphan); }), "Button parameter of RetrieveIndex not in Buttons list");
+  EXPECT_THROW(orphan.Index(), SilentAbort);
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], "Parent propety of TwwNavButton not defined");
+
   EXPECT_THROW(button.SetParentControl(&plain), SilentAbort);
   ASSERT_EQ(platform.boxes.shown.size(), 1u);
   EXPECT_EQ(platform.boxes.shown[0].text, "Parent of TwwNavButton must be TwwDBNavigator");
