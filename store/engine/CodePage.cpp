@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -164,13 +165,16 @@ CodePage::CodePage(int number) : number_(number), encode_(0x10000, 0) {
 std::string CodePage::Decode(std::string_view raw) const {
   if (asciiIdentity_ && std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::string(raw);
-  std::string out;
-  out.reserve(raw.size() + raw.size() / 2);
+  // Every byte decodes to at most three UTF-8 bytes (the table holds only the Basic
+  // Multilingual Plane); each copies four, the slack absorbing the last one's overrun.
+  std::string out(raw.size() * 3 + 1, '\0');
+  char* at = out.data();
   for (unsigned char byte : raw) {
     const Utf8& u = decode_[byte];
-    if (u.length == 1) out += u.bytes[0];
-    else out.append(u.bytes, u.length);
+    std::memcpy(at, u.bytes, 4);
+    at += u.length;
   }
+  out.resize(static_cast<size_t>(at - out.data()));
   return out;
 }
 
