@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "store/engine/DbfFile.h"
 #include "store/engine/Table.h"
 #include "tests/tools/ToolTestSupport.h"
 #include "tools/NoteTable.h"
@@ -197,6 +198,47 @@ TEST(TableTool, CheckFailsOnADamagedTableAndReindexRepairsTheIndex) {
   EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("Welcome to Tindrel II"), std::string::npos);
   EXPECT_NE(r.out.find("Καλώς ήρθατε στο Tindrel II"), std::string::npos);
+}
+
+// A memo whose length runs past the end of the memo file: dump prints what is left of it with a
+// warning naming the record and field, check reports it, and pack refuses rather than drop it.
+TEST(TableTool, ADamagedMemoIsDumpedAsFarAsItReadsAndNeverPackedAway) {
+  TempDir dir;
+  ASSERT_EQ(RunTool({"create", dir.Path()}).status, 0);
+  const std::string table = NotePath(dir);
+  uint32_t recno = 0, block = 0;
+  std::string memo;
+  {
+    auto t = Table::Open(table);
+    const int field = t->FieldIndex("MEMO");
+    for (uint32_t r = 1; r <= t->RecordCount() && recno == 0; ++r) {
+      engine::Record rec = t->ReadRecord(r);
+      if (t->IsBlank(rec, field)) continue;
+      recno = r;
+      memo = t->GetText(rec, field);
+      block = static_cast<uint32_t>(std::stoul(std::string(t->RawField(rec, field))));
+    }
+  }
+  ASSERT_NE(recno, 0u);
+  std::string dbt = ReadFile(dir / "Tindrel.dbt");
+  const uint32_t blockSize = static_cast<unsigned char>(dbt[20]) | static_cast<unsigned char>(dbt[21]) << 8;
+  engine::PutU32(&dbt[uint64_t{block} * blockSize + 4], 0x7FFFFFF0);
+  WriteFile(dir / "Tindrel.dbt", dbt);
+  const std::string before = dbt;
+
+  ProcessResult r = RunTool({"dump", table});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: record " + std::to_string(recno) + ", field MEMO"), std::string::npos) << r.err;
+  const std::string firstLine = memo.substr(0, std::min<size_t>(memo.find_first_of("\r\n"), 40));
+  ASSERT_FALSE(firstLine.empty());
+  EXPECT_NE(r.out.find(firstLine), std::string::npos) << "what is left of the memo is printed";
+  r = RunTool({"check", table});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("runs past the end"), std::string::npos) << r.out;
+  r = RunTool({"pack", table});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.err.find("record " + std::to_string(recno) + ", field MEMO"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(dir / "Tindrel.dbt"), before);
 }
 
 TEST(TableTool, PackRemovesDeletedNotesWithProgress) {
