@@ -117,6 +117,7 @@ void BM_InsertChildAndPostTitle(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
   Window w(notes);
   w.OpenAndShow();
+  if (state.range(1) == 0) w.tree->FullCollapse();
   for (auto _ : state) {
     state.PauseTiming();
     w.tree->Select(w.tree->FindNodeByID(QStringLiteral("3")));
@@ -134,12 +135,20 @@ void BM_InsertChildAndPostTitle(benchmark::State& state) {
   }
   state.counters["notes"] = notes;
 }
-BENCHMARK(BM_InsertChildAndPostTitle)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+// expanded=1: every node open, as the first build leaves them; expanded=0: all closed. The
+// difference is the control's own relayout of every open row after a row comes or goes.
+BENCHMARK(BM_InsertChildAndPostTitle)
+    ->ArgNames({"notes", "expanded"})
+    ->Args({100000, 1})
+    ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void BM_DeleteLeaf(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
   Window w(notes);
   w.OpenAndShow();
+  if (state.range(1) == 0) w.tree->FullCollapse();
   int leaf = notes;
   for (auto _ : state) {
     state.PauseTiming();
@@ -158,7 +167,14 @@ void BM_DeleteLeaf(benchmark::State& state) {
   }
   state.counters["notes"] = notes;
 }
-BENCHMARK(BM_DeleteLeaf)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+// expanded=1: every node open, as the first build leaves them; expanded=0: all closed. The
+// difference is the control's own relayout of every open row after a row comes or goes.
+BENCHMARK(BM_DeleteLeaf)
+    ->ArgNames({"notes", "expanded"})
+    ->Args({100000, 1})
+    ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void BM_MoveNodeByDrop(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
