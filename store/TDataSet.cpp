@@ -498,7 +498,7 @@ void TDataSet::Insert() { StartNewRecord(false); }
 void TDataSet::Append() { StartNewRecord(true); }
 
 void TDataSet::Post() {
-  CheckActive();
+  // A closed dataset is in no editing state either: Post reports that, not the closed table.
   CollectControlEdits();
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting) return;
   DataEvent(DataEventKind::CheckBrowseMode);

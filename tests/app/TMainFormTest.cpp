@@ -147,13 +147,16 @@ TEST_F(MainFormTest, DatasetCommandsOnTheClosedTableReportTheClosedDataset) {
   auto form = Start();
   platform_.boxes.shown.clear();
   for (QAction* command : {form->MenuFirst, form->MenuPrior, form->MenuNext, form->MenuLast, form->MenuDataInsert,
-                           form->MenuDataAppend, form->MenuDataEdit, form->MenuDataPost, form->MenuDataDelete,
-                           form->MenuDataRefresh}) {
+                           form->MenuDataAppend, form->MenuDataEdit, form->MenuDataDelete, form->MenuDataRefresh}) {
     command->trigger();
     ASSERT_EQ(platform_.boxes.shown.size(), 1u) << command->objectName().toStdString();
     EXPECT_EQ(platform_.boxes.shown[0].text, kClosedMessage) << command->objectName().toStdString();
     platform_.boxes.shown.clear();
   }
+  form->MenuDataPost->trigger();
+  ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+  EXPECT_EQ(platform_.boxes.shown[0].text, "Table: Dataset not in edit or insert mode.");
+  platform_.boxes.shown.clear();
   form->MenuDataCancel->trigger();
   EXPECT_TRUE(platform_.boxes.shown.empty()) << "Cancel outside an edit does nothing";
 
