@@ -1,8 +1,8 @@
 #pragma once
 // All bytes a change writes into the table's files go through the change's writer. The writer
-// keeps the before-image of every region it overwrites (and each file's size at the start of the
-// change) in the rollback journal, so that a crash at any moment leaves either the old or the new
-// state. The write order of a change is documented in Journal.cpp.
+// records every write and truncation of the change in the table's journal before any of them
+// reaches a file, so that a crash at any moment leaves either the old or the new state. The
+// write order of a change is documented in Journal.cpp.
 
 #include <cstdint>
 #include <string_view>

@@ -44,7 +44,7 @@ struct TableSpec {  // what Create makes
 
 class Table {
  public:
-  // Opens the table at `path` (the .dbf). A rollback journal left by a crash is replayed first.
+  // Opens the table at `path` (the .dbf). A journal left by a crash is applied first.
   // Errors: FileNotFound, MemoFileMissing, IndexFileMissing (naming the file), TableInUse,
   // TableDamaged / MemoDamaged / IndexDamaged with a text saying what is wrong.
   // A table whose files cannot be written opens read-only (ReadOnly() is true).

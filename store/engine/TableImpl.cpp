@@ -162,13 +162,13 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                       {"File: " + path_});
 
   if (fs_.Exists(journalPath)) {
-    // Only the lock holder may roll back: another opener's change may be running right now.
+    // Only the lock holder may apply the journal: another opener may be changing the table now.
     if (!options.exclusive && !dbfFile_->TryLockExclusive())
       throw EngineError(ResultCode::TableInUse, "The table " + path_ + " is being changed by another program",
                         {"File: " + path_});
     if (!writable)
       throw EngineError(ResultCode::TableDamaged,
-                        "The table " + path_ + " holds an unfinished change that cannot be rolled back, because its "
+                        "The table " + path_ + " holds changes that are not complete and cannot be completed, because its "
                         "files cannot be written",
                         {"File: " + journalPath});
     if (std::string done = Journal::Recover(fs_, journalPath); !done.empty()) warnings_.push_back(done + " in " + path_);
