@@ -13,6 +13,7 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
+#include "store/engine/MdxIndex.h"
 #include "store/engine/Table.h"
 
 namespace tindrel::testing {
@@ -22,11 +23,13 @@ struct NavNote {
   std::string text;
 };
 
-inline std::string WriteNavTable(const QTemporaryDir& dir, const std::vector<NavNote>& notes) {
+inline std::string WriteNavTable(const QTemporaryDir& dir, const std::vector<NavNote>& notes,
+                                 const std::vector<engine::MdxIndex::TagSpec>& extraTags = {}) {
   const std::string path = dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"ID", 'N', 10}, {"PARENT", 'N', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
   spec.tags = {{"ID", "ID"}, {"TEXT", "TEXT"}, {"DTEXT", "TEXT", true}};
+  spec.tags.insert(spec.tags.end(), extraTags.begin(), extraTags.end());
   engine::Table::Create(path, spec);
   auto table = engine::Table::Open(path);
   for (const NavNote& n : notes) {
@@ -41,8 +44,8 @@ inline std::string WriteNavTable(const QTemporaryDir& dir, const std::vector<Nav
 
 // A note table in ID order behind a data source, as the main window has it.
 struct NavTable {
-  explicit NavTable(const std::vector<NavNote>& notes) {
-    path = WriteNavTable(dir, notes);
+  explicit NavTable(const std::vector<NavNote>& notes, const std::vector<engine::MdxIndex::TagSpec>& extraTags = {}) {
+    path = WriteNavTable(dir, notes, extraTags);
     table.SetTableName(QString::fromStdString(path));
     table.SetIndexFieldNames(QStringLiteral("ID"));
     source.SetDataSet(&table);

@@ -29,7 +29,7 @@ const std::vector<testing::NavNote> kNotes = {
     {120, "Zeta"}, {12, "apple"}, {3, "Apricot"}, {1, "banana"}, {25, "Cherry"}, {121, "apply"}, {2, "Date"}};
 
 struct SearchFixture {
-  SearchFixture() : data(kNotes) {
+  explicit SearchFixture(const std::vector<engine::MdxIndex::TagSpec>& extraTags = {}) : data(kNotes, extraTags) {
     search.SetSearchTable(&data.table);
     search.OnInitDialog = [this](TwwLookupDlg&) { ++inits; };
   }
@@ -213,6 +213,25 @@ TEST(TwwSearchDialog, WithoutATableOrWithAClosedOneNoWindowOpens) {
   ASSERT_EQ(platform.boxes.shown.size(), 2u);
   EXPECT_EQ(platform.boxes.shown[1].text, "DataSet for this component must be active.");
   EXPECT_EQ(search.GetPrimaryDataSet(), &data.table);
+}
+
+TEST(TwwSearchDialog, AnExpressionIndexGoesToTheNearestKeyAndIsTheCaseInsensitiveChoiceForItsField) {
+  SearchFixture f(std::vector<engine::MdxIndex::TagSpec>{{"UTEXT", "UPPER(TEXT)"}});
+  f.data.table.SetIndexName(QStringLiteral("UTEXT"));
+  std::vector<bool> searches;
+  f.Run([&](TwwLookupDlg& form) {
+    form.wwIncrementalSearch1->OnAfterSearch = [&](TwwIncrementalSearch&, bool found) { searches.push_back(found); };
+    EXPECT_EQ(form.SearchByCombo->currentText(), "TEXT");
+    f.Type(form, QStringLiteral("APR"), 100);
+    EXPECT_EQ(f.data.CurrentText(), "Apricot");
+    f.Type(form, QStringLiteral("X"), 100);
+    EXPECT_EQ(searches, (std::vector<bool>{true, true, true, false}));
+    // The TEXT entry stands for both text indexes; choosing it takes the case-insensitive one.
+    f.data.table.SetIndexName(QStringLiteral("ID"));
+    emit form.SearchByCombo->activated(1);
+    EXPECT_EQ(f.data.table.IndexName(), "UTEXT");
+    form.reject();
+  });
 }
 
 TEST(TwwSearchDialog, InRecordOrderTheLocateSearchFindsTheStartOfTheFirstField) {
