@@ -6,6 +6,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QMainWindow>
+#include <QToolBar>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +89,21 @@ TEST(TwwDBNavigator, MainWindowBarHasTheStoredButtonsInOneRow) {
   EXPECT_EQ(bar.Button(kLocate)->Dialog(), &bar.locate);
   EXPECT_EQ(bar.Button(kSearch)->Dialog(), nullptr);
   EXPECT_EQ(bar.Button(kPost)->toolTip(), "Post changes of current record");
+}
+
+TEST(TwwDBNavigator, TheMainWindowBarKeepsItsSizeAtTheLeftOfATopToolBar) {
+  MainBar bar;
+  QMainWindow main;
+  QToolBar* toolBar = main.addToolBar(QStringLiteral("ToolBar1"));
+  toolBar->setMovable(false);
+  toolBar->addWidget(bar.nav);
+  main.resize(640, 400);
+  main.show();
+  EXPECT_EQ(bar.nav->size(), QSize(200, 25));
+  EXPECT_LT(bar.nav->mapTo(toolBar, QPoint(0, 0)).x(), 12);
+  EXPECT_TRUE(bar.Button(kRefresh)->isVisible());
+  EXPECT_TRUE(bar.Button(kRefresh)->Enabled());
+  EXPECT_EQ(bar.Button(kSearch)->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST(TwwDBNavigator, ButtonsFollowTheTableStateClosedBrowsingEditing) {
