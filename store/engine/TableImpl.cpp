@@ -292,6 +292,25 @@ void TableImpl::CheckRecord(const Record& record) const {
 
 void TableImpl::CheckWritable() const {
   if (readOnly_) throw EngineError(ResultCode::ReadOnlyTable, "The table " + path_ + " is read-only", {"File: " + path_});
+  // A table opened without the exclusive lock takes it for its first change and keeps it: the
+  // journal may hold its changes until the table closes, and only one writer may own it.
+  if (!options_.exclusive && !lockedForChanges_) {
+    if (!dbfFile_->TryLockExclusive())
+      throw EngineError(ResultCode::TableInUse,
+                        "The table " + path_ + " is in use by another program and cannot be changed now",
+                        {"File: " + path_});
+    lockedForChanges_ = true;
+    // Another writer may have changed the file since it was read: changes made on a stale image
+    // would overwrite that writer's records.
+    std::string now(static_cast<size_t>(dbfFile_->Size()), '\0');
+    now.resize(dbfFile_->ReadAt(0, now.data(), now.size()));
+    staleImage_ = now != dbf_.Image();
+  }
+  if (staleImage_)
+    throw EngineError(ResultCode::TableInUse,
+                      "The table " + path_ + " was changed by another program after it was opened; reopen it to "
+                      "change it",
+                      {"File: " + path_});
 }
 
 std::string_view TableImpl::RawField(const Record& record, int field) const {
@@ -674,7 +693,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
     }
     if (newMemoFile) newMemoFile->Sync();
     newDbf->Sync();
-    if (options_.exclusive && !newDbf->TryLockExclusive())
+    if ((options_.exclusive || lockedForChanges_) && !newDbf->TryLockExclusive())
       throw EngineError(ResultCode::TableInUse, "The packed table " + dbfTemp + " is in use by another program");
   } catch (...) {
     newDbf.reset();

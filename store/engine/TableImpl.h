@@ -95,6 +95,8 @@ class TableImpl : public Table {
   std::string path_;
   OpenOptions options_;
   bool readOnly_ = false;
+  mutable bool lockedForChanges_ = false;  // a shared opener took the lock for its changes
+  mutable bool staleImage_ = false;        // ...and found the file changed since it was read
   std::unique_ptr<File> lockHolder_;  // holds the exclusive lock (after Pack: the new file)
   std::unique_ptr<File> dbfFile_;
   DbfFile dbf_;

@@ -244,6 +244,31 @@ TEST(TableTest, ASecondOpenerInTheSameProcessIsRefused) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process was not refused";
   first.reset();
   EXPECT_NO_THROW(Table::Open(dir.File("t.dbf")));
+
+  // Two openers that share the table: the first to change it takes the lock and keeps it while
+  // its journal may hold changes; the other still reads, and its change is refused.
+  OpenOptions shared;
+  shared.exclusive = false;
+  auto a = Table::Open(dir.File("t.dbf"), shared);
+  auto b = Table::Open(dir.File("t.dbf"), shared);
+  Record r = a->BlankRecord();
+  a->Append(r);
+  try {
+    Record other = b->BlankRecord();
+    b->Append(other);
+    ADD_FAILURE() << "a second writer changed a table another opener writes";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.Code(), ResultCode::TableInUse) << e.Message();
+  }
+  EXPECT_NO_THROW(b->RecordCount());
+  a.reset();
+  // Free now, but what it read is out of date: a change would overwrite the other's record.
+  Record other = b->BlankRecord();
+  EXPECT_THROW(b->Append(other), EngineError);
+  b.reset();
+  auto c = Table::Open(dir.File("t.dbf"), shared);
+  EXPECT_NO_THROW(c->Append(other));
+  EXPECT_TRUE(c->Check().empty());
 }
 
 // Tests run as root, whom permission bits do not stop; the engine treats a file without its
