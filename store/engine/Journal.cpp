@@ -111,6 +111,12 @@ bool Verify(const std::string& image, const char (&magic)[8], std::string_view& 
   return stored == Checksum(all.substr(0, all.size() - 8));
 }
 
+// A file name as the journal records it: a file beside the table, never a path elsewhere.
+bool PlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\0') == std::string_view::npos;
+}
+
 // One parsed journal record.
 struct Op {
   uint32_t file;
@@ -141,7 +147,7 @@ bool ParseRecord(std::string_view log, size_t& at, Entry& entry) {
   for (uint32_t i = 0; i < fileCount; ++i) {
     uint32_t n;
     std::string_view name;
-    if (!r.U32(n) || !r.Bytes(n, name)) return false;
+    if (!r.U32(n) || !r.Bytes(n, name) || !PlainName(name)) return false;
     entry.names.emplace_back(name);
   }
   if (!r.U32(opCount)) return false;
@@ -290,7 +296,7 @@ std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {
     for (uint32_t i = 0; ok && i < count; ++i) {
       uint32_t a, b;
       std::string_view from, to;
-      ok = r.U32(a) && r.Bytes(a, from) && r.U32(b) && r.Bytes(b, to);
+      ok = r.U32(a) && r.Bytes(a, from) && r.U32(b) && r.Bytes(b, to) && PlainName(from) && PlainName(to);
       if (ok) renames.emplace_back(folder + std::string(from), folder + std::string(to));
     }
     if (ok) {

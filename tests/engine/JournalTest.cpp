@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "store/engine/DbfFile.h"
 #include "store/engine/Journal.h"
 #include "store/engine/Table.h"
 #include "tests/support/engine/FaultyFileSystem.h"
@@ -227,6 +228,32 @@ TEST(JournalTest, ATornJournalIsDiscardedAndTheTableIsUntouched) {
   EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("n.dbf"))));
   ASSERT_FALSE(t->Warnings().empty());
   EXPECT_NE(t->Warnings().back().find("discarded"), std::string::npos);
+}
+
+// A journal is applied only to the files beside its table: a record naming a path elsewhere is
+// not a record this engine wrote, and is dropped with the rest of the journal.
+TEST(JournalTest, AJournalNamingAFileOutsideItsFolderIsNotApplied) {
+  auto u32 = [](uint32_t v) { std::string b(4, '\0'); PutU32(b.data(), v); return b; };
+  auto u64 = [&](uint64_t v) { return u32(static_cast<uint32_t>(v)) + u32(static_cast<uint32_t>(v >> 32)); };
+  for (const std::string name : {"../outside.txt", "sub/../../outside.txt", ".."}) {
+    TempFolder dir;
+    std::filesystem::create_directory(dir.File("t"));
+    TempFolder::Write(dir.File("outside.txt"), "untouched");
+    TableSpec spec;
+    spec.fields = {{"ID", 'C', 10}};
+    Table::Create(dir.File("t/n.dbf"), spec);
+    const std::string body = u32(1) + u32(static_cast<uint32_t>(name.size())) + name + u32(1) + u32(0) + u32(0) +
+                             u64(0) + u32(8) + "replaced";
+    std::string record = std::string("TNDREDO1") + u64(body.size()) + body;
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a 64, the journal's checksum
+    for (unsigned char c : record) hash = (hash ^ c) * 1099511628211ull;
+    record += u64(hash);
+    TempFolder::Write(Journal::PathFor(dir.File("t/n.dbf")), record);
+
+    auto t = Table::Open(dir.File("t/n.dbf"));
+    EXPECT_EQ(TempFolder::Read(dir.File("outside.txt")), "untouched") << name;
+    EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("t/n.dbf")))) << name;
+  }
 }
 
 }  // namespace
