@@ -1,0 +1,321 @@
+// A person's sessions with the whole program: the real main window, offscreen, on a fresh copy of
+// the starter table in a temporary program folder, driven by key presses, mouse clicks and drags
+// through the tree's own drop handling, with the scripted platform answering the message boxes.
+// Each journey ends by reading the table files back with the engine's own check and comparing
+// every stored record with what the session should have left behind.
+
+#include "app/TMainForm.h"
+#include "filter/TwwFilterDlg.h"
+#include "locate/TwwLocateDlg.h"
+#include "platform/ErrorBox.h"
+#include "store/TDBMemo.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "store/engine/Table.h"
+#include "tests/support/platform/ScriptedPlatform.h"
+#include "tools/NoteTable.h"
+#include "tree/dbTree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+
+// Texts in failure messages as the person reads them.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace tindrel {
+namespace {
+
+using testing::ScriptedPlatform;
+
+// One stored note as the engine reads it back.
+struct StoredNote {
+  std::string parent;
+  std::string title;
+  std::string memo;
+  bool operator==(const StoredNote&) const = default;
+};
+using StoredNotes = std::map<std::string, StoredNote>;  // by ID
+
+std::ostream& operator<<(std::ostream& out, const StoredNote& note) {
+  return out << "{parent " << note.parent << ", \"" << note.title << "\", \"" << note.memo << "\"}";
+}
+
+class Journey : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    InstallDefaultErrorHandler();
+    tools::CreateNoteTable(dir_.path().toStdString(), tools::WelcomeNotes());
+  }
+
+  QString Folder() const { return dir_.path() + QLatin1Char('/'); }
+
+  // Starts the program and makes its window the active one, so its shortcuts work.
+  std::unique_ptr<TMainForm> Start() {
+    auto form = std::make_unique<TMainForm>(Folder());
+    form->show();
+    Activate(*form);
+    return form;
+  }
+
+  // Makes the window the active one again, as it is when the person comes back to it after a
+  // dialog: the window's shortcuts work only then.
+  static void Activate(TMainForm& form) {
+    form.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  // The starter notes as the table holds them before anything is changed.
+  static StoredNotes StarterNotes() {
+    StoredNotes notes;
+    for (const tools::Note& note : tools::WelcomeNotes())
+      notes[std::to_string(note.id)] = {note.parent ? std::to_string(note.parent) : std::string(), note.title,
+                                        note.memo};
+    return notes;
+  }
+
+  // Reads the closed table's files with the engine: the check must find nothing, and every
+  // record that is not marked deleted is returned. `deleted` receives the number of marked ones.
+  StoredNotes ReadBack(uint32_t* deleted = nullptr) const {
+    auto table = engine::Table::Open(tools::NoteTablePath(dir_.path().toStdString()));
+    EXPECT_EQ(table->Check(), std::vector<std::string>());
+    const int id = table->FieldIndex("ID"), parent = table->FieldIndex("PARENT");
+    const int text = table->FieldIndex("TEXT"), memo = table->FieldIndex("MEMO");
+    StoredNotes notes;
+    uint32_t marked = 0;
+    for (uint32_t recno = 1; recno <= table->RecordCount(); ++recno) {
+      const engine::Record record = table->ReadRecord(recno);
+      if (record.IsDeleted()) {
+        ++marked;
+        continue;
+      }
+      const std::string key = table->GetText(record, id);
+      EXPECT_EQ(notes.count(key), 0u) << "two records carry the ID " << key;
+      notes[key] = {table->GetText(record, parent), table->GetText(record, text), table->ReadMemo(record, memo)};
+    }
+    if (deleted) *deleted = marked;
+    return notes;
+  }
+
+  static QTreeWidgetItem* Node(TMainForm& form, const QString& title) {
+    const auto found = form.DBTreeView->findItems(title, Qt::MatchExactly | Qt::MatchRecursive);
+    EXPECT_EQ(found.size(), 1) << title.toStdString();
+    return found.isEmpty() ? nullptr : found.first();
+  }
+
+  // A left click on the note's label, as the mouse gives it.
+  static void Click(TMainForm& form, const QString& title) {
+    QTreeWidgetItem* node = Node(form, title);
+    ASSERT_NE(node, nullptr);
+    form.DBTreeView->scrollToItem(node);
+    QTest::mouseClick(form.DBTreeView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      form.DBTreeView->visualItemRect(node).center());
+    ASSERT_EQ(form.DBTreeView->currentItem(), node);
+  }
+
+  // F5 or F6 in the tree, the title typed into the label editor, Enter.
+  static void AddNote(TMainForm& form, Qt::Key key, const QString& title) {
+    form.DBTreeView->setFocus();
+    QTest::keyClick(form.DBTreeView, key);
+    ASSERT_EQ(form.Table->State(), DataSetState::Inserting);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(editor)) << "the new note's label is open for typing";
+    QTest::keyClicks(editor, title);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the editor hands its text over through a queued call
+    ASSERT_FALSE(form.DBTreeView->IsEditingLabel()) << "Enter closes the label editor";
+    ASSERT_EQ(form.Table->State(), DataSetState::Browse) << "Enter stores the new note";
+    ASSERT_EQ(form.DBTreeView->currentItem()->text(0), title);
+  }
+
+  // Drags the note `moved` with the mouse and drops it on the note `target`, through the drag
+  // events Qt delivers to the tree.
+  static void Drag(TMainForm& form, const QString& moved, const QString& target) {
+    Click(form, moved);
+    TDBTreeView& tree = *form.DBTreeView;
+    std::unique_ptr<QMimeData> data(tree.CreateDragData());
+    QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &enter);
+    QTreeWidgetItem* onto = Node(form, target);
+    tree.scrollToItem(onto);
+    const QPoint at = tree.visualItemRect(onto).topLeft() + QPoint(4, 3);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &move);
+    ASSERT_TRUE(move.isAccepted()) << "the tree takes the drop on " << target.toStdString();
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &drop);
+  }
+
+  // Presses `key` in the memo and, once the modal form it opens is up, lets `act` work in it.
+  // Fails when no form came up.
+  template <typename Dialog>
+  static void InDialog(TMainForm& form, Qt::Key key, const std::function<void(Dialog&)>& act) {
+    bool seen = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+      if (!dialog || seen || !dialog->isVisible()) return;
+      seen = true;
+      act(*dialog);
+      if (dialog->isVisible()) dialog->reject();  // never leave the session stuck in a dialog
+    });
+    driver.start(10);
+    Activate(form);
+    form.Memo->setFocus();
+    QTest::keyClick(form.Memo, key);
+    driver.stop();
+    ASSERT_TRUE(seen) << "no form opened for the key";
+  }
+
+  static QString CurrentTitle(TMainForm& form) {
+    return form.DBTreeView->currentItem() ? form.DBTreeView->currentItem()->text(0) : QString();
+  }
+
+  // Every title in the tree, depth first, one a line, children indented by two blanks.
+  static std::string TreeLines(const QTreeWidget& tree) {
+    QStringList lines;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* node, int depth) {
+      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
+      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
+    };
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
+    return lines.join(QLatin1Char('\n')).toStdString();
+  }
+
+  // Declared first: the window's status bar takes its timers from the installed platform.
+  ScriptedPlatform platform_;
+  QTemporaryDir dir_;
+};
+
+const QString kWelcome = QStringLiteral("Welcome to Tindrel II");
+const QString kMoving = QStringLiteral("Moving notes: drag and drop");
+const QString kPack = QStringLiteral("Pack removes deleted notes for good");
+const QString kGreek = QString::fromUtf8("Καλώς ήρθατε στο Tindrel II");
+
+TEST_F(Journey, ADayWithTheStarterNotesIsAllThereTheNextMorning) {
+  StoredNotes expected = StarterNotes();
+  std::string shoppingId, errandsId;
+  std::string treeAtClose;
+  {
+    auto form = Start();
+    ASSERT_TRUE(form->Table->Active());
+    ASSERT_TRUE(platform_.boxes.shown.empty());
+
+    // A child note under the welcome note, with a body typed into the memo.
+    Click(*form, kWelcome);
+    AddNote(*form, Qt::Key_F6, "Shopping");
+    shoppingId = form->Table->FieldNamed("ID").AsString().toStdString();
+    EXPECT_EQ(form->Table->FieldNamed("PARENT").AsString(), "1");
+    form->Memo->setFocus();
+    QTest::keyClicks(form->Memo, "milk, bread");
+    EXPECT_EQ(form->Table->State(), DataSetState::Editing);
+    Click(*form, kPack);
+    EXPECT_EQ(form->Table->State(), DataSetState::Browse) << "moving to another note stores the memo";
+    Click(*form, "Shopping");
+    EXPECT_EQ(form->Memo->toPlainText(), "milk, bread");
+    expected[shoppingId] = {"1", "Shopping", "milk, bread"};
+
+    // A note beside it.
+    AddNote(*form, Qt::Key_F5, "Errands");
+    errandsId = form->Table->FieldNamed("ID").AsString().toStdString();
+    EXPECT_NE(errandsId, shoppingId);
+    expected[errandsId] = {"1", "Errands", ""};
+
+    // The moving-notes note goes under Shopping, by the mouse.
+    Drag(*form, kMoving, "Shopping");
+    ASSERT_EQ(Node(*form, kMoving)->parent(), Node(*form, "Shopping"));
+    expected["3"].parent = shoppingId;
+
+    // The Greek note and its four children go, with one All.
+    Click(*form, kGreek);
+    platform_.boxes.Answer(mbAll);
+    form->DBTreeView->setFocus();
+    QTest::keyClick(form->DBTreeView, Qt::Key_Delete, Qt::ShiftModifier);
+    ASSERT_EQ(platform_.boxes.shown.size(), 1u) << "All answers for the whole subtree";
+    EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Confirmation);
+    EXPECT_TRUE(platform_.boxes.shown[0].buttons & mbAll);
+    EXPECT_TRUE(form->DBTreeView->findItems(kGreek, Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+    for (const char* id : {"8", "9", "10", "11", "12"}) expected.erase(id);
+    EXPECT_EQ(form->Table->RecordCount(), expected.size());
+
+    // F7: a word of a title finds its note.
+    Click(*form, kWelcome);
+    InDialog<TwwLocateDlg>(*form, Qt::Key_F7, [](TwwLocateDlg& dialog) {
+      QTest::keyClicks(dialog.SearchValue, "Pack");
+      QTest::mouseClick(dialog.FirstButton, Qt::LeftButton);
+    });
+    EXPECT_EQ(form->Table->FieldNamed("ID").AsString(), "7");
+    EXPECT_EQ(CurrentTitle(*form), kPack);
+    EXPECT_EQ(form->Memo->toPlainText(), QString::fromStdString(expected["7"].memo).replace("\r\n", "\n"));
+
+    // F8: only the notes whose title has the word; F8 again and Clear brings every note back.
+    const std::string fullTree = TreeLines(*form->DBTreeView);
+    InDialog<TwwFilterDlg>(*form, Qt::Key_F8, [](TwwFilterDlg& dialog) {
+      QTest::keyClicks(dialog.FilterValueEdit, "Errands");
+      QTest::mouseClick(dialog.OKButton, Qt::LeftButton);
+    });
+    EXPECT_TRUE(form->Table->Filtered());
+    EXPECT_EQ(form->Table->RecordCount(), 1u);
+    EXPECT_EQ(TreeLines(*form->DBTreeView), "Errands");
+    InDialog<TwwFilterDlg>(*form, Qt::Key_F8, [](TwwFilterDlg& dialog) {
+      QTest::mouseClick(dialog.ClearSearchButton, Qt::LeftButton);
+      QTest::mouseClick(dialog.OKButton, Qt::LeftButton);
+    });
+    EXPECT_EQ(TreeLines(*form->DBTreeView), fullTree);
+    EXPECT_EQ(form->Table->RecordCount(), expected.size());
+
+    // Long lines wrap from now on.
+    Activate(*form);
+    form->Memo->setFocus();
+    QTest::keyClick(form->Memo, Qt::Key_W, Qt::ControlModifier);
+    ASSERT_TRUE(form->MenuMemoWordWrap->isChecked());
+
+    // Pack, then close.
+    platform_.boxes.shown.clear();
+    form->MenuPack->trigger();
+    ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+    EXPECT_EQ(platform_.boxes.shown[0].text, "Pack Completed");
+    EXPECT_EQ(TreeLines(*form->DBTreeView), fullTree);
+    treeAtClose = fullTree;
+    EXPECT_TRUE(form->close());
+  }
+
+  uint32_t deleted = 0;
+  EXPECT_EQ(ReadBack(&deleted), expected);
+  EXPECT_EQ(deleted, 0u) << "the pack removed the deleted notes from the file";
+
+  // The next morning: the same tree, the same memo, the same settings.
+  platform_.boxes.shown.clear();
+  {
+    auto form = Start();
+    EXPECT_TRUE(platform_.boxes.shown.empty());
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtClose);
+    EXPECT_EQ(Node(*form, kMoving)->parent(), Node(*form, "Shopping"));
+    Click(*form, "Shopping");
+    EXPECT_EQ(form->Memo->toPlainText(), "milk, bread");
+    EXPECT_TRUE(form->MenuMemoWordWrap->isChecked());
+    EXPECT_EQ(form->Memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_TRUE(form->close());
+  }
+  EXPECT_EQ(ReadBack(), expected) << "looking changes nothing";
+}
+
+}  // namespace
+}  // namespace tindrel
