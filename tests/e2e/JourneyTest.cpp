@@ -317,5 +317,71 @@ TEST_F(Journey, ADayWithTheStarterNotesIsAllThereTheNextMorning) {
   EXPECT_EQ(ReadBack(), expected) << "looking changes nothing";
 }
 
+TEST_F(Journey, ChangingTheMindEverywhereLeavesTheTableAsItWas) {
+  const StoredNotes starter = StarterNotes();
+  std::string treeAtStart;
+  {
+    auto form = Start();
+    treeAtStart = TreeLines(*form->DBTreeView);
+
+    // A new note given up with Escape before anything was typed.
+    Click(*form, kWelcome);
+    form->DBTreeView->setFocus();
+    QTest::keyClick(form->DBTreeView, Qt::Key_F6);
+    ASSERT_EQ(form->Table->State(), DataSetState::Inserting);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QApplication::processEvents();
+    Click(*form, kPack);
+    EXPECT_EQ(form->Table->State(), DataSetState::Browse);
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart) << "the untouched new note is gone";
+
+    // Deleting the Greek subtree, answered Cancel at the first question.
+    Click(*form, kGreek);
+    platform_.boxes.Answer(mbCancel);
+    form->DBTreeView->setFocus();
+    QTest::keyClick(form->DBTreeView, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(platform_.boxes.shown.size(), 1u);
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart);
+    EXPECT_EQ(form->Table->RecordCount(), starter.size());
+
+    // A search for a word no title has: a message, and the current note stays.
+    const QString before = CurrentTitle(*form);
+    platform_.boxes.shown.clear();
+    InDialog<TwwLocateDlg>(*form, Qt::Key_F7, [](TwwLocateDlg& dialog) {
+      QTest::keyClicks(dialog.SearchValue, "nowhere");
+      QTest::mouseClick(dialog.FirstButton, Qt::LeftButton);
+      EXPECT_TRUE(dialog.isVisible()) << "a failed search leaves the form open";
+      QTest::mouseClick(dialog.CancelButton, Qt::LeftButton);
+    });
+    EXPECT_EQ(platform_.boxes.shown.size(), 1u) << "the failed search says so";
+    EXPECT_EQ(CurrentTitle(*form), before);
+
+    // A filter typed and then cancelled filters nothing.
+    InDialog<TwwFilterDlg>(*form, Qt::Key_F8, [](TwwFilterDlg& dialog) {
+      QTest::keyClicks(dialog.FilterValueEdit, "Welcome");
+      QTest::mouseClick(dialog.CancelButton, Qt::LeftButton);
+    });
+    EXPECT_FALSE(form->Table->Filtered());
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart);
+
+    // Memo typing taken back before moving on.
+    Click(*form, kWelcome);
+    form->Memo->setFocus();
+    QTest::keyClicks(form->Memo, "scratch");
+    ASSERT_EQ(form->Table->State(), DataSetState::Editing);
+    form->MenuDataCancel->trigger();
+    EXPECT_EQ(form->Table->State(), DataSetState::Browse);
+    EXPECT_EQ(form->Memo->toPlainText(), QString::fromStdString(starter.at("1").memo).replace("\r\n", "\n"));
+    EXPECT_TRUE(form->close());
+  }
+  uint32_t deleted = 0;
+  EXPECT_EQ(ReadBack(&deleted), starter);
+  EXPECT_EQ(deleted, 0u) << "the given-up new note left no record behind";
+
+  auto form = Start();
+  EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart);
+  EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+}
+
 }  // namespace
 }  // namespace tindrel
