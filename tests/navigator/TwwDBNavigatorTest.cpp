@@ -326,6 +326,7 @@ TEST(TwwDBNavigator, AFailingClickStopsTheRepeatAndReachesTheErrorHandler) {
   EXPECT_FALSE(next.RepeatRunning());
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], "Table: refused");
+  QCoreApplication::processEvents();  // the timer stopped in its own tick goes once the tick has returned
   Mouse(&next, QEvent::MouseButtonRelease, QPoint(5, 5));
   data.table.BeforeScroll = nullptr;
 }
