@@ -1,0 +1,154 @@
+// The whole program at scale: the real main window, offscreen, on a note table of 100,000 notes
+// with memos from 0 bytes to 64 KiB. One session runs each step once, as a person would: open
+// (table opened and tree shown), browse 200 notes one by one, find a title word of the last note,
+// filter by that word and clear the filter, insert a child note and give it a title, delete it,
+// pack. Each step's wall time is a counter in milliseconds; peak_rss_MB_open is the process's
+// peak resident memory with the 100,000 notes open. The table is written by a child process, so
+// the generated notes never count towards this process's peak.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/TMainForm.h"
+#include "filter/TwwFilterDialog.h"
+#include "locate/FindFieldValue.h"
+#include "platform/ErrorBox.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+#include "tests/support/platform/ScriptedPlatform.h"
+#include "tools/NoteTable.h"
+#include "tree/dbTree.h"
+
+namespace tindrel {
+namespace {
+
+double PeakRssMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+// Wall time of `step` in milliseconds, with the events it posted handled.
+double Milliseconds(const std::function<void()>& step) {
+  QElapsedTimer timer;
+  timer.start();
+  step();
+  QApplication::processEvents();
+  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void BM_ProgramSession(benchmark::State& state) {
+  const auto count = static_cast<uint32_t>(state.range(0));
+  testing::ScriptedPlatform platform;  // every question answered OK
+  InstallDefaultErrorHandler();
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTemporaryDir dir;
+    const pid_t writer = fork();
+    if (writer == 0) {
+      tools::CreateNoteTable(dir.path().toStdString(), tools::RandomNotes(count, 20261210));
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(writer, &status, 0);
+    if (writer < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("the note table could not be written");
+      break;
+    }
+    state.ResumeTiming();
+
+    std::unique_ptr<TMainForm> form;
+    const double open = Milliseconds([&] {
+      form = std::make_unique<TMainForm>(dir.path() + QLatin1Char('/'));
+      form->show();
+    });
+    const double rssOpen = PeakRssMegabytes();
+
+    constexpr int kBrowsed = 200;
+    const double browse = Milliseconds([&] {
+      form->MenuFirst->trigger();
+      for (int i = 0; i < kBrowsed; ++i) form->MenuNext->trigger();
+    });
+
+    // A word of the last note's title: the search walks nearly the whole table.
+    form->MenuLast->trigger();
+    const QString lastTitle = form->Table->FieldNamed("TEXT").AsString();
+    const QString word = lastTitle.section(QLatin1Char(' '), 0, 0);
+
+    bool found = false;
+    const double search = Milliseconds([&] {
+      form->MenuFirst->trigger();
+      found = FindFieldValue(true, *form->Table, QStringLiteral("TEXT"), word, mtPartialMatchAny, false);
+    });
+
+    uint32_t passed = 0;
+    const double filter = Milliseconds([&] {
+      TwwFieldInfo criterion;
+      criterion.DisplayName = QStringLiteral("TEXT");
+      criterion.MatchType = fdMatchAny;
+      criterion.FilterValue = word;
+      form->FilterDialog->ApplyCriteria({criterion});
+      form->MenuRebuildTree->trigger();
+      QApplication::processEvents();
+      passed = form->Table->RecordCount();
+      form->FilterDialog->ApplyCriteria({});
+      form->MenuRebuildTree->trigger();
+    });
+
+    const double insert = Milliseconds([&] {
+      form->MenuFirst->trigger();
+      form->DBTreeView->InsertNode(true);
+      if (auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget())) editor->setText("bench note");
+      form->DBTreeView->EndLabelEdit(true);
+      QApplication::processEvents();
+      if (form->Table->State() != DataSetState::Browse) form->MenuDataPost->trigger();
+    });
+
+    const double remove = Milliseconds([&] { form->DBTreeView->DeleteSelected(); });
+    const double pack = Milliseconds([&] { form->MenuPack->trigger(); });
+    const double close = Milliseconds([&] {
+      form->close();
+      form.reset();
+    });
+
+    state.counters["open_ms"] = open;
+    state.counters["browse_per_note_ms"] = browse / kBrowsed;
+    state.counters["search_ms"] = search;
+    state.counters["filter_and_clear_ms"] = filter;
+    state.counters["insert_ms"] = insert;
+    state.counters["delete_ms"] = remove;
+    state.counters["pack_ms"] = pack;
+    state.counters["close_ms"] = close;
+    state.counters["found"] = found;
+    state.counters["filter_passed"] = passed;
+    state.counters["peak_rss_MB_open"] = rssOpen;
+    state.counters["peak_rss_MB"] = PeakRssMegabytes();
+    state.counters["notes"] = count;
+  }
+}
+BENCHMARK(BM_ProgramSession)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace tindrel
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
