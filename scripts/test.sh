@@ -6,13 +6,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
+BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh" -DTINDREL_BUILD_TESTS=ON -DTINDREL_BUILD_BENCH=ON -DTINDREL_SANITIZE=OFF
 cd "${BUILD_DIR:-$root/build}"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 900
 
 # The sanitizer pass: the benchmarks are left out, their figures mean nothing there.
 sanitize_dir=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
-BUILD_DIR=$sanitize_dir "$root/scripts/build.sh" -DTINDREL_SANITIZE=ON -DTINDREL_BUILD_BENCH=OFF
+BUILD_DIR=$sanitize_dir "$root/scripts/build.sh" -DTINDREL_SANITIZE=ON -DTINDREL_BUILD_TESTS=ON -DTINDREL_BUILD_BENCH=OFF
 cd "$sanitize_dir"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 900
