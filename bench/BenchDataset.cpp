@@ -12,36 +12,12 @@
 #include "store/TTable.h"
 #include "store/engine/Cursor.h"
 #include "store/engine/Table.h"
-#include "tools/NoteTable.h"
+#include "bench/BenchNoteTable.h"
 
 namespace {
 
-constexpr int kNotes = 100000;
-
-// One table for every benchmark of this program, written once.
-class NoteTable {
- public:
-  static NoteTable& Get() {
-    static NoteTable instance;
-    return instance;
-  }
-  tindrel::TTable& Table() { return *table_; }
-
- private:
-  NoteTable() {
-    // The tool's fast writer: records and memos in one go, the index built once.
-    const std::string folder = dir_.path().toStdString();
-    tindrel::tools::CreateNoteTable(folder, tindrel::tools::RandomNotes(kNotes, 1));
-    path_ = tindrel::tools::NoteTablePath(folder);
-    table_ = std::make_unique<tindrel::TTable>();
-    table_->SetTableName(QString::fromStdString(path_));
-    table_->SetIndexFieldNames("ID");
-    table_->Open();
-  }
-  QTemporaryDir dir_;
-  std::string path_;
-  std::unique_ptr<tindrel::TTable> table_;
-};
+using tindrel::bench::kNotes;
+using tindrel::bench::NoteTable;
 
 void BM_WalkSuspended(benchmark::State& state) {
   tindrel::TTable& table = NoteTable::Get().Table();

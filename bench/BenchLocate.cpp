@@ -13,32 +13,12 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Record.h"
-#include "tools/NoteTable.h"
+#include "bench/BenchNoteTable.h"
 
 namespace {
 
-constexpr int kNotes = 100000;
-
-class NoteTable {
- public:
-  static NoteTable& Get() {
-    static NoteTable instance;
-    return instance;
-  }
-  tindrel::TTable& Table() { return *table_; }
-
- private:
-  NoteTable() {
-    const std::string folder = dir_.path().toStdString();
-    tindrel::tools::CreateNoteTable(folder, tindrel::tools::RandomNotes(kNotes, 1));
-    table_ = std::make_unique<tindrel::TTable>();
-    table_->SetTableName(QString::fromStdString(tindrel::tools::NoteTablePath(folder)));
-    table_->SetIndexFieldNames("ID");  // the main window's order
-    table_->Open();
-  }
-  QTemporaryDir dir_;
-  std::unique_ptr<tindrel::TTable> table_;
-};
+using tindrel::bench::kNotes;
+using tindrel::bench::NoteTable;
 
 void RunNoMatch(benchmark::State& state, const char* field) {
   tindrel::TTable& table = NoteTable::Get().Table();
