@@ -10,7 +10,6 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTreeWidgetItemIterator>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -154,7 +153,7 @@ void BM_DeleteLeaf(benchmark::State& state) {
   int leaf = notes;
   for (auto _ : state) {
     state.PauseTiming();
-    QTreeWidgetItem* node = w.tree->FindNodeByID(QString::number(leaf--));
+    TTreeNode* node = w.tree->FindNodeByID(QString::number(leaf--));
     w.tree->Select(node);
     QApplication::processEvents();
     state.ResumeTiming();
@@ -183,15 +182,15 @@ void BM_MoveNodeByDrop(benchmark::State& state) {
   Window w(notes);
   w.OpenAndShow();
   w.tree->FullCollapse();
-  QTreeWidgetItem* root = w.tree->topLevelItem(0);
+  TTreeNode* root = w.tree->topLevelItem(0);
   root->setExpanded(true);  // notes 2..7 are visible rows under the root
   int round = 0;
   for (auto _ : state) {
     state.PauseTiming();
     // Move note 2 under note 3 and back again, alternately.
     const bool there = round++ % 2 == 0;
-    QTreeWidgetItem* moved = w.tree->FindNodeByID(QStringLiteral("2"));
-    QTreeWidgetItem* target = there ? w.tree->FindNodeByID(QStringLiteral("3")) : root;
+    TTreeNode* moved = w.tree->FindNodeByID(QStringLiteral("2"));
+    TTreeNode* target = there ? w.tree->FindNodeByID(QStringLiteral("3")) : root;
     w.tree->Select(moved);
     w.tree->MakeVisible(target);
     QApplication::processEvents();
@@ -206,7 +205,7 @@ void BM_MoveNodeByDrop(benchmark::State& state) {
     QApplication::sendEvent(w.tree->viewport(), &drop);
     QApplication::processEvents();
     state.PauseTiming();
-    QTreeWidgetItem* now = w.tree->FindNodeByID(QStringLiteral("2"));
+    TTreeNode* now = w.tree->FindNodeByID(QStringLiteral("2"));
     if (!now || now->parent() != target) {
       state.SkipWithError("the drop did not move the node");
       break;
@@ -236,7 +235,7 @@ void BM_FilterAnywhereAndRebuild(benchmark::State& state) {
     QApplication::processEvents();
     state.PauseTiming();
     shown = 0;
-    for (QTreeWidgetItemIterator it(w.tree); *it; ++it) ++shown;
+    for (TTreeNodeIterator it(w.tree->invisibleRootItem()); *it; ++it) ++shown;
     filter.ApplyCriteria({});
     w.tree->RebuildTree();
     QApplication::processEvents();

@@ -17,7 +17,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "platform/ErrorBox.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
+#include "tree/TTreeNodeModel.h"
 #include "tree/dbTvRecordList.h"
 
 namespace tindrel {
@@ -56,12 +56,12 @@ class TCustomTreeViewEx::LabelDelegate : public QStyledItemDelegate {
   TCustomTreeViewEx* view_;
 };
 
-bool TTreeNodeEx::operator<(const QTreeWidgetItem& other) const {
+bool TTreeNodeEx::operator<(const TTreeNode& other) const {
   return CompareNodeText(text(0), other.text(0)) < 0;
 }
 
-TCustomTreeViewEx::TCustomTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
-  setColumnCount(1);
+TCustomTreeViewEx::TCustomTreeViewEx(QWidget* parent) : QTreeView(parent), nodeModel_(new TTreeNodeModel(this)) {
+  setModel(nodeModel_);
   setHeaderHidden(true);
   header()->setSortIndicator(0, Qt::AscendingOrder);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -78,7 +78,7 @@ TCustomTreeViewEx::TCustomTreeViewEx(QWidget* parent) : QTreeWidget(parent) {
   scrollTimer_ = clock.CreateTimer([this] { RunGuarded([&] { TimerFired(kScrollTimerId); }); });
   selectTimer_ = clock.CreateTimer([this] { RunGuarded([&] { TimerFired(kSelectTimerId); }); });
 
-  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+  connect(this, &TCustomTreeViewEx::currentItemChanged, this, [this](TTreeNode* current, TTreeNode*) {
     RunGuarded([&] { SelectionChanged(current); });
   });
 }
@@ -92,6 +92,57 @@ TCustomTreeViewEx::~TCustomTreeViewEx() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Nodes
+
+TTreeNode* TCustomTreeViewEx::invisibleRootItem() const { return nodeModel_->Root(); }
+int TCustomTreeViewEx::topLevelItemCount() const { return nodeModel_->Root()->childCount(); }
+TTreeNode* TCustomTreeViewEx::topLevelItem(int index) const { return nodeModel_->Root()->child(index); }
+void TCustomTreeViewEx::addTopLevelItem(TTreeNode* node) { nodeModel_->Root()->addChild(node); }
+
+void TCustomTreeViewEx::addTopLevelItems(const QList<TTreeNode*>& nodes) {
+  nodeModel_->Root()->insertChildren(topLevelItemCount(), std::vector<TTreeNode*>(nodes.begin(), nodes.end()));
+}
+
+void TCustomTreeViewEx::clear() {
+  selectionModel()->clear();
+  nodeModel_->Clear();
+}
+
+TTreeNode* TCustomTreeViewEx::currentItem() const { return itemFromIndex(currentIndex()); }
+void TCustomTreeViewEx::setCurrentItem(TTreeNode* node) { setCurrentIndex(indexFromItem(node)); }
+TTreeNode* TCustomTreeViewEx::itemAt(QPoint pos) const { return itemFromIndex(indexAt(pos)); }
+QRect TCustomTreeViewEx::visualItemRect(const TTreeNode* node) const { return visualRect(indexFromItem(node)); }
+TTreeNode* TCustomTreeViewEx::itemAbove(const TTreeNode* node) const { return itemFromIndex(indexAbove(indexFromItem(node))); }
+TTreeNode* TCustomTreeViewEx::itemBelow(const TTreeNode* node) const { return itemFromIndex(indexBelow(indexFromItem(node))); }
+
+void TCustomTreeViewEx::scrollToItem(const TTreeNode* node, ScrollHint hint) {
+  if (const QModelIndex at = indexFromItem(node); at.isValid()) scrollTo(at, hint);
+}
+
+void TCustomTreeViewEx::editItem(TTreeNode* node, int column) {
+  if (column == 0) QTreeView::edit(indexFromItem(node));  // reaches edit(index, AllEditTriggers, ...)
+}
+
+TTreeNode* TCustomTreeViewEx::itemFromIndex(const QModelIndex& index) const {
+  return index.model() == nodeModel_ ? TTreeNodeModel::NodeOf(index) : nullptr;
+}
+
+QModelIndex TCustomTreeViewEx::indexFromItem(const TTreeNode* node) const { return nodeModel_->IndexOf(node); }
+
+QList<TTreeNode*> TCustomTreeViewEx::findItems(const QString& text, Qt::MatchFlags flags) const {
+  QList<TTreeNode*> found;
+  if (topLevelItemCount() == 0) return found;
+  const QModelIndexList hits = nodeModel_->match(nodeModel_->index(0, 0), Qt::DisplayRole, text, -1, flags);
+  for (const QModelIndex& hit : hits) found.append(itemFromIndex(hit));
+  return found;
+}
+
+void TCustomTreeViewEx::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTreeView::currentChanged(current, previous);
+  emit currentItemChanged(itemFromIndex(current), itemFromIndex(previous));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Properties and node helpers
 
 void TCustomTreeViewEx::SetSortType(TSortType value) {
@@ -100,8 +151,8 @@ void TCustomTreeViewEx::SetSortType(TSortType value) {
   if (SortsByText() && !wasByText) SortAllByText();
 }
 
-void TCustomTreeViewEx::AttachNode(QTreeWidgetItem* parent, QTreeWidgetItem* node) {
-  QTreeWidgetItem* owner = parent ? parent : invisibleRootItem();
+void TCustomTreeViewEx::AttachNode(TTreeNode* parent, TTreeNode* node) {
+  TTreeNode* owner = parent ? parent : invisibleRootItem();
   if (!SortsByText()) {
     owner->addChild(node);
     return;
@@ -117,17 +168,17 @@ void TCustomTreeViewEx::AttachNode(QTreeWidgetItem* parent, QTreeWidgetItem* nod
   owner->insertChild(lo, node);
 }
 
-void TCustomTreeViewEx::SortChildrenOf(QTreeWidgetItem* parent) {
-  (parent ? parent : invisibleRootItem())->sortChildren(0, Qt::AscendingOrder);
+void TCustomTreeViewEx::SortChildrenOf(TTreeNode* parent) {
+  (parent ? parent : invisibleRootItem())->sortChildren();
 }
 
 void TCustomTreeViewEx::SortAllByText() {
-  std::vector<QTreeWidgetItem*> pending{invisibleRootItem()};
+  std::vector<TTreeNode*> pending{invisibleRootItem()};
   while (!pending.empty()) {
-    QTreeWidgetItem* node = pending.back();
+    TTreeNode* node = pending.back();
     pending.pop_back();
     if (node->childCount() < 1) continue;
-    node->sortChildren(0, Qt::AscendingOrder);
+    node->sortChildren();
     for (int i = 0; i < node->childCount(); ++i) pending.push_back(node->child(i));
   }
 }
@@ -135,29 +186,29 @@ void TCustomTreeViewEx::SortAllByText() {
 bool TCustomTreeViewEx::ScrollTimerRunning() const { return scrollTimer_ && scrollTimer_->IsActive(); }
 bool TCustomTreeViewEx::SelectTimerRunning() const { return selectTimer_ && selectTimer_->IsActive(); }
 
-bool TCustomTreeViewEx::IsOnlyRoot(const QTreeWidgetItem* node) const {
+bool TCustomTreeViewEx::IsOnlyRoot(const TTreeNode* node) const {
   return IsTopLevel(node) && topLevelItemCount() == 1;
 }
 
-void TCustomTreeViewEx::Select(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::Select(TTreeNode* node) {
   if (node) setCurrentItem(node);
 }
 
-void TCustomTreeViewEx::MakeVisible(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::MakeVisible(TTreeNode* node) {
   if (!node) return;
-  for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+  for (TTreeNode* p = node->parent(); p; p = p->parent())
     if (!p->isExpanded()) p->setExpanded(true);
   scrollToItem(node);
 }
 
-QTreeWidgetItem* TCustomTreeViewEx::TopItem() const { return itemAt(QPoint(1, 1)); }
+TTreeNode* TCustomTreeViewEx::TopItem() const { return itemAt(QPoint(1, 1)); }
 
-void TCustomTreeViewEx::SetTopItem(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::SetTopItem(TTreeNode* node) {
   if (node) scrollToItem(node, QAbstractItemView::PositionAtTop);
 }
 
 THitArea TCustomTreeViewEx::HitTest(QPoint pos) const {
-  QTreeWidgetItem* node = itemAt(pos);
+  TTreeNode* node = itemAt(pos);
   if (!node) return haNowhere;
   const QRect rect = visualItemRect(node);
   if (pos.x() < rect.left()) return haOnIndent;
@@ -175,29 +226,29 @@ void TCustomTreeViewEx::EndNodeUpdate() {
   if (updateCount_ > 0 && --updateCount_ == 0) setUpdatesEnabled(true);
 }
 
-void TCustomTreeViewEx::SetNodeText(QTreeWidgetItem* node, const QString& text) {
+void TCustomTreeViewEx::SetNodeText(TTreeNode* node, const QString& text) {
   if (!node) return;
   node->setText(0, text);
   if (SortsByText()) SortChildrenOf(node->parent());
 }
 
-void TCustomTreeViewEx::RemoveNode(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::RemoveNode(TTreeNode* node) {
   if (!node) return;
   // References into the subtree go first: the items are freed below.
-  for (QTreeWidgetItem* p = rightClickNode_; p; p = p->parent())
+  for (TTreeNode* p = rightClickNode_; p; p = p->parent())
     if (p == node) rightClickNode_ = nullptr;
-  for (QTreeWidgetItem* p = dropTargetNode_; p; p = p->parent())
+  for (TTreeNode* p = dropTargetNode_; p; p = p->parent())
     if (p == node) dropTargetNode_ = nullptr;
   delete node;
 }
 
-QTreeWidgetItem* TCustomTreeViewEx::CreateNode() {
+TTreeNode* TCustomTreeViewEx::CreateNode() {
   auto* node = new TTreeNodeEx();
   node->setFlags(node->flags() | Qt::ItemIsEditable);
   return node;
 }
 
-void TCustomTreeViewEx::StartLabelEdit(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::StartLabelEdit(TTreeNode* node) {
   if (node && !IsEditingLabel()) editItem(node, 0);
 }
 
@@ -227,7 +278,7 @@ void TCustomTreeViewEx::StopTimers() {
   if (selectTimer_) selectTimer_->Stop();
 }
 
-bool TCustomTreeViewEx::CanDeleteNode(QTreeWidgetItem* node) {
+bool TCustomTreeViewEx::CanDeleteNode(TTreeNode* node) {
   if (!node || readOnly_ || !HasExOption(txAllowDelete)) return false;
   if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
   bool allow = true;
@@ -238,7 +289,7 @@ bool TCustomTreeViewEx::CanDeleteNode(QTreeWidgetItem* node) {
   return true;
 }
 
-bool TCustomTreeViewEx::CanDragNode(QTreeWidgetItem* node) {
+bool TCustomTreeViewEx::CanDragNode(TTreeNode* node) {
   BusyGuard busy(*this);
   if (!node || readOnly_) return false;
   if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
@@ -247,13 +298,13 @@ bool TCustomTreeViewEx::CanDragNode(QTreeWidgetItem* node) {
   return allow;
 }
 
-QString TCustomTreeViewEx::GetDeleteConfirmText(QTreeWidgetItem* node) {
+QString TCustomTreeViewEx::GetDeleteConfirmText(TTreeNode* node) {
   QString text = DeleteItemQuestion;
   if (text.contains(QStringLiteral("%s"))) text.replace(QStringLiteral("%s"), node ? node->text(0) : QString());
   return text;
 }
 
-bool TCustomTreeViewEx::DeleteNode(QTreeWidgetItem* node) {
+bool TCustomTreeViewEx::DeleteNode(TTreeNode* node) {
   RemoveNode(node);
   return true;
 }
@@ -261,15 +312,15 @@ bool TCustomTreeViewEx::DeleteNode(QTreeWidgetItem* node) {
 void TCustomTreeViewEx::InsertNode(bool asChild) {
   StopTimers();
   BusyGuard busy(*this);
-  QTreeWidgetItem* selected = Selected();
-  QTreeWidgetItem* node = CreateNode();
+  TTreeNode* selected = Selected();
+  TTreeNode* node = CreateNode();
   if (asChild && selected) {
     AttachNode(selected, node);
     selected->setExpanded(true);
   } else if (selected && SortsByText()) {
     AttachNode(selected->parent(), node);
   } else if (selected) {
-    QTreeWidgetItem* parent = selected->parent() ? selected->parent() : invisibleRootItem();
+    TTreeNode* parent = selected->parent() ? selected->parent() : invisibleRootItem();
     parent->insertChild(parent->indexOfChild(selected), node);
   } else {
     addTopLevelItem(node);
@@ -282,24 +333,24 @@ void TCustomTreeViewEx::DeleteSelected() {
   DeleteWithConfirmAndSettle(Selected());
 }
 
-bool TCustomTreeViewEx::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+bool TCustomTreeViewEx::MoveNode(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode) {
   if (!node) return false;
   // Taking a node out of the tree forgets the expansion of its subtree: note it and put it back.
-  std::vector<QTreeWidgetItem*> expanded;
-  std::vector<QTreeWidgetItem*> pending{node};
+  std::vector<TTreeNode*> expanded;
+  std::vector<TTreeNode*> pending{node};
   while (!pending.empty()) {
-    QTreeWidgetItem* n = pending.back();
+    TTreeNode* n = pending.back();
     pending.pop_back();
     if (n->isExpanded()) expanded.push_back(n);
     for (int i = 0; i < n->childCount(); ++i) pending.push_back(n->child(i));
   }
   const bool wasCurrent = currentItem() == node;
-  QTreeWidgetItem* oldParent = node->parent() ? node->parent() : invisibleRootItem();
+  TTreeNode* oldParent = node->parent() ? node->parent() : invisibleRootItem();
   oldParent->takeChild(oldParent->indexOfChild(node));
-  QTreeWidgetItem* newParent = (mode == naAddChild && target) ? target : nullptr;
+  TTreeNode* newParent = (mode == naAddChild && target) ? target : nullptr;
   AttachNode(newParent, node);
   if (newParent) newParent->setExpanded(true);
-  for (QTreeWidgetItem* n : expanded) n->setExpanded(true);
+  for (TTreeNode* n : expanded) n->setExpanded(true);
   if (wasCurrent) setCurrentItem(node);
   MakeVisible(node);
   return true;
@@ -308,7 +359,7 @@ bool TCustomTreeViewEx::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target,
 // ---------------------------------------------------------------------------------------------
 // The delete walk
 
-void TCustomTreeViewEx::DeleteWithConfirm(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::DeleteWithConfirm(TTreeNode* node) {
   if (!CanDeleteNode(node)) return;
   DeleteState state;
   state.buttonsIndex = node->childCount() > 0 ? 1 : 0;
@@ -320,24 +371,24 @@ void TCustomTreeViewEx::DeleteWithConfirm(QTreeWidgetItem* node) {
   DeleteSubtree(node, false, state);
 }
 
-void TCustomTreeViewEx::DeleteWithConfirmAndSettle(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::DeleteWithConfirmAndSettle(TTreeNode* node) {
   DeleteWithConfirm(node);
   if (deleteWalkDepth_ == 0) DeleteWalkEnded();
 }
 
-void TCustomTreeViewEx::DeleteSubtree(QTreeWidgetItem* node, bool nested, DeleteState& state) {
+void TCustomTreeViewEx::DeleteSubtree(TTreeNode* node, bool nested, DeleteState& state) {
   if (state.stop || !node) return;
   for (int i = node->childCount() - 1; i >= 0; --i) {
     if (i >= node->childCount()) continue;
     DeleteSubtree(node->child(i), true, state);
     if (state.stop) return;
   }
-  QTreeWidgetItem* prev = nullptr;
-  QTreeWidgetItem* next = nullptr;
+  TTreeNode* prev = nullptr;
+  TTreeNode* next = nullptr;
   if (!nested) {
     prev = Selected();
     if (node == prev) {
-      QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+      TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
       const int at = parent->indexOfChild(node);
       if (at + 1 < parent->childCount()) next = parent->child(at + 1);
       else if (at > 0) next = parent->child(at - 1);
@@ -357,7 +408,7 @@ void TCustomTreeViewEx::DeleteSubtree(QTreeWidgetItem* node, bool nested, Delete
   }
 }
 
-bool TCustomTreeViewEx::ConfirmDeleteNode(QTreeWidgetItem* node, DeleteState& state) {
+bool TCustomTreeViewEx::ConfirmDeleteNode(TTreeNode* node, DeleteState& state) {
   if (state.yesToAll || !HasExOption(txConfirmDelete)) {
     state.yesToAll = true;
     return true;
@@ -376,11 +427,11 @@ bool TCustomTreeViewEx::ConfirmDeleteNode(QTreeWidgetItem* node, DeleteState& st
 // ---------------------------------------------------------------------------------------------
 // Selection, label editing, timers
 
-void TCustomTreeViewEx::SelectionChanged(QTreeWidgetItem* current) {
+void TCustomTreeViewEx::SelectionChanged(TTreeNode* current) {
   if (OnChange) OnChange(*this, current);
 }
 
-bool TCustomTreeViewEx::CanEditLabel(QTreeWidgetItem* node) {
+bool TCustomTreeViewEx::CanEditLabel(TTreeNode* node) {
   StopTimers();
   if (readOnly_ || HasExOption(txNoLabelEdit)) return false;
   if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
@@ -389,7 +440,7 @@ bool TCustomTreeViewEx::CanEditLabel(QTreeWidgetItem* node) {
   return allow;
 }
 
-void TCustomTreeViewEx::EditedText(QTreeWidgetItem* node, QString& text) {
+void TCustomTreeViewEx::EditedText(TTreeNode* node, QString& text) {
   if (OnEdited) OnEdited(*this, node, text);
   SetNodeText(node, text);
 }
@@ -398,8 +449,8 @@ bool TCustomTreeViewEx::edit(const QModelIndex& index, EditTrigger trigger, QEve
   const bool opening =
       trigger == QAbstractItemView::AllEditTriggers ||
       ((editTriggers() & trigger) && trigger != QAbstractItemView::SelectedClicked);
-  if (!opening || IsEditingLabel()) return QTreeWidget::edit(index, trigger, event);
-  QTreeWidgetItem* node = itemFromIndex(index);
+  if (!opening || IsEditingLabel()) return QTreeView::edit(index, trigger, event);
+  TTreeNode* node = itemFromIndex(index);
   bool allowed = false;
   RunGuarded([&] { allowed = node && CanEditLabel(node) && BeginLabelEdit(node); });
   if (!allowed) return false;
@@ -409,12 +460,12 @@ bool TCustomTreeViewEx::edit(const QModelIndex& index, EditTrigger trigger, QEve
   if (!again.isValid()) return false;
   const QModelIndex target = index.isValid() ? index : again;
   editIndex_ = target;
-  return QTreeWidget::edit(target, trigger, event);
+  return QTreeView::edit(target, trigger, event);
 }
 
 void TCustomTreeViewEx::commitData(QWidget* editor) {
   auto* line = qobject_cast<QLineEdit*>(editor);
-  QTreeWidgetItem* node = editIndex_.isValid() ? itemFromIndex(editIndex_) : currentItem();
+  TTreeNode* node = editIndex_.isValid() ? itemFromIndex(editIndex_) : currentItem();
   if (!line || !node || committed_) return;
   committed_ = true;
   QString text = line->text();
@@ -423,7 +474,7 @@ void TCustomTreeViewEx::commitData(QWidget* editor) {
 
 void TCustomTreeViewEx::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
   if (!IsEditingLabel()) return;  // closed already (an editor can report twice)
-  QTreeWidget::closeEditor(editor, hint);
+  QTreeView::closeEditor(editor, hint);
   openEditor_ = nullptr;
   RunGuarded([&] { LabelEditEnded(); });
 }
@@ -437,13 +488,13 @@ void TCustomTreeViewEx::TimerFired(int timerId) {
   if (timerId != kScrollTimerId) return;
   scrollTimer_->Stop();
   const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
-  QTreeWidgetItem* node = NodeAtClamped(p);
+  TTreeNode* node = NodeAtClamped(p);
   if (!node) return;
   AutoScroll(node, p.x(), p.y());
   if (HasExOption(txMouseMoveSelect) || dragInProgress_) {
     // The node now under the pointer is selected only when wholly in view: making a half
     // visible edge row visible would scroll a second row in the same tick.
-    QTreeWidgetItem* after = NodeAtClamped(p);
+    TTreeNode* after = NodeAtClamped(p);
     if (after) {
       const QRect rect = visualItemRect(after);
       if (rect.top() >= 0 && rect.top() + rect.height() <= viewport()->height() &&
@@ -500,13 +551,13 @@ void TCustomTreeViewEx::keyPressEvent(QKeyEvent* event) {
       DeleteSelected();
       return;
     }
-    QTreeWidget::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
   });
 }
 
 void TCustomTreeViewEx::keyReleaseEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) mouseStateFlags_ &= static_cast<std::uint8_t>(~msSwallowNextChar);
-  QTreeWidget::keyReleaseEvent(event);
+  QTreeView::keyReleaseEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -517,7 +568,7 @@ void TCustomTreeViewEx::mouseDoubleClickEvent(QMouseEvent* event) {
     selectTimer_->Stop();
     mouseStateFlags_ |= msDoubleClicked;
     dragStartArmed_ = false;
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
   });
 }
 
@@ -532,11 +583,11 @@ void TCustomTreeViewEx::mousePressEvent(QMouseEvent* event) {
       return;
     }
     if (event->button() == Qt::LeftButton) mouseDownTick_ = Now();
-    QTreeWidgetItem* wasSelected = Selected();
+    TTreeNode* wasSelected = Selected();
     if (OnMouseDown) OnMouseDown(*this, event->button(), pos);
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
     dragStartArmed_ = false;
-    QTreeWidgetItem* selected = Selected();
+    TTreeNode* selected = Selected();
     if (event->button() != Qt::LeftButton || dragInProgress_ || !selected || itemAt(pos) != selected ||
         selected != wasSelected)
       return;
@@ -552,7 +603,7 @@ void TCustomTreeViewEx::mousePressEvent(QMouseEvent* event) {
   });
 }
 
-QTreeWidgetItem* TCustomTreeViewEx::NodeAtClamped(QPoint pos) const {
+TTreeNode* TCustomTreeViewEx::NodeAtClamped(QPoint pos) const {
   const int w = viewport()->width();
   const int h = viewport()->height();
   QPoint pc = pos;
@@ -575,9 +626,9 @@ void TCustomTreeViewEx::mouseMoveEvent(QMouseEvent* event) {
     }
     // Moves with a button held never drag a selection along (the selection changes only by
     // the rules below).
-    if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton))) QTreeWidget::mouseMoveEvent(event);
+    if (!(event->buttons() & (Qt::LeftButton | Qt::RightButton))) QTreeView::mouseMoveEvent(event);
     if (!HasExOption(txMouseMoveSelect) && !dragInProgress_) return;
-    QTreeWidgetItem* node = nullptr;
+    TTreeNode* node = nullptr;
     if (leftHeld) {
       node = NodeAtClamped(pos);
       if (node) {
@@ -608,12 +659,12 @@ void TCustomTreeViewEx::mouseReleaseEvent(QMouseEvent* event) {
       return;
     }
     if (OnMouseUp) OnMouseUp(*this, event->button(), pos);
-    QTreeWidget::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     if (mouseStateFlags_ & msDoubleClicked) {
       mouseStateFlags_ &= static_cast<std::uint8_t>(~msDoubleClicked);
       return;
     }
-    QTreeWidgetItem* selected = Selected();
+    TTreeNode* selected = Selected();
     if (event->button() != Qt::LeftButton || dragInProgress_ || !selected || itemAt(pos) != selected) return;
     const std::uint64_t elapsed = TicksBetween(mouseDownTick_, Now());
     if (elapsed >= static_cast<std::uint64_t>(Platform::Instance().Clock().DoubleClickTime())) return;
@@ -644,7 +695,7 @@ void TCustomTreeViewEx::contextMenuEvent(QContextMenuEvent* event) {
 
 void TCustomTreeViewEx::focusOutEvent(QFocusEvent* event) {
   mouseStateFlags_ &= static_cast<std::uint8_t>(~(msRightButtonDown | msUpdateLocked));
-  QTreeWidget::focusOutEvent(event);
+  QTreeView::focusOutEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -661,7 +712,7 @@ bool TCustomTreeViewEx::IsOwnDrag(const QMimeData* data) const {
          data->data(kNodeDragFormat) == QByteArray::number(reinterpret_cast<quintptr>(this));
 }
 
-void TCustomTreeViewEx::MakeDragImage(QTreeWidgetItem* node) {
+void TCustomTreeViewEx::MakeDragImage(TTreeNode* node) {
   dragImage_ = QPixmap();
   if (dragImageShow_ == tvdisNever || !node) return;
   // The control makes an image of a node only with an image list attached; "always" attaches a
@@ -680,7 +731,7 @@ void TCustomTreeViewEx::MakeDragImage(QTreeWidgetItem* node) {
 }
 
 void TCustomTreeViewEx::StartNodeDrag() {
-  QTreeWidgetItem* node = Selected();
+  TTreeNode* node = Selected();
   if (!node) return;
   MakeDragImage(node);
   auto* drag = new QDrag(this);
@@ -716,7 +767,7 @@ void TCustomTreeViewEx::ClearDropTarget() {
 
 bool TCustomTreeViewEx::DragOverAccepts(QPoint pos) {
   dropAtTopLevel_ = false;
-  QTreeWidgetItem* node = itemAt(pos);
+  TTreeNode* node = itemAt(pos);
   bool accept = false;
   if (OnDragOver) {
     OnDragOver(*this, pos, accept);
@@ -724,7 +775,7 @@ bool TCustomTreeViewEx::DragOverAccepts(QPoint pos) {
   }
   if (!HasExOption(txAutoDragMove)) return accept;
   accept = false;
-  QTreeWidgetItem* sel = Selected();
+  TTreeNode* sel = Selected();
   if (!sel || readOnly_) return false;
   if (HasExOption(txTopLevelDrop) && !IsTopLevel(sel)) {
     if (!node || HitTest(pos) == haOnIndent) {
@@ -734,7 +785,7 @@ bool TCustomTreeViewEx::DragOverAccepts(QPoint pos) {
   }
   if (!node) return false;
   if (node == sel || node == sel->parent()) return false;
-  for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+  for (TTreeNode* p = node->parent(); p; p = p->parent())
     if (p == sel) return false;  // a drop onto a descendant would make a cycle
   const THitArea hit = HitTest(pos);
   return hit == haOnItem || hit == haOnRight;
@@ -761,9 +812,9 @@ void TCustomTreeViewEx::dragMoveEvent(QDragMoveEvent* event) {
     dragInProgress_ = true;
     const QPoint pos = event->position().toPoint();
     const bool accepted = DragOverAccepts(pos);
-    QTreeWidgetItem* node = itemAt(pos);
+    TTreeNode* node = itemAt(pos);
     if (node) {
-      QTreeWidgetItem* before = dropTargetNode_;
+      TTreeNode* before = dropTargetNode_;
       dropTargetNode_ = accepted ? node : nullptr;
       if (before != dropTargetNode_) viewport()->update();
       AutoScroll(node, pos.x(), pos.y());
@@ -803,16 +854,16 @@ void TCustomTreeViewEx::dropEvent(QDropEvent* event) {
 }
 
 void TCustomTreeViewEx::DropAt(QPoint pos) {
-  QTreeWidgetItem* sel = Selected();
+  TTreeNode* sel = Selected();
   if (!sel || !HasExOption(txAutoDragMove)) return;
   const THitArea hit = HitTest(pos);
-  QTreeWidgetItem* node = itemAt(pos);
+  TTreeNode* node = itemAt(pos);
   if (node) {
     if (HasExOption(txTopLevelDrop) && hit == haOnIndent && !IsTopLevel(sel)) {
       MoveNode(sel, nullptr, naAdd);
     } else if (hit == haOnItem || hit == haOnRight) {
       if (node == sel || node == sel->parent()) return;
-      for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+      for (TTreeNode* p = node->parent(); p; p = p->parent())
         if (p == sel) return;
       MoveNode(sel, node, naAddChild);
     }
@@ -821,10 +872,10 @@ void TCustomTreeViewEx::DropAt(QPoint pos) {
   }
 }
 
-QTreeWidgetItem* TCustomTreeViewEx::VisibleNodeAbove(QTreeWidgetItem* node) const { return itemAbove(node); }
-QTreeWidgetItem* TCustomTreeViewEx::VisibleNodeBelow(QTreeWidgetItem* node) const { return itemBelow(node); }
+TTreeNode* TCustomTreeViewEx::VisibleNodeAbove(TTreeNode* node) const { return itemAbove(node); }
+TTreeNode* TCustomTreeViewEx::VisibleNodeBelow(TTreeNode* node) const { return itemBelow(node); }
 
-void TCustomTreeViewEx::AutoScroll(QTreeWidgetItem* node, int x, int y) {
+void TCustomTreeViewEx::AutoScroll(TTreeNode* node, int x, int y) {
   if (!node) return;
   const int h = viewport()->height();
   const bool d = dragInProgress_;
@@ -833,7 +884,7 @@ void TCustomTreeViewEx::AutoScroll(QTreeWidgetItem* node, int x, int y) {
   if (!up && !down) return;
   const std::uint64_t now = Now();
   if (scrolledOnce_ && TicksBetween(lastScrollTick_, now) < static_cast<std::uint64_t>(kScrollIntervalMs)) return;
-  QTreeWidgetItem* target = up ? VisibleNodeAbove(node) : VisibleNodeBelow(node);
+  TTreeNode* target = up ? VisibleNodeAbove(node) : VisibleNodeBelow(node);
   if (!target) return;
   lastScrollTick_ = now;
   scrolledOnce_ = true;
@@ -852,10 +903,10 @@ void TCustomTreeViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& o
   if (dropTargetNode_ && itemFromIndex(index) == dropTargetNode_) {
     QStyleOptionViewItem highlighted = option;
     highlighted.state |= QStyle::State_Selected;
-    QTreeWidget::drawRow(painter, highlighted, index);
+    QTreeView::drawRow(painter, highlighted, index);
     return;
   }
-  QTreeWidget::drawRow(painter, option, index);
+  QTreeView::drawRow(painter, option, index);
 }
 
 }  // namespace tindrel

@@ -1,5 +1,7 @@
 #pragma once
-// TCustomTreeViewEx: the data-independent tree view on a QTreeWidget. It owns the option word
+// TCustomTreeViewEx: the data-independent tree view, a QTreeView over its own node model
+// (TTreeNodeModel), with the node calls of an item view (topLevelItem, currentItem, itemAt...).
+// It owns the option word
 // ExOptions, insert and delete (with the delete question), drag-move with auto-scroll inside the
 // one widget, mouse-move selection, the OnMouseSelect event with its double-click
 // discrimination, right clicks (RightClickNode and the pop-up menu), the drag image choice and
@@ -16,11 +18,13 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+#include "tree/TTreeNode.h"
 
 class QMenu;
 class QMimeData;
@@ -28,13 +32,14 @@ class QMimeData;
 namespace tindrel {
 
 class PlatformTimer;
+class TTreeNodeModel;
 
 // A node of the extended view: siblings sort by text without regard to case.
-class TTreeNodeEx : public QTreeWidgetItem {
+class TTreeNodeEx : public TTreeNode {
  public:
-  static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
-  explicit TTreeNodeEx(int type = NodeType) : QTreeWidgetItem(type) {}
-  bool operator<(const QTreeWidgetItem& other) const override;
+  static constexpr int NodeType = TTreeNode::UserType + 1;
+  explicit TTreeNodeEx(int type = NodeType) : TTreeNode(type) {}
+  bool operator<(const TTreeNode& other) const override;
 };
 
 // The options of the base view, bit n for the n-th value.
@@ -80,19 +85,46 @@ inline constexpr int kEdgeZone = 16;
 // The base view's delete question.
 extern QString DeleteItemQuestion;
 
-class TCustomTreeViewEx : public QTreeWidget {
+class TCustomTreeViewEx : public QTreeView {
   Q_OBJECT
  public:
   using TNotifyEvent = std::function<void(TCustomTreeViewEx& sender)>;
-  using TNodeAllowEvent = std::function<void(TCustomTreeViewEx& sender, QTreeWidgetItem* node, bool& allow)>;
-  using TEditedEvent = std::function<void(TCustomTreeViewEx& sender, QTreeWidgetItem* node, QString& text)>;
-  using TNodeEvent = std::function<void(TCustomTreeViewEx& sender, QTreeWidgetItem* node)>;
+  using TNodeAllowEvent = std::function<void(TCustomTreeViewEx& sender, TTreeNode* node, bool& allow)>;
+  using TEditedEvent = std::function<void(TCustomTreeViewEx& sender, TTreeNode* node, QString& text)>;
+  using TNodeEvent = std::function<void(TCustomTreeViewEx& sender, TTreeNode* node)>;
   using TKeyEvent = std::function<void(TCustomTreeViewEx& sender, int& key, Qt::KeyboardModifiers shift)>;
   using TMouseEvent = std::function<void(TCustomTreeViewEx& sender, Qt::MouseButton button, QPoint pos)>;
   using TDragOverEvent = std::function<void(TCustomTreeViewEx& sender, QPoint pos, bool& accept)>;
 
   explicit TCustomTreeViewEx(QWidget* parent = nullptr);
   ~TCustomTreeViewEx() override;
+
+  // Nodes. The view owns every node attached to it; `clear` frees them all.
+  TTreeNodeModel* NodeModel() const { return nodeModel_; }
+  TTreeNode* invisibleRootItem() const;
+  int topLevelItemCount() const;
+  TTreeNode* topLevelItem(int index) const;
+  void addTopLevelItem(TTreeNode* node);
+  void addTopLevelItems(const QList<TTreeNode*>& nodes);
+  void clear();
+  TTreeNode* currentItem() const;
+  void setCurrentItem(TTreeNode* node);
+  TTreeNode* itemAt(QPoint pos) const;
+  QRect visualItemRect(const TTreeNode* node) const;
+  // The visible row above or below the node's row.
+  TTreeNode* itemAbove(const TTreeNode* node) const;
+  TTreeNode* itemBelow(const TTreeNode* node) const;
+  void scrollToItem(const TTreeNode* node, ScrollHint hint = EnsureVisible);
+  void editItem(TTreeNode* node, int column = 0);
+  TTreeNode* itemFromIndex(const QModelIndex& index) const;
+  QModelIndex indexFromItem(const TTreeNode* node) const;
+  // Nodes whose title matches, in the whole tree (flags as for QAbstractItemModel::match).
+  QList<TTreeNode*> findItems(const QString& text, Qt::MatchFlags flags) const;
+
+ signals:
+  void currentItemChanged(TTreeNode* current, TTreeNode* previous);
+
+ public:
 
   // Options and published properties.
   TTreeViewExOptions ExOptions() const { return exOptions_; }
@@ -116,12 +148,12 @@ class TCustomTreeViewEx : public QTreeWidget {
 
   // State.
   std::uint8_t MouseStateFlags() const { return mouseStateFlags_; }
-  QTreeWidgetItem* DropTargetNode() const { return dropTargetNode_; }
+  TTreeNode* DropTargetNode() const { return dropTargetNode_; }
   bool DropAtTopLevel() const { return dropAtTopLevel_; }
   const QPixmap& DragImage() const { return dragImage_; }  // empty: no drag image
   // Makes the drag image of the selected node as a drag start does.
   void PrepareDragImage() { MakeDragImage(Selected()); }
-  QTreeWidgetItem* RightClickNode() const { return rightClickNode_; }
+  TTreeNode* RightClickNode() const { return rightClickNode_; }
   int BusyCount() const { return busyCount_; }
   bool DragInProgress() const { return dragInProgress_; }
   bool IsEditingLabel() const { return state() == QAbstractItemView::EditingState; }
@@ -141,28 +173,28 @@ class TCustomTreeViewEx : public QTreeWidget {
   TDragOverEvent OnDragOver;
 
   // Virtual operations, in slot order.
-  virtual bool CanDeleteNode(QTreeWidgetItem* node);
+  virtual bool CanDeleteNode(TTreeNode* node);
   virtual void StopTimers();
-  virtual bool CanDragNode(QTreeWidgetItem* node);
-  virtual QString GetDeleteConfirmText(QTreeWidgetItem* node);
-  virtual bool DeleteNode(QTreeWidgetItem* node);
+  virtual bool CanDragNode(TTreeNode* node);
+  virtual QString GetDeleteConfirmText(TTreeNode* node);
+  virtual bool DeleteNode(TTreeNode* node);
   virtual void InsertNode(bool asChild);
   virtual void DeleteSelected();
-  virtual bool MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode);
+  virtual bool MoveNode(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode);
 
-  void DeleteWithConfirm(QTreeWidgetItem* node);
+  void DeleteWithConfirm(TTreeNode* node);
   // DeleteWithConfirm, then the work that waited for the walk.
-  void DeleteWithConfirmAndSettle(QTreeWidgetItem* node);
+  void DeleteWithConfirmAndSettle(TTreeNode* node);
 
   // Node helpers.
-  static bool IsTopLevel(const QTreeWidgetItem* node) { return node && !node->parent(); }
-  bool IsOnlyRoot(const QTreeWidgetItem* node) const;
-  QTreeWidgetItem* Selected() const { return currentItem(); }
-  void Select(QTreeWidgetItem* node);
+  static bool IsTopLevel(const TTreeNode* node) { return node && !node->parent(); }
+  bool IsOnlyRoot(const TTreeNode* node) const;
+  TTreeNode* Selected() const { return currentItem(); }
+  void Select(TTreeNode* node);
   // Expands the ancestors and scrolls the node into view.
-  void MakeVisible(QTreeWidgetItem* node);
-  QTreeWidgetItem* TopItem() const;
-  void SetTopItem(QTreeWidgetItem* node);
+  void MakeVisible(TTreeNode* node);
+  TTreeNode* TopItem() const;
+  void SetTopItem(TTreeNode* node);
   THitArea HitTest(QPoint pos) const;
   // Begin and end of node update (nested): no repaint in between.
   void BeginNodeUpdate();
@@ -172,16 +204,16 @@ class TCustomTreeViewEx : public QTreeWidget {
   bool SortsByText() const { return sortType_ == stText || sortType_ == stBoth; }
   // Adds `node` as the last child of `parent` (the top level for none), or at its place in the
   // text order when sorting by text.
-  void AttachNode(QTreeWidgetItem* parent, QTreeWidgetItem* node);
+  void AttachNode(TTreeNode* parent, TTreeNode* node);
   // Sorts the children of `parent` (the top level for none), one level only.
-  void SortChildrenOf(QTreeWidgetItem* parent);
+  void SortChildrenOf(TTreeNode* parent);
   // Sorts every level of the tree, without recursion.
   void SortAllByText();
   // Sets the node's text; with text sorting on, its siblings are sorted again.
-  void SetNodeText(QTreeWidgetItem* node, const QString& text);
+  void SetNodeText(TTreeNode* node, const QString& text);
   // Removes the node with its subtree.
-  void RemoveNode(QTreeWidgetItem* node);
-  void StartLabelEdit(QTreeWidgetItem* node);
+  void RemoveNode(TTreeNode* node);
+  void StartLabelEdit(TTreeNode* node);
   // Ends an open label edit, keeping (accept) or discarding the typed text.
   void EndLabelEdit(bool accept);
   // True while the label editor or the view itself has the keyboard focus.
@@ -207,17 +239,17 @@ class TCustomTreeViewEx : public QTreeWidget {
   };
 
   // The node factory: every node of this view is made here.
-  virtual QTreeWidgetItem* CreateNode();
+  virtual TTreeNode* CreateNode();
 
   // Label-edit hooks.
-  virtual bool CanEditLabel(QTreeWidgetItem* node);
-  virtual bool BeginLabelEdit(QTreeWidgetItem* node) { return true; }
+  virtual bool CanEditLabel(TTreeNode* node);
+  virtual bool BeginLabelEdit(TTreeNode* node) { return true; }
   virtual void LabelEditEnded() {}
   virtual int MaxLabelLength() const { return 0; }  // 0: no limit
   // Calls OnEdited(Sender, Node, S) and stores S as the node's text.
-  virtual void EditedText(QTreeWidgetItem* node, QString& text);
+  virtual void EditedText(TTreeNode* node, QString& text);
 
-  virtual void SelectionChanged(QTreeWidgetItem* current);
+  virtual void SelectionChanged(TTreeNode* current);
   // Runs first in the key handler, before the base view's own key rules.
   virtual void KeyPrologue() {}
   // After a delete walk has finished (work deferred during it can run now).
@@ -231,18 +263,18 @@ class TCustomTreeViewEx : public QTreeWidget {
     bool yesToAll = false;
     int buttonsIndex = 0;
   };
-  void DeleteSubtree(QTreeWidgetItem* node, bool nested, DeleteState& state);
-  bool ConfirmDeleteNode(QTreeWidgetItem* node, DeleteState& state);
+  void DeleteSubtree(TTreeNode* node, bool nested, DeleteState& state);
+  bool ConfirmDeleteNode(TTreeNode* node, DeleteState& state);
   // Set while a delete walk runs.
   int DeleteWalkDepth() const { return deleteWalkDepth_; }
 
-  void AutoScroll(QTreeWidgetItem* node, int x, int y);
-  QTreeWidgetItem* NodeAtClamped(QPoint pos) const;
-  QTreeWidgetItem* VisibleNodeAbove(QTreeWidgetItem* node) const;
-  QTreeWidgetItem* VisibleNodeBelow(QTreeWidgetItem* node) const;
+  void AutoScroll(TTreeNode* node, int x, int y);
+  TTreeNode* NodeAtClamped(QPoint pos) const;
+  TTreeNode* VisibleNodeAbove(TTreeNode* node) const;
+  TTreeNode* VisibleNodeBelow(TTreeNode* node) const;
   void ClearDropTarget();
   void StartNodeDrag();
-  void MakeDragImage(QTreeWidgetItem* node);
+  void MakeDragImage(TTreeNode* node);
   bool DragOverAccepts(QPoint pos);
   void DropAt(QPoint pos);
   std::uint64_t Now() const;
@@ -266,6 +298,7 @@ class TCustomTreeViewEx : public QTreeWidget {
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   void ForgetRightClickNode() { rightClickNode_ = nullptr; dropTargetNode_ = nullptr; }
 
@@ -276,6 +309,8 @@ class TCustomTreeViewEx : public QTreeWidget {
   friend class BusyGuard;
   class LabelDelegate;
 
+  TTreeNodeModel* nodeModel_ = nullptr;
+
   TTreeViewExOptions exOptions_ = kDefaultExOptions;
   TTVDragImageShow dragImageShow_ = tvdisDefault;
   TSortType sortType_ = stNone;
@@ -284,7 +319,7 @@ class TCustomTreeViewEx : public QTreeWidget {
   QMenu* popupMenu_ = nullptr;
 
   std::uint8_t mouseStateFlags_ = 0;
-  QTreeWidgetItem* dropTargetNode_ = nullptr;
+  TTreeNode* dropTargetNode_ = nullptr;
   bool dropAtTopLevel_ = false;
   QPixmap dragImage_;
   std::uint64_t lastScrollTick_ = 0;
@@ -292,7 +327,7 @@ class TCustomTreeViewEx : public QTreeWidget {
   std::uint64_t mouseDownTick_ = 0;
   std::unique_ptr<PlatformTimer> scrollTimer_;
   std::unique_ptr<PlatformTimer> selectTimer_;
-  QTreeWidgetItem* rightClickNode_ = nullptr;
+  TTreeNode* rightClickNode_ = nullptr;
   int updateCount_ = 0;
   int deleteWalkDepth_ = 0;
   bool dragInProgress_ = false;

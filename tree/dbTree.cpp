@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <QSet>
 #include <QSignalBlocker>
-#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <limits>
@@ -17,6 +16,7 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
+#include "tree/TNodeIDIndex.h"
 #include "tree/TreeStrings.h"
 
 namespace tindrel {
@@ -75,21 +75,29 @@ qint64 ConvertID(const QString& text, bool& complete) {
 // ---------------------------------------------------------------------------------------------
 // TTreeIDNode
 
-void TTreeIDNode::Assign(const QTreeWidgetItem& source) {
+void TTreeIDNode::Assign(const TTreeNode& source) {
   for (int role : {int(Qt::DisplayRole), int(Qt::DecorationRole), int(Qt::ToolTipRole), int(Qt::UserRole)})
     setData(0, role, source.data(0, role));
   setFlags(source.flags());
+  TNodeIDIndex* index = index_;
+  if (index) index->Forget(this);
+  index_ = nullptr;
   RecordID = source.type() == IDNodeType ? static_cast<const TTreeIDNode&>(source).RecordID : QString();
+  if (index) index->Register(this);
 }
 
-QTreeWidgetItem* TTreeIDNode::clone() const {
+TTreeIDNode::~TTreeIDNode() {
+  if (index_) index_->Forget(this);
+}
+
+TTreeNode* TTreeIDNode::clone() const {
   auto* copy = new TTreeIDNode();
   copy->Assign(*this);
   for (int i = 0; i < childCount(); ++i) copy->addChild(child(i)->clone());
   return copy;
 }
 
-QString NodeID(const QTreeWidgetItem* node) {
+QString NodeID(const TTreeNode* node) {
   if (!node || node->type() != TTreeIDNode::IDNodeType) return {};
   return static_cast<const TTreeIDNode*>(node)->RecordID;
 }
@@ -155,6 +163,7 @@ void TTreeViewLink::BeforeInsert(TDataSet& dataSet) {
 TCustomDBTreeView::TCustomDBTreeView(QWidget* parent) : TCustomTreeViewEx(parent) {
   link_ = std::make_unique<TTreeViewLink>(*this);
   link_->SetVisualControl(true);
+  idIndex_ = std::make_unique<TNodeIDIndex>(*NodeModel());
   reloadTimer_ = Platform::Instance().Clock().CreateTimer(
       [this] { RunGuarded([&] { TimerFired(kReloadTimerId); }); });
   SetOptions(kDefaultDBTreeOptions);
@@ -165,6 +174,10 @@ TCustomDBTreeView::~TCustomDBTreeView() {
   link_.reset();
   if (reloadTimer_) reloadTimer_->Stop();
   snapshot_.reset();
+  // The nodes go while the index they are registered in still exists.
+  QSignalBlocker quiet(this);
+  ForgetRightClickNode();
+  clear();
 }
 
 TDataSource* TCustomDBTreeView::DataSource() const { return link_ ? link_->DataSource() : nullptr; }
@@ -233,7 +246,7 @@ TField* TCustomDBTreeView::ParentField() const {
   return tableParentField_.isEmpty() ? nullptr : &DataSet()->FieldNamed(tableParentField_);
 }
 
-QTreeWidgetItem* TCustomDBTreeView::CreateNode() {
+TTreeNode* TCustomDBTreeView::CreateNode() {
   auto* node = new TTreeIDNode();
   node->setFlags(node->flags() | Qt::ItemIsEditable);
   return node;
@@ -242,13 +255,9 @@ QTreeWidgetItem* TCustomDBTreeView::CreateNode() {
 // ---------------------------------------------------------------------------------------------
 // Node helpers
 
-QTreeWidgetItem* TCustomDBTreeView::FindNodeByID(const QString& id) const {
-  for (QTreeWidgetItemIterator it(const_cast<TCustomDBTreeView*>(this)); *it; ++it)
-    if (NodeID(*it) == id) return *it;
-  return nullptr;
-}
+TTreeNode* TCustomDBTreeView::FindNodeByID(const QString& id) const { return idIndex_->Find(id); }
 
-QTreeWidgetItem* TCustomDBTreeView::FindCurrentRecordNode() const {
+TTreeNode* TCustomDBTreeView::FindCurrentRecordNode() const {
   TDataSet* ds = DataSet();
   if (!ds || !ds->Active() || tableIDField_.isEmpty()) return nullptr;
   TField* id = ds->FindFieldNamed(tableIDField_);
@@ -331,7 +340,7 @@ void TCustomDBTreeView::Reload() {
                       EndNodeUpdate();
                       reloading_ = false;
                     });
-        if (QTreeWidgetItem* sel = Selected()) {
+        if (TTreeNode* sel = Selected()) {
           MakeVisible(sel);
           if (HasState(sfEditAfterReload)) StartLabelEdit(sel);
         }
@@ -365,23 +374,24 @@ std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
   return list;
 }
 
-QTreeWidgetItem* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info) {
+TTreeNode* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info) {
   auto* node = new TTreeIDNode();
   node->setFlags(node->flags() | Qt::ItemIsEditable);
   node->setText(0, info.Text);
   node->RecordID = info.RecordID;
+  idIndex_->Register(node);
   return node;
 }
 
 void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   const bool autoExpand = HasOption(dtAutoExpand);
-  const QTreeWidgetItem* top = TopItem();
+  const TTreeNode* top = TopItem();
   const QString topID = top ? NodeID(top) : rootID_;
   const QString selID = SelectedID();
   TTVRecordList* old = snapshot_.get();
   if (old) {
     for (int i = 0; i < old->Count(); ++i) old->At(i).Expanded = autoExpand;
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
       if ((*it)->childCount() == 0) continue;
       int at = 0;
       if (old->FindByID(NodeID(*it), at)) old->At(at).Expanded = (*it)->isExpanded();
@@ -396,7 +406,7 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   ClearState(sfLoading);
   if (topLevelItemCount() == 0) return;
   if (old) {
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
       if ((*it)->childCount() == 0) continue;
       int at = 0;
       (*it)->setExpanded(old->FindByID(NodeID(*it), at) ? old->At(at).Expanded : autoExpand);
@@ -404,29 +414,29 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   } else if (autoExpand) {
     expandAll();
   }
-  if (QTreeWidgetItem* node = FindNodeByID(topID)) SetTopItem(node);
+  if (TTreeNode* node = FindNodeByID(topID)) SetTopItem(node);
   if (HasOption(dtSynchronizeDataSet)) {
-    if (QTreeWidgetItem* current = FindCurrentRecordNode()) {
+    if (TTreeNode* current = FindCurrentRecordNode()) {
       Select(current);
     } else if (!Selected() && TopItem()) {
       Select(TopItem());
       if (Selected()) MoveToSelectedRecord();
     }
   } else {
-    QTreeWidgetItem* node = selID.isEmpty() ? nullptr : FindNodeByID(selID);
+    TTreeNode* node = selID.isEmpty() ? nullptr : FindNodeByID(selID);
     if (node) Select(node);
     else if (TopItem()) Select(TopItem());
   }
 }
 
 void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
-  QList<QTreeWidgetItem*> topLevel;
+  QList<TTreeNode*> topLevel;
   if (tableParentField_.isEmpty()) {
     for (int i = 0; i < s.Count(); ++i) topLevel.append(MakeNode(s.At(i)));
   } else if (!rootID_.isEmpty()) {
     int at = 0;
     if (s.FindByID(rootID_, at)) {
-      QTreeWidgetItem* root = MakeNode(s.At(at));
+      TTreeNode* root = MakeNode(s.At(at));
       topLevel.append(root);
       AddChildNodes(s, root, rootID_, topLevel);
       if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
@@ -448,7 +458,7 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
       int at = 0;
       if (s.FindByID(info.ParentID, at)) continue;
       ++count;
-      QTreeWidgetItem* node = MakeNode(info);
+      TTreeNode* node = MakeNode(info);
       topLevel.append(node);
       AddChildNodes(s, node, info.RecordID, topLevel);
     }
@@ -458,17 +468,17 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   // put in that order too, so the tree is sorted once, here, and not once per added node.
   if (SortsByText())
     std::stable_sort(topLevel.begin(), topLevel.end(),
-                     [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
+                     [](const TTreeNode* a, const TTreeNode* b) { return *a < *b; });
   // The nodes were built detached from the control; handing them over at once costs one insert.
   addTopLevelItems(topLevel);
 }
 
-void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, QTreeWidgetItem* parentNode, const QString& parentID,
-                                      QList<QTreeWidgetItem*>& topLevel) {
+void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TTreeNode* parentNode, const QString& parentID,
+                                      QList<TTreeNode*>& topLevel) {
   // An explicit stack instead of recursion (chains can be many thousands deep), and the set of
   // IDs on the current path: a child already on the path closes a loop even when IDs repeat.
   struct Frame {
-    QTreeWidgetItem* node;
+    TTreeNode* node;
     QString id;
     int index;
   };
@@ -492,7 +502,7 @@ void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, QTreeWidgetItem* parentN
       if (OnClosedLoop) OnClosedLoop(*this);
       continue;
     }
-    QTreeWidgetItem* node = MakeNode(*child);
+    TTreeNode* node = MakeNode(*child);
     if (frame.node) frame.node->addChild(node);
     else topLevel.append(node);
     int childFirst = 0;
@@ -511,7 +521,7 @@ void TCustomDBTreeView::UpdateTexts(TTVRecordList& fresh) {
   for (int i = 0; i < fresh.Count() && i < old->Count(); ++i) {
     const TTvRecordInfo& now = fresh.At(i);
     if (now.Text == old->At(i).Text) continue;
-    QTreeWidgetItem* node = FindNodeByID(now.RecordID);
+    TTreeNode* node = FindNodeByID(now.RecordID);
     if (node && node->text(0) != now.Text) SetNodeText(node, now.Text);
   }
 }
@@ -559,7 +569,7 @@ bool TCustomDBTreeView::LocateRecordByID(const QString& id) {
 }
 
 void TCustomDBTreeView::SelectCurrentRecordNode() {
-  QTreeWidgetItem* node = FindCurrentRecordNode();
+  TTreeNode* node = FindCurrentRecordNode();
   if (!node) return;
   Select(node);
   MakeVisible(node);
@@ -609,7 +619,7 @@ void TCustomDBTreeView::RecordChanged(TField* field) {
   if (!treeField && IsEditState(ds->State())) otherFieldsChanged_ = true;
   if (busyCount_ > 0 || HasState(sfLoading)) return;
   if (!tableTextField_.isEmpty() && name == tableTextField_.toUpper()) {
-    if (QTreeWidgetItem* node = FindCurrentRecordNode()) {
+    if (TTreeNode* node = FindCurrentRecordNode()) {
       SetState(sfSkipDataSetChange);
       SetNodeText(node, field->AsString());
     }
@@ -652,10 +662,10 @@ void TCustomDBTreeView::AfterPostReaction() {
 void TCustomDBTreeView::AfterDeleteReaction() {
   if (busyCount_ > 0) return;
   if (!pendingDeleteID_.isEmpty()) {
-    if (QTreeWidgetItem* node = FindNodeByID(pendingDeleteID_)) {
-      QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+    if (TTreeNode* node = FindNodeByID(pendingDeleteID_)) {
+      TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
       const int at = parent->indexOfChild(node);
-      QTreeWidgetItem* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+      TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
                               : at > 0                      ? parent->child(at - 1)
                                                             : node->parent();
       {
@@ -673,7 +683,7 @@ void TCustomDBTreeView::AfterDeleteReaction() {
   else Reload();
 }
 
-void TCustomDBTreeView::SelectionChanged(QTreeWidgetItem* current) {
+void TCustomDBTreeView::SelectionChanged(TTreeNode* current) {
   if (busyCount_ == 0) {
     link_->PollTableChanges();
     // The rebuild waits until the control has finished the event that changed the selection:
@@ -791,10 +801,11 @@ bool TCustomDBTreeView::IsSomeonesParent(const QString& id, bool filtered) {
   return DataSet()->LocateByValues(tableParentField_, QStringList{id});
 }
 
-QTreeWidgetItem* TCustomDBTreeView::AddRecordNode(QTreeWidgetItem* node, bool asChild) {
+TTreeNode* TCustomDBTreeView::AddRecordNode(TTreeNode* node, bool asChild) {
   auto* created = static_cast<TTreeIDNode*>(CreateNode());
   created->setText(0, TextField().AsString());
   created->RecordID = IDField().AsString();
+  idIndex_->Register(created);
   AttachNode(asChild && node ? node : (node ? node->parent() : nullptr), created);
   return created;
 }
@@ -810,12 +821,12 @@ void TCustomDBTreeView::InsertNode(bool asChild) {
     if (HasState(sfDirty)) Reload();
   }
   if (!ds->CanModify()) return;
-  QTreeWidgetItem* node = nullptr;
+  TTreeNode* node = nullptr;
   {
     BusyGuard busy(*this);
     const QString selID = SelectedID();
     const QString newID = GenerateNextID();
-    QTreeWidgetItem* selected = Selected();
+    TTreeNode* selected = Selected();
     ds->Append();
     IDField().SetAsString(newID);
     TField* parent = ParentField();
@@ -844,7 +855,7 @@ void TCustomDBTreeView::InsertNode(bool asChild) {
 // ---------------------------------------------------------------------------------------------
 // Editing: labels
 
-bool TCustomDBTreeView::CanEditLabel(QTreeWidgetItem* node) {
+bool TCustomDBTreeView::CanEditLabel(TTreeNode* node) {
   if (!TCustomTreeViewEx::CanEditLabel(node)) return false;
   TDataSet* ds = DataSet();
   if (!ds) return true;
@@ -859,7 +870,7 @@ int TCustomDBTreeView::MaxLabelLength() const {
   return text && text->DataType() == ftString ? text->Size() : 0;
 }
 
-bool TCustomDBTreeView::BeginLabelEdit(QTreeWidgetItem* node) {
+bool TCustomDBTreeView::BeginLabelEdit(TTreeNode* node) {
   TDataSet* ds = DataSet();
   if (!ds) return true;
   if (IsDuplicateID(NodeID(node))) ReportDuplicateID(NodeID(node), "renamed");
@@ -882,7 +893,7 @@ bool TCustomDBTreeView::BeginLabelEdit(QTreeWidgetItem* node) {
   return true;
 }
 
-void TCustomDBTreeView::EditedText(QTreeWidgetItem* node, QString& text) {
+void TCustomDBTreeView::EditedText(TTreeNode* node, QString& text) {
   if (savedOnEditedInUse_) return;  // re-entered from inside the edit's own end
   savedOnEditedInUse_ = true;
   bool store = true;
@@ -913,7 +924,7 @@ void TCustomDBTreeView::EditedText(QTreeWidgetItem* node, QString& text) {
   if (store) SetNodeText(node, text);
 }
 
-void TCustomDBTreeView::DeleteWithoutAsking(QTreeWidgetItem* node) {
+void TCustomDBTreeView::DeleteWithoutAsking(TTreeNode* node) {
   if (!node) return;
   DeleteState state;
   state.yesToAll = true;
@@ -1010,7 +1021,7 @@ void TCustomDBTreeView::BeforePostReaction() {
   auto acceptOpenLabel = [&] {
     BusyGuard busy(*this);
     EndLabelEdit(true);
-    if (QTreeWidgetItem* sel = Selected(); sel && TextField().AsString() != sel->text(0))
+    if (TTreeNode* sel = Selected(); sel && TextField().AsString() != sel->text(0))
       TextField().SetAsString(sel->text(0));
   };
   if (HasState(sfEditPending)) {
@@ -1029,7 +1040,7 @@ void TCustomDBTreeView::BeforePostReaction() {
 void TCustomDBTreeView::AfterCancelReaction() {
   ClearState(sfReloadAfterPost);
   if (HasState(sfTextRefreshPending)) {
-    if (QTreeWidgetItem* sel = Selected(); sel && !IsEditingLabel()) SetNodeText(sel, TextField().AsString());
+    if (TTreeNode* sel = Selected(); sel && !IsEditingLabel()) SetNodeText(sel, TextField().AsString());
     ClearState(sfTextRefreshPending);
   }
   if (HasState(sfEditPending)) {
@@ -1039,11 +1050,11 @@ void TCustomDBTreeView::AfterCancelReaction() {
     ClearState(sfInsertPending);
     if (busyCount_ == 0) {
       if (IsEditingLabel() && Selected()) {
-        QTreeWidgetItem* node = Selected();
+        TTreeNode* node = Selected();
         EndLabelEdit(false);
-        QTreeWidgetItem* parent = node->parent() ? node->parent() : invisibleRootItem();
+        TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
         const int at = parent->indexOfChild(node);
-        QTreeWidgetItem* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+        TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
                                 : at > 0                      ? parent->child(at - 1)
                                                               : node->parent();
         {
@@ -1063,14 +1074,14 @@ void TCustomDBTreeView::AfterCancelReaction() {
 // ---------------------------------------------------------------------------------------------
 // Editing: delete
 
-bool TCustomDBTreeView::CanDeleteNode(QTreeWidgetItem* node) {
+bool TCustomDBTreeView::CanDeleteNode(TTreeNode* node) {
   StopTimers();
   if (!TCustomTreeViewEx::CanDeleteNode(node)) return false;
   TDataSet* ds = DataSet();
   return !ds || ds->CanModify();
 }
 
-QString TCustomDBTreeView::GetDeleteConfirmText(QTreeWidgetItem* node) {
+QString TCustomDBTreeView::GetDeleteConfirmText(TTreeNode* node) {
   QString text = ProgramString(sDeleteRecordQuestion);
   if (text.contains(QStringLiteral("%s"))) text.replace(QStringLiteral("%s"), node ? node->text(0) : QString());
   return text;
@@ -1087,7 +1098,7 @@ void TCustomDBTreeView::DeleteSelected() {
   TCustomTreeViewEx::DeleteSelected();
 }
 
-bool TCustomDBTreeView::DeleteNode(QTreeWidgetItem* node) {
+bool TCustomDBTreeView::DeleteNode(TTreeNode* node) {
   TDataSet* ds = DataSet();
   if (!ds) return TCustomTreeViewEx::DeleteNode(node);
   const QString id = NodeID(node);
@@ -1112,7 +1123,7 @@ void TCustomDBTreeView::BeforeDeleteReaction() {
   TDataSet* ds = DataSet();
   if (!ds) return;
   if (busyCount_ == 0 && !ReadOnly()) {
-    if (QTreeWidgetItem* node = FindCurrentRecordNode()) {
+    if (TTreeNode* node = FindCurrentRecordNode()) {
       if (HasOption(dtRootItemReadOnly) && IsTopLevel(node)) throw SilentAbort("RootItem is ReadOnly");
       if (HasOption(dtConfirmDelete) || node->childCount() > 0) {
         DeleteWithConfirmAndSettle(node);
@@ -1136,7 +1147,7 @@ void TCustomDBTreeView::BeforeDeleteReaction() {
 // ---------------------------------------------------------------------------------------------
 // Drag-move
 
-bool TCustomDBTreeView::CanDragNode(QTreeWidgetItem* node) {
+bool TCustomDBTreeView::CanDragNode(TTreeNode* node) {
   if (!TCustomTreeViewEx::CanDragNode(node)) return false;
   TDataSet* ds = DataSet();
   if (!ds) return true;
@@ -1175,7 +1186,7 @@ bool TCustomDBTreeView::WouldCycle(const QString& movedID, const QString& newPar
   return cycle;
 }
 
-bool TCustomDBTreeView::MoveNodeInDataSet(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+bool TCustomDBTreeView::MoveNodeInDataSet(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode) {
   TDataSet& ds = *DataSet();
   BusyGuard busy(*this);
   const QString id = NodeID(node);
@@ -1212,11 +1223,11 @@ bool TCustomDBTreeView::MoveNodeInDataSet(QTreeWidgetItem* node, QTreeWidgetItem
   return ok;
 }
 
-bool TCustomDBTreeView::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) {
+bool TCustomDBTreeView::MoveNode(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode) {
   TDataSet* ds = DataSet();
   if (!ds || !ds->Active()) return TCustomTreeViewEx::MoveNode(node, target, mode);
   if (!node) return false;
-  QTreeWidgetItem* oldParent = node->parent();
+  TTreeNode* oldParent = node->parent();
   try {
     return MoveNodeInDataSet(node, target, mode);
   } catch (...) {

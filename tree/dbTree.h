@@ -29,21 +29,27 @@ class TDataSet;
 class TDataSource;
 class TField;
 class TCustomDBTreeView;
+class TNodeIDIndex;
 
 // A node that carries the ID of the record it shows.
 class TTreeIDNode : public TTreeNodeEx {
  public:
-  static constexpr int IDNodeType = QTreeWidgetItem::UserType + 2;
+  static constexpr int IDNodeType = TTreeNode::UserType + 2;
   TTreeIDNode() : TTreeNodeEx(IDNodeType) {}
+  ~TTreeIDNode() override;
   // Copies the node's data, and RecordID when the source is a TTreeIDNode (cleared otherwise).
-  void Assign(const QTreeWidgetItem& source);
-  QTreeWidgetItem* clone() const override;
+  void Assign(const TTreeNode& source);
+  TTreeNode* clone() const override;
 
   QString RecordID;
+
+ private:
+  friend class TNodeIDIndex;
+  TNodeIDIndex* index_ = nullptr;  // the view's index this node is registered in
 };
 
 // The node's RecordID; empty for none or for a node that is not a TTreeIDNode.
-QString NodeID(const QTreeWidgetItem* node);
+QString NodeID(const TTreeNode* node);
 
 enum TDBTreeOption : std::uint16_t {
   dtAllowDelete = 1u << 0,
@@ -148,14 +154,14 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   void FullCollapse() { collapseAll(); }
 
   // Virtual operations.
-  bool CanDeleteNode(QTreeWidgetItem* node) override;
+  bool CanDeleteNode(TTreeNode* node) override;
   void StopTimers() override;
-  bool CanDragNode(QTreeWidgetItem* node) override;
-  QString GetDeleteConfirmText(QTreeWidgetItem* node) override;
-  bool DeleteNode(QTreeWidgetItem* node) override;
+  bool CanDragNode(TTreeNode* node) override;
+  QString GetDeleteConfirmText(TTreeNode* node) override;
+  bool DeleteNode(TTreeNode* node) override;
   void InsertNode(bool asChild) override;
   void DeleteSelected() override;
-  bool MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode) override;
+  bool MoveNode(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode) override;
   virtual QString GenerateNextID();
   virtual void Reload();
 
@@ -165,8 +171,8 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   void MoveToSelectedRecord();
   bool LocateRecordByID(const QString& id);
   void SelectCurrentRecordNode();
-  QTreeWidgetItem* FindNodeByID(const QString& id) const;
-  QTreeWidgetItem* FindCurrentRecordNode() const;
+  TTreeNode* FindNodeByID(const QString& id) const;
+  TTreeNode* FindCurrentRecordNode() const;
   QString SelectedID() const;
   void UpdateShowRoot();
 
@@ -175,13 +181,13 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   void ApplyMainWindowSettings();
 
  protected:
-  QTreeWidgetItem* CreateNode() override;
-  bool CanEditLabel(QTreeWidgetItem* node) override;
-  bool BeginLabelEdit(QTreeWidgetItem* node) override;
+  TTreeNode* CreateNode() override;
+  bool CanEditLabel(TTreeNode* node) override;
+  bool BeginLabelEdit(TTreeNode* node) override;
   void LabelEditEnded() override;
   int MaxLabelLength() const override;
-  void EditedText(QTreeWidgetItem* node, QString& text) override;
-  void SelectionChanged(QTreeWidgetItem* current) override;
+  void EditedText(TTreeNode* node, QString& text) override;
+  void SelectionChanged(TTreeNode* current) override;
   void KeyPrologue() override;
   void TimerFired(int timerId) override;
   void DeleteWalkEnded() override;
@@ -201,18 +207,18 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   std::unique_ptr<TTVRecordList> ReadSnapshot();
   void FullRebuild(TTVRecordList& fresh);
   void BuildNodes(TTVRecordList& s);
-  void AddChildNodes(TTVRecordList& s, QTreeWidgetItem* parentNode, const QString& parentID,
-                     QList<QTreeWidgetItem*>& topLevel);
-  QTreeWidgetItem* MakeNode(const TTvRecordInfo& info);
+  void AddChildNodes(TTVRecordList& s, TTreeNode* parentNode, const QString& parentID,
+                     QList<TTreeNode*>& topLevel);
+  TTreeNode* MakeNode(const TTvRecordInfo& info);
   void UpdateTexts(TTVRecordList& fresh);
-  QTreeWidgetItem* AddRecordNode(QTreeWidgetItem* node, bool asChild);
+  TTreeNode* AddRecordNode(TTreeNode* node, bool asChild);
   bool IsSomeonesParent(const QString& id, bool filtered);
   void ReloadSoon();
   void ReportDuplicateID(const QString& id, const char* action) const;
   bool IsDuplicateID(const QString& id) const;
   bool WouldCycle(const QString& movedID, const QString& newParentID);
-  bool MoveNodeInDataSet(QTreeWidgetItem* node, QTreeWidgetItem* target, TNodeAttachMode mode);
-  void DeleteWithoutAsking(QTreeWidgetItem* node);
+  bool MoveNodeInDataSet(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode);
+  void DeleteWithoutAsking(TTreeNode* node);
 
   // Reactions routed by the link.
   void ActiveChanged(bool active);
@@ -235,6 +241,7 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   QString pendingDeleteID_;
   std::uint16_t stateFlags_ = 0;
   std::unique_ptr<TTVRecordList> snapshot_;
+  std::unique_ptr<TNodeIDIndex> idIndex_;
   std::unique_ptr<PlatformTimer> reloadTimer_;
   bool savedOnEditedInUse_ = false;
   bool reloading_ = false;

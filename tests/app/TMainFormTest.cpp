@@ -92,9 +92,9 @@ class MainFormTest : public ::testing::Test {
   }
 
   // The tree's labels, depth first, children indented by two blanks.
-  static QStringList TreeLines(const QTreeWidget& tree) {
+  static QStringList TreeLines(const TCustomTreeViewEx& tree) {
     QStringList lines;
-    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* node, int depth) {
+    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
       lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
       for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
     };

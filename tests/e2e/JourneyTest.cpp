@@ -114,7 +114,7 @@ class Journey : public ::testing::Test {
     return notes;
   }
 
-  static QTreeWidgetItem* Node(TMainForm& form, const QString& title) {
+  static TTreeNode* Node(TMainForm& form, const QString& title) {
     const auto found = form.DBTreeView->findItems(title, Qt::MatchExactly | Qt::MatchRecursive);
     EXPECT_EQ(found.size(), 1) << title.toStdString();
     return found.isEmpty() ? nullptr : found.first();
@@ -122,7 +122,7 @@ class Journey : public ::testing::Test {
 
   // A left click on the note's label, as the mouse gives it.
   static void Click(TMainForm& form, const QString& title) {
-    QTreeWidgetItem* node = Node(form, title);
+    TTreeNode* node = Node(form, title);
     ASSERT_NE(node, nullptr);
     form.DBTreeView->scrollToItem(node);
     QTest::mouseClick(form.DBTreeView->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -153,7 +153,7 @@ class Journey : public ::testing::Test {
     std::unique_ptr<QMimeData> data(tree.CreateDragData());
     QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(tree.viewport(), &enter);
-    QTreeWidgetItem* onto = Node(form, target);
+    TTreeNode* onto = Node(form, target);
     tree.scrollToItem(onto);
     const QPoint at = tree.visualItemRect(onto).topLeft() + QPoint(4, 3);
     QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
@@ -189,9 +189,9 @@ class Journey : public ::testing::Test {
   }
 
   // Every title in the tree, depth first, one a line, children indented by two blanks.
-  static std::string TreeLines(const QTreeWidget& tree) {
+  static std::string TreeLines(const TCustomTreeViewEx& tree) {
     QStringList lines;
-    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* node, int depth) {
+    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
       lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
       for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
     };

@@ -116,6 +116,29 @@ TEST(TreeBuild, DuplicateIdsNeverLoopAndShowNoRecordTwiceOnOnePath) {
   EXPECT_EQ(loops, 1);
 }
 
+TEST(TreeBuild, FindingANodeByIdFollowsMovesDeletesAndRebuilds) {
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "a"}, {"3", "1", "b"}, {"4", "", "twin"}, {"4", "1", "c"}});
+  w.Open();
+  EXPECT_EQ(w.Node("4")->text(0), "c");  // two nodes carry ID 4: the first in the walk answers
+  TTreeNode* moved = w.Node("3");
+  ASSERT_TRUE(w.tree->MoveNode(moved, w.Node("2"), naAddChild));
+  EXPECT_EQ(w.Node("3"), moved);
+  EXPECT_EQ(moved->parent(), w.Node("2"));
+
+  w.tree->Select(w.Node("2"));
+  w.platform.boxes.Answer(mbAll);
+  w.tree->DeleteSelected();  // 2 with its child 3
+  EXPECT_EQ(w.Node("2"), nullptr);
+  EXPECT_EQ(w.Node("3"), nullptr);
+  EXPECT_EQ(w.Node("99"), nullptr);
+
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "root(c),twin");
+  ASSERT_NE(w.Node("1"), nullptr);
+  EXPECT_EQ(w.Node("1")->text(0), "root");
+  EXPECT_EQ(w.Node("4")->text(0), "c");
+}
+
 TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
   std::vector<Note> notes;
   const int depth = 30000;
@@ -123,7 +146,7 @@ TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
   TreeWindow w(notes);
   w.Open(kMainWindowTreeOptions & ~dtAutoExpand);  // the text sort of the main window, closed nodes
   int levels = 0;
-  for (QTreeWidgetItem* n = w.tree->topLevelItem(0); n; n = n->childCount() ? n->child(0) : nullptr) ++levels;
+  for (TTreeNode* n = w.tree->topLevelItem(0); n; n = n->childCount() ? n->child(0) : nullptr) ++levels;
   EXPECT_EQ(levels, depth);
 }
 
@@ -170,7 +193,7 @@ TEST(TreeBuild, SelectionAndTopItemSurviveAFullRebuild) {
   w.Open();
   w.tree->SetTopItem(w.Node("40"));
   w.Click(w.Node("42"));
-  QTreeWidgetItem* top = w.tree->TopItem();
+  TTreeNode* top = w.tree->TopItem();
   ASSERT_NE(top, nullptr);
   const QString topId = NodeID(top);
   const QString selected = w.SelectedID();
@@ -261,13 +284,13 @@ TEST(TreeNodes, CopyingANodeCarriesItsIdOnlyFromAnIdNode) {
   copy.Assign(source);
   EXPECT_EQ(NodeID(&copy), QStringLiteral("42"));
   EXPECT_EQ(copy.text(0), QStringLiteral("t"));
-  QTreeWidgetItem plain;
+  TTreeNode plain;
   plain.setText(0, QStringLiteral("p"));
   copy.Assign(plain);
   EXPECT_EQ(NodeID(&copy), QString());
   EXPECT_EQ(NodeID(&plain), QString());
   EXPECT_EQ(NodeID(nullptr), QString());
-  std::unique_ptr<QTreeWidgetItem> cloned(source.clone());
+  std::unique_ptr<TTreeNode> cloned(source.clone());
   EXPECT_EQ(NodeID(cloned.get()), QStringLiteral("42"));
 }
 

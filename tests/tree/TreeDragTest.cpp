@@ -216,7 +216,7 @@ TEST(TreeDrag, HoldingNearTheBottomEdgeScrollsOneRowEvery200ms) {
   w.Click(w.tree->topLevelItem(0));
   Dragger drag(w);
   const int h = w.tree->viewport()->height();
-  QTreeWidgetItem* first = w.tree->TopItem();
+  TTreeNode* first = w.tree->TopItem();
   QCursor::setPos(w.tree->viewport()->mapToGlobal(QPoint(30, h - 5)));
   drag.MoveTo(QPoint(30, h - 5));
 
@@ -227,7 +227,7 @@ TEST(TreeDrag, HoldingNearTheBottomEdgeScrollsOneRowEvery200ms) {
   w.platform.clock.Advance(1);
   EXPECT_EQ(w.tree->TopItem(), w.tree->itemBelow(w.tree->itemBelow(first)));
   // Outside the control the drag does not scroll.
-  QTreeWidgetItem* now = w.tree->TopItem();
+  TTreeNode* now = w.tree->TopItem();
   QCursor::setPos(w.tree->viewport()->mapToGlobal(QPoint(30, h + 8)));
   w.platform.clock.Advance(400);
   EXPECT_EQ(w.tree->TopItem(), now);
@@ -246,13 +246,13 @@ TEST(TreePointer, MouseMoveSelectionSkipsAHalfVisibleRow) {
   w.window.resize(400, 600 + rowHeight / 2);
   QApplication::processEvents();
   const int h = w.tree->viewport()->height();
-  QTreeWidgetItem* lastRow = w.tree->itemAt(QPoint(30, h - 2));
+  TTreeNode* lastRow = w.tree->itemAt(QPoint(30, h - 2));
   ASSERT_NE(lastRow, nullptr);
   const QRect r = w.tree->visualItemRect(lastRow);
   if (r.top() + r.height() <= h) GTEST_SKIP() << "the last row happens to fit exactly";
   QTest::mouseMove(w.tree->viewport(), QPoint(30, h - 2));
   EXPECT_NE(w.tree->currentItem(), lastRow);
-  QTreeWidgetItem* fullRow = w.tree->itemAt(QPoint(30, r.top() - rowHeight / 2));
+  TTreeNode* fullRow = w.tree->itemAt(QPoint(30, r.top() - rowHeight / 2));
   QTest::mouseMove(w.tree->viewport(), QPoint(30, r.top() - rowHeight / 2));
   EXPECT_EQ(w.tree->currentItem(), fullRow);
   EXPECT_EQ(w.Current(), NodeID(fullRow));  // with synchronisation the record follows

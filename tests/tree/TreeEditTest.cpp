@@ -366,7 +366,7 @@ TEST(TreeDelete, ANodeWhoseIdIsDuplicatedIsNotDeleted) {
   TreeWindow w({{"1", "", "top"}, {"2", "1", "twin a"}, {"2", "", "twin b"}});
   RecordedErrors errors;
   w.Open();
-  QTreeWidgetItem* twin = w.Node("2");
+  TTreeNode* twin = w.Node("2");
   ASSERT_NE(twin, nullptr);
   w.Click(twin);
   w.tree->DeleteSelected();

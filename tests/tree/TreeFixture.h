@@ -83,7 +83,7 @@ struct TreeWindow {
   TField& Field(const char* name) { return table->FieldNamed(QString::fromUtf8(name)); }
   QString Current() { return Field("ID").AsString(); }
   QString SelectedID() { return NodeID(tree->currentItem()); }
-  QTreeWidgetItem* Node(const char* id) { return tree->FindNodeByID(QString::fromUtf8(id)); }
+  TTreeNode* Node(const char* id) { return tree->FindNodeByID(QString::fromUtf8(id)); }
 
   // The tree as text: "text(child,child),text" in display order.
   std::string Shape() const {
@@ -94,7 +94,7 @@ struct TreeWindow {
     }
     return out;
   }
-  static void Put(const QTreeWidgetItem* node, std::string& out) {
+  static void Put(const TTreeNode* node, std::string& out) {
     out += node->text(0).toStdString();
     if (node->childCount() == 0) return;
     out += "(";
@@ -105,7 +105,7 @@ struct TreeWindow {
     out += ")";
   }
 
-  void Click(QTreeWidgetItem* node) {
+  void Click(TTreeNode* node) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
   }
 

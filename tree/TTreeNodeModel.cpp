@@ -1,0 +1,104 @@
+#include "tree/TTreeNodeModel.h"
+
+#include <QTreeView>
+
+namespace tindrel {
+
+TTreeNodeModel::TTreeNodeModel(QTreeView* view) : QAbstractItemModel(view), view_(view), root_(std::make_unique<TTreeNode>()) {
+  root_->model_ = this;
+}
+
+TTreeNodeModel::~TTreeNodeModel() {
+  root_->FreeChildren();  // nobody is told: the view goes with the model
+}
+
+QModelIndex TTreeNodeModel::IndexOf(const TTreeNode* node) const {
+  if (!node || node == root_.get() || node->model_ != this) return {};
+  return createIndex(node->row_, 0, const_cast<TTreeNode*>(node));
+}
+
+TTreeNode* TTreeNodeModel::NodeOf(const QModelIndex& index) {
+  return index.isValid() ? static_cast<TTreeNode*>(index.internalPointer()) : nullptr;
+}
+
+void TTreeNodeModel::Clear() {
+  beginResetModel();
+  root_->FreeChildren();
+  endResetModel();
+}
+
+QModelIndex TTreeNodeModel::index(int row, int column, const QModelIndex& parent) const {
+  const TTreeNode* owner = parent.isValid() ? NodeOf(parent) : root_.get();
+  if (column != 0 || !owner) return {};
+  TTreeNode* node = owner->child(row);
+  return node ? createIndex(row, 0, node) : QModelIndex();
+}
+
+QModelIndex TTreeNodeModel::parent(const QModelIndex& child) const {
+  const TTreeNode* node = NodeOf(child);
+  if (!node) return {};
+  TTreeNode* up = node->parent_;
+  if (!up || up == root_.get()) return {};
+  return createIndex(up->row_, 0, up);
+}
+
+int TTreeNodeModel::rowCount(const QModelIndex& parent) const {
+  if (parent.column() > 0) return 0;
+  const TTreeNode* owner = parent.isValid() ? NodeOf(parent) : root_.get();
+  return owner ? owner->childCount() : 0;
+}
+
+int TTreeNodeModel::columnCount(const QModelIndex&) const { return 1; }
+
+bool TTreeNodeModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+
+QVariant TTreeNodeModel::data(const QModelIndex& index, int role) const {
+  const TTreeNode* node = NodeOf(index);
+  return node ? node->data(0, role) : QVariant();
+}
+
+bool TTreeNodeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  TTreeNode* node = NodeOf(index);
+  if (!node) return false;
+  node->setData(0, role, value);
+  return true;
+}
+
+Qt::ItemFlags TTreeNodeModel::flags(const QModelIndex& index) const {
+  const TTreeNode* node = NodeOf(index);
+  if (!node) return Qt::NoItemFlags;
+  // Telling the view which rows are leaves spares it a look-up per leaf in every layout pass.
+  return node->childCount() == 0 ? node->flags_ | Qt::ItemNeverHasChildren : node->flags_;
+}
+
+void TTreeNodeModel::BeginInsert(TTreeNode* parent, int first, int last) {
+  beginInsertRows(IndexOf(parent), first, last);
+}
+
+void TTreeNodeModel::EndInsert() { endInsertRows(); }
+
+void TTreeNodeModel::BeginRemove(TTreeNode* parent, int first, int last) {
+  beginRemoveRows(IndexOf(parent), first, last);
+}
+
+void TTreeNodeModel::EndRemove() { endRemoveRows(); }
+
+void TTreeNodeModel::NodeChanged(TTreeNode* node) {
+  const QModelIndex at = IndexOf(node);
+  if (at.isValid()) emit dataChanged(at, at);
+}
+
+void TTreeNodeModel::BeginSort(TTreeNode* parent) {
+  emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TTreeNodeModel::EndSort(TTreeNode* parent, const std::vector<TTreeNode*>& before) {
+  for (size_t old = 0; old < before.size(); ++old) {
+    TTreeNode* node = before[old];
+    if (node->row_ != static_cast<int>(old))
+      changePersistentIndex(createIndex(static_cast<int>(old), 0, node), createIndex(node->row_, 0, node));
+  }
+  emit layoutChanged({QPersistentModelIndex(IndexOf(parent))}, QAbstractItemModel::VerticalSortHint);
+}
+
+}  // namespace tindrel

@@ -1,0 +1,55 @@
+#pragma once
+// TTreeNodeModel: the item model of one tree view over its TTreeNode objects. An index carries
+// its node; parent and row come from the node itself, so every call the view makes while laying
+// out or while keeping its persistent indexes up to date is a few pointer reads. (A row change
+// therefore costs the view one pass over its open rows, not one search per row.)
+
+#include <QAbstractItemModel>
+
+#include "tree/TTreeNode.h"
+
+class QTreeView;
+
+namespace tindrel {
+
+class TTreeNodeModel : public QAbstractItemModel {
+  Q_OBJECT
+ public:
+  explicit TTreeNodeModel(QTreeView* view);
+  ~TTreeNodeModel() override;
+
+  // The invisible root: its children are the top-level nodes.
+  TTreeNode* Root() const { return root_.get(); }
+  QTreeView* View() const { return view_; }
+  QModelIndex IndexOf(const TTreeNode* node) const;
+  static TTreeNode* NodeOf(const QModelIndex& index);
+  // Frees every node at once (the view hears of one reset).
+  void Clear();
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  friend class TTreeNode;
+
+  // Called by the nodes around their own changes.
+  void BeginInsert(TTreeNode* parent, int first, int last);
+  void EndInsert();
+  void BeginRemove(TTreeNode* parent, int first, int last);
+  void EndRemove();
+  void NodeChanged(TTreeNode* node);
+  void BeginSort(TTreeNode* parent);
+  // `before` is the children in their old order.
+  void EndSort(TTreeNode* parent, const std::vector<TTreeNode*>& before);
+
+  QTreeView* view_;
+  std::unique_ptr<TTreeNode> root_;
+};
+
+}  // namespace tindrel
