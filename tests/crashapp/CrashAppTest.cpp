@@ -1,13 +1,16 @@
-// Crash trials of the program's own logic. A child process opens a starter note table through
-// the dataset layer and changes it in a loop (inserts, title and memo edits with memos growing
-// past several blocks, moves, deletes, packs), telling the pipe what each change stores and
-// when its call returned. The parent kills it with SIGKILL at a random moment, then requires:
-// the table opens, the engine's check finds nothing, and the notes are exactly the state after
-// the last acknowledged change, or after the one in flight; the table then takes a new note
-// through the dataset again.
+// Crash trials of the whole program. A child process builds the real main window, offscreen,
+// on a starter note table in a temporary program folder and changes the notes in a loop through
+// the window's own commands, as a person does: Insert Child and Insert with the title typed into
+// the label editor, titles changed in the label editor, memo text typed and pasted into the memo
+// pane and stored by moving to another note or by Post (memos growing past several memo blocks to
+// tens of KB), moves by drag and drop in the tree, leaves and subtrees deleted by the Delete
+// command, and Pack. It tells the pipe what each change stores before the command and when the
+// command returned. The parent kills it with SIGKILL at a random moment, then requires: the table
+// opens, the engine's check finds nothing, and the notes are exactly the state after the last
+// acknowledged change, or after the one in flight; the table then takes a new note through the
+// dataset again.
 //
-// A few trials run by default (about 2 s); TINDREL_LONG_TESTS=1 runs 300 (about 100 s on the
-// 2-core machine while others built).
+// A few trials run by default; TINDREL_LONG_TESTS=1 runs 300.
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -69,7 +72,7 @@ struct Trial {
   std::string childError;
 };
 
-Trial RunTrial(const std::string& path, uint32_t seed, Model start, std::mt19937& rnd) {
+Trial RunTrial(const std::string& folder, uint32_t seed, Model start, std::mt19937& rnd) {
   int fds[2];
   int errFds[2];
   if (pipe(fds) != 0 || pipe(errFds) != 0) ADD_FAILURE() << "pipe";
@@ -87,7 +90,7 @@ Trial RunTrial(const std::string& path, uint32_t seed, Model start, std::mt19937
     close(errFds[0]);
     dup2(errFds[1], 2);
     const std::string seedText = std::to_string(seed), fdText = std::to_string(fds[1]);
-    execl(TINDREL_CRASHAPP_CHILD, TINDREL_CRASHAPP_CHILD, path.c_str(), seedText.c_str(), fdText.c_str(),
+    execl(TINDREL_CRASHAPP_CHILD, TINDREL_CRASHAPP_CHILD, folder.c_str(), seedText.c_str(), fdText.c_str(),
           static_cast<char*>(nullptr));
     _exit(5);
   }
@@ -150,7 +153,7 @@ TEST(CrashAppTrials, EveryAcknowledgedPostSurvivesAKill) {
       start = ReadNotes(*t);
     }
     const uint32_t seed = static_cast<uint32_t>(trial) * 7919u + 17u;
-    const Trial r = RunTrial(path, seed, start, rnd);
+    const Trial r = RunTrial(dir.Path(), seed, start, rnd);
     ASSERT_EQ(r.exitStatus, -1) << "the child stopped on its own (seed " << seed << "): " << r.childError;
     acksTotal += r.acks;
 
