@@ -88,15 +88,13 @@ TTreeNode* TTreeNode::takeChild(int index) {
   TTreeNode* node = child(index);
   if (!node) return nullptr;
   TTreeNodeModel* model = model_;
-  if (model) model->BeginRemove(this, index, index);
+  if (model) model->BeginTake(this);
   children_.erase(children_.begin() + index);
   Renumber(index);
   node->parent_ = nullptr;
+  if (model) model->EndTake(this, index, node);
   node->row_ = 0;
-  if (model) {
-    model->EndRemove();
-    node->SetModelOfSubtree(nullptr);
-  }
+  node->SetModelOfSubtree(nullptr);
   return node;
 }
 

@@ -2,6 +2,9 @@
 
 #include <QTreeView>
 
+#include <utility>
+#include <vector>
+
 namespace tindrel {
 
 TTreeNodeModel::TTreeNodeModel(QTreeView* view) : QAbstractItemModel(view), view_(view), root_(std::make_unique<TTreeNode>()) {
@@ -77,11 +80,26 @@ void TTreeNodeModel::BeginInsert(TTreeNode* parent, int first, int last) {
 
 void TTreeNodeModel::EndInsert() { endInsertRows(); }
 
-void TTreeNodeModel::BeginRemove(TTreeNode* parent, int first, int last) {
-  beginRemoveRows(IndexOf(parent), first, last);
+void TTreeNodeModel::BeginTake(TTreeNode* parent) {
+  emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))});
 }
 
-void TTreeNodeModel::EndRemove() { endRemoveRows(); }
+void TTreeNodeModel::EndTake(TTreeNode* parent, int row, TTreeNode* taken) {
+  // The later siblings are one row up now.
+  for (int i = row; i < parent->childCount(); ++i) {
+    TTreeNode* sibling = parent->child(i);
+    changePersistentIndex(createIndex(i + 1, 0, sibling), createIndex(i, 0, sibling));
+  }
+  // Nothing may point into the subtree that left: the taken node still has its old row here.
+  std::vector<std::pair<TTreeNode*, int>> pending{{taken, row}};
+  while (!pending.empty()) {
+    auto [node, at] = pending.back();
+    pending.pop_back();
+    changePersistentIndex(createIndex(at, 0, node), QModelIndex());
+    for (int i = 0; i < node->childCount(); ++i) pending.emplace_back(node->child(i), i);
+  }
+  emit layoutChanged({QPersistentModelIndex(IndexOf(parent))});
+}
 
 void TTreeNodeModel::NodeChanged(TTreeNode* node) {
   const QModelIndex at = IndexOf(node);

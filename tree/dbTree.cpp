@@ -70,6 +70,19 @@ qint64 ConvertID(const QString& text, bool& complete) {
   return negative ? -value : value;
 }
 
+// True when the node and every descendant that has children are expanded.
+bool IsSubtreeExpanded(TTreeNode* node) {
+  std::vector<TTreeNode*> pending{node};
+  while (!pending.empty()) {
+    TTreeNode* n = pending.back();
+    pending.pop_back();
+    if (n->childCount() == 0) continue;
+    if (!n->isExpanded()) return false;
+    for (int i = 0; i < n->childCount(); ++i) pending.push_back(n->child(i));
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -573,7 +586,9 @@ void TCustomDBTreeView::SelectCurrentRecordNode() {
   if (!node) return;
   Select(node);
   MakeVisible(node);
-  if (HasOption(dtAutoExpand) && node->childCount() > 0) {
+  // Expanding a subtree makes the control lay out every open row again; when the subtree is
+  // open already (browsing an expanded tree) there is nothing to do.
+  if (HasOption(dtAutoExpand) && node->childCount() > 0 && !IsSubtreeExpanded(node)) {
     BusyGuard busy(*this);
     expandRecursively(indexFromItem(node));
     Select(node);
