@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <limits>
 #include <optional>
@@ -18,7 +19,17 @@ struct Lines {
   QList<QByteArray> lines;
   QByteArray eol = "\n";
   bool ends_with_eol = true;
+  QByteArray bom;  // a UTF-8 byte-order mark the file began with, written back in front
 };
+
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// UTF-8 text to a string, keeping a leading U+FEFF: a value that begins with one must read back
+// as it was written (QString::fromUtf8 drops it).
+QString Decode(const QByteArray& bytes) {
+  QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  return decoder.decode(bytes);
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -45,8 +56,16 @@ std::optional<QByteArray> ReadContent(const QString& path, bool* complete = null
 Lines SplitLines(const QByteArray& content, bool complete) {
   Lines result;
   if (content.isEmpty()) return result;
-  result.lines = content.split('\n');
-  result.ends_with_eol = content.endsWith('\n');
+  // An editor may have saved the file with a byte-order mark: it belongs to the file, not to
+  // the first line (which would then never be a section header).
+  QByteArray text = content;
+  if (text.startsWith(kUtf8Bom)) {
+    result.bom = text.left(3);
+    text.remove(0, 3);
+  }
+  if (text.isEmpty()) return result;
+  result.lines = text.split('\n');
+  result.ends_with_eol = text.endsWith('\n');
   if (result.ends_with_eol) result.lines.removeLast();
   // A file cut at the size limit ends in a partial line: drop it rather than keep half of it.
   if (!complete && !result.ends_with_eol && !result.lines.isEmpty()) {
@@ -71,7 +90,7 @@ std::optional<QString> SectionOf(const QByteArray& line) {
   if (!trimmed.startsWith('[')) return std::nullopt;
   qsizetype close = trimmed.indexOf(']');
   if (close < 0) close = trimmed.size();
-  return QString::fromUtf8(Trimmed(trimmed.mid(1, close - 1)));
+  return Decode(Trimmed(trimmed.mid(1, close - 1)));
 }
 
 // The key of a "Key=Value" line, or nothing for any other line (blank, comment, junk).
@@ -83,7 +102,7 @@ std::optional<QString> KeyOf(const QByteArray& line, QByteArray* value = nullptr
   const QByteArray key = Trimmed(trimmed.left(equals));
   if (key.isEmpty()) return std::nullopt;
   if (value) *value = Trimmed(trimmed.mid(equals + 1));
-  return QString::fromUtf8(key);
+  return Decode(key);
 }
 
 bool SameName(const QString& a, const QString& b) {
@@ -142,7 +161,7 @@ QString TIniFile::ReadString(const QString& section, const QString& key,
   if (Find(lines.lines, section, key, &value).key < 0) return defaultValue;
   // A stored NUL ends the text, as it would in any reader of this format.
   if (const qsizetype nul = value.indexOf('\0'); nul >= 0) value.truncate(nul);
-  QString text = QString::fromUtf8(value);
+  QString text = Decode(value);
   if (text.size() > kMaxValueLength) {
     text.truncate(kMaxValueLength);
     if (text.back().isHighSurrogate()) text.chop(1);
@@ -224,7 +243,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     lines.lines.append(key_line);
   }
 
-  QByteArray out;
+  QByteArray out = lines.bom;
   for (qsizetype i = 0; i < lines.lines.size(); ++i) {
     out += lines.lines[i];
     if (i + 1 < lines.lines.size() || lines.ends_with_eol || added_at_end) out += lines.eol;

@@ -68,6 +68,7 @@ TEST_F(TIniFileTest, ReadRules) {
       {"binary junk around", Bytes("\xff\xfe\x00\x01[junk\n\x80\x81=\x82\n[InterFace]\nFontSize=11\n\xc3"), "InterFace", "FontSize", Case::kInteger, "11"},
       {"cut at 2047 characters", "[InterFace]\nFontName=" + long_value + "\n", "InterFace", "FontName", Case::kString, QString(2047, 'a')},
       {"no file section", "", "InterFace", "StayOnTop", Case::kBool, "0"},
+      {"byte-order mark before the first section", "\xEF\xBB\xBF[InterFace]\nFontName=Arial\n", "InterFace", "FontName", Case::kString, "Arial"},
   };
   for (const auto& c : cases) {
     Write(c.file);
@@ -145,6 +146,16 @@ TEST_F(TIniFileTest, WritesKeepEveryOtherByteOfTheFile) {
             QByteArray("; kept comment\r\n[Other]\r\nx=\xff\xfe\r\n\r\n[interface]\r\nFontSize=11\r\n"
                        "Unknown=1\r\nStayOnTop=1\r\n\r\n[TreeView]\r\nFontName=Line Break"));
   EXPECT_EQ(ini.ReadString("TreeView", "FontName", ""), "Line Break");
+}
+
+TEST_F(TIniFileTest, AByteOrderMarkStaysWithTheFileAndAValueKeepsItsOwn) {
+  Write("\xEF\xBB\xBF[InterFace]\r\nFontSize=8\r\n");
+  TIniFile ini(Path());
+  const QString marked = QString(QChar(0xFEFF)) + "Arial";
+  ini.WriteString("InterFace", "FontName", marked);
+  EXPECT_EQ(Content(), QByteArray("\xEF\xBB\xBF[InterFace]\r\nFontSize=8\r\nFontName=\xEF\xBB\xBF" "Arial\r\n"));
+  EXPECT_EQ(ini.ReadString("InterFace", "FontName", ""), marked);
+  EXPECT_EQ(ini.ReadInteger("InterFace", "FontSize", 10), 8);
 }
 
 TEST_F(TIniFileTest, UnwritableFileRaisesUnableToWriteAndKeepsTheOld) {
