@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -140,7 +141,7 @@ TEST(CrashAppTrials, EveryAcknowledgedPostSurvivesAKill) {
   const int trials = longMode && std::string(longMode) == "1" ? 300 : 6;
   std::mt19937 rnd(20261211);
   int inFlightStored = 0, inFlightOld = 0;
-  size_t acksTotal = 0;
+  size_t acksTotal = 0, longestMemo = 0;
   const auto started = std::chrono::steady_clock::now();
   for (int trial = 0; trial < trials; ++trial) {
     SCOPED_TRACE("trial " + std::to_string(trial));
@@ -162,6 +163,7 @@ TEST(CrashAppTrials, EveryAcknowledgedPostSurvivesAKill) {
       const auto problems = t->Check();
       ASSERT_TRUE(problems.empty()) << "seed " << seed << ": " << problems.front();
       const Model found = ReadNotes(*t);
+      for (const auto& [id, n] : found) longestMemo = std::max(longestMemo, n.memo.size());
       Model withInFlight = r.acknowledged;
       if (r.inFlight) Apply(withInFlight, *r.inFlight);
       const bool old = found == r.acknowledged, stored = found == withInFlight;
@@ -188,8 +190,9 @@ TEST(CrashAppTrials, EveryAcknowledgedPostSurvivesAKill) {
     }
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("%d trials, %zu acknowledged changes, %.1f s; the change in flight was stored in %d, not yet in %d\n",
-              trials, acksTotal, seconds, inFlightStored, inFlightOld);
+  std::printf("%d trials, %zu acknowledged changes, %.1f s; the change in flight was stored in %d, not yet in %d; "
+              "longest memo at a kill %zu bytes\n",
+              trials, acksTotal, seconds, inFlightStored, inFlightOld, longestMemo);
 }
 
 }  // namespace
