@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QStringList>
 
 #include <memory>
@@ -85,6 +86,25 @@ TEST(TreeNodes, EveryChangeToAttachedNodesReachesTheViewAsConsistentRows) {
   w.view.clear();
   EXPECT_TRUE(w.Rows().isEmpty());
   EXPECT_EQ(CountedNode::alive, 0);
+}
+
+TEST(TreeNodes, TheViewKeepsWorkingAfterItsCurrentOpenNodeIsFreed) {
+  View w;
+  TTreeNode* doomed = Node("b", {Node("b1", {Node("b11")})});
+  w.view.addTopLevelItems({Node("a"), doomed, Node("c")});
+  w.view.expandAll();
+  w.view.setCurrentItem(doomed->child(0));
+  QApplication::processEvents();
+  delete doomed;
+  // Everything the view does next must use the rows as they are now, not the freed ones.
+  EXPECT_EQ(w.view.currentItem(), nullptr);
+  EXPECT_EQ(w.view.itemAt(w.view.visualItemRect(w.view.topLevelItem(1)).center()), w.view.topLevelItem(1));
+  w.view.setCurrentItem(w.view.topLevelItem(0));
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QApplication::sendEvent(&w.view, &down);
+  QApplication::processEvents();
+  EXPECT_EQ(w.view.currentItem()->text(0), "c");
+  EXPECT_EQ(w.Rows(), (QStringList{"a", "c"}));
 }
 
 TEST(TreeNodes, DeletingANodeFreesItsSubtreeAndItsRowEvenForVeryDeepChains) {
