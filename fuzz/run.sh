@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds every fuzz target under AddressSanitizer and UndefinedBehaviorSanitizer and runs each one
+# for FUZZ_SECONDS (default 600), FUZZ_JOBS targets at a time (default 1, leaving the other core
+# free). Corpora grow in fuzz-work/<target>; findings land in fuzz-work/crashes; each run's log is
+# fuzz-work/<target>.log. Usage: bash fuzz/run.sh [TARGET ...]   (no names: every target)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${FUZZ_SECONDS:-600}
+jobs=${FUZZ_JOBS:-1}
+fixtures=${TINDREL_FIXTURES_DIR:-../shared/fixtures/dbase}
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzIniFile FuzzFilterValue)
+fi
+
+if ! command -v clang++ >/dev/null; then
+  apt-get update && apt-get install -y clang
+fi
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+  -DTINDREL_BUILD_FUZZ=ON -DTINDREL_BUILD_TESTS=OFF -DTINDREL_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz --target "${targets[@]}"
+
+# Seeds: the fixture tables, memo files with the layout byte in front, and a few typical
+# settings files and filter values.
+work=fuzz-work
+mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,ini,filter}
+cp "$fixtures"/*.dbf "$work"/seed-dbf/ 2>/dev/null || true
+cp "$fixtures"/*.mdx "$work"/seed-mdx/ 2>/dev/null || true
+for f in "$fixtures"/*.dbt; do
+  [ -e "$f" ] || continue
+  b=$(basename "$f")
+  (printf '\x00'; cat "$f") >"$work/seed-memo/0-$b"
+  (printf '\x01'; cat "$f") >"$work/seed-memo/1-$b"
+done
+printf '[InterFace]\nFontName=Arial\nFontSize=10\nStayOnTop=1\n\n[TreeView]\nFontName=Tahoma\nWidth=250\n' \
+  >"$work"/seed-ini/typical.ini
+printf '\xef\xbb\xbf; comment\r\n[InterFace]\r\nFontName = Courier New \r\n[interface]\r\nFontSize=12\r\nnoequals\r\n[' \
+  >"$work"/seed-ini/odd.ini
+printf '\x00fox' >"$work"/seed-filter/word
+printf '\x02red or fox' >"$work"/seed-filter/or
+printf '\x04a and "b c" or d' >"$work"/seed-filter/quoted
+printf '\x01a|b&c~d' >"$work"/seed-filter/onechar
+printf '\x0810..20' >"$work"/seed-filter/range
+
+seed_for() {
+  case $1 in
+    FuzzDbf) echo seed-dbf ;;
+    FuzzMdx) echo seed-mdx ;;
+    FuzzMemo) echo seed-memo ;;
+    FuzzIniFile) echo seed-ini ;;
+    FuzzFilterValue) echo seed-filter ;;
+    *) echo "unknown target $1" >&2; exit 2 ;;
+  esac
+}
+
+run_one() {
+  local target=$1 seed
+  seed=$(seed_for "$target")
+  mkdir -p "$work/$target"
+  (cd "$work"/crashes &&
+    "../../build-fuzz/fuzz/$target" "../$target" "../$seed" -max_total_time="$seconds" \
+      -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 >"../$target.log" 2>&1) || true
+  echo "$target: $(grep -E '^stat::number_of_executed_units' "$work/$target.log" | awk '{print $2}') runs," \
+    "$(grep -E '^stat::peak_rss_mb' "$work/$target.log" | awk '{print $2}') MB peak," \
+    "$(grep -c 'Test unit written' "$work/$target.log" || true) findings (inputs written to $work/crashes)"
+}
+
+running=0
+for t in "${targets[@]}"; do
+  run_one "$t" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n
+    running=$((running - 1))
+  fi
+done
+wait
