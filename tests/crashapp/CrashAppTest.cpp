@@ -136,7 +136,7 @@ Trial RunTrial(const std::string& folder, uint32_t seed, Model start, std::mt199
   return result;
 }
 
-TEST(CrashAppTrials, EveryAcknowledgedPostSurvivesAKill) {
+TEST(crashapp, EveryAcknowledgedCommandSurvivesAKill) {
   const char* longMode = std::getenv("TINDREL_LONG_TESTS");
   const int trials = longMode && std::string(longMode) == "1" ? 300 : 6;
   std::mt19937 rnd(20261211);
