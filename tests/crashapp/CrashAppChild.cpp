@@ -9,9 +9,9 @@
 // Before a command stores anything it writes what the command will store to the pipe; after the
 // command returned it writes that the change is done. A subtree delete stores one record at a
 // time, so each deleted record is its own change, announced from the table's delete hooks.
-// Anything the window does that the change did not ask for (an error box, a second post, a
-// different new ID) stops the child with a message, which fails the trial. The parent kills it
-// at a random moment.
+// Anything the window does that the change did not ask for (an error box, a second post, a new
+// ID that is not above every note) stops the child with a message, which fails the trial. The
+// parent kills it at a random moment.
 //
 // Usage: tindrel-crashapp-child PROGRAM-FOLDER SEED FD
 
@@ -382,9 +382,9 @@ class Person {
     QApplication::processEvents();
     QRect rect = tree_.visualItemRect(node);
     if (rect.isEmpty()) {
-      // A trap of the view, not of storage: after some sequences of inserts, moves and deletes
-      // a row under open parents is missing from the view's layout until the rows are laid out
-      // again. Reported once, then worked around, so the trial goes on to what it checks.
+      // A trap of the view, not of storage: a new note that took the ID of a note deleted before
+      // it has no row in the view's layout, though its parents are open, until the rows are laid
+      // out again. Reported once, then worked around, so the trial goes on to what it checks.
       if (!staleRowReported_)
         std::fprintf(stderr, "child: the row of '%s' under open parents was not laid out\n", S(node->text(0)).c_str());
       staleRowReported_ = true;
