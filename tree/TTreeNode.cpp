@@ -76,6 +76,10 @@ void TTreeNode::insertChildren(int index, const std::vector<TTreeNode*>& nodes) 
   Adopt(index, fresh);
   for (TTreeNode* n : fresh) n->SetModelOfSubtree(model_);
   model_->EndInsert();
+  if (reopen_) {
+    reopen_ = false;
+    setExpanded(true);
+  }
 }
 
 void TTreeNode::Adopt(int index, const std::vector<TTreeNode*>& nodes) {
@@ -88,6 +92,13 @@ TTreeNode* TTreeNode::takeChild(int index) {
   TTreeNode* node = child(index);
   if (!node) return nullptr;
   TTreeNodeModel* model = model_;
+  // The view lays out a node without children as closed (the model marks leaves so), yet would
+  // go on calling it open and so hide the next child it gets: an open node losing its last
+  // child is closed first, and opened again when a child comes.
+  if (model && childCount() == 1 && this != model->Root() && isExpanded()) {
+    setExpanded(false);
+    reopen_ = true;
+  }
   if (model) model->BeginTake(this);
   children_.erase(children_.begin() + index);
   Renumber(index);

@@ -89,6 +89,7 @@ class TTreeNode {
   QString text_;
   Qt::ItemFlags flags_ = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
   std::unique_ptr<std::map<int, QVariant>> roles_;  // roles other than the title, rarely used
+  bool reopen_ = false;  // was open when it lost its last child: open again with the next one
 };
 
 // Walks a subtree depth-first, parents before children, closed nodes included: the root given

@@ -88,6 +88,20 @@ TEST(TreeNodes, EveryChangeToAttachedNodesReachesTheViewAsConsistentRows) {
   EXPECT_EQ(CountedNode::alive, 0);
 }
 
+TEST(TreeNodes, AnOpenNodeThatLostItsLastChildShowsTheNextOneAtOnce) {
+  View w;
+  TTreeNode* parent = Node("p", {Node("only")});
+  w.view.addTopLevelItems({parent, Node("q")});
+  w.view.expandAll();
+  EXPECT_EQ(w.Rows(), (QStringList{"p", ".only", "q"}));
+  delete parent->child(0);
+  EXPECT_EQ(w.Rows(), (QStringList{"p", "q"}));
+  parent->addChild(Node("next"));
+  EXPECT_TRUE(parent->isExpanded());
+  EXPECT_EQ(w.Rows(), (QStringList{"p", ".next", "q"}));
+  EXPECT_FALSE(w.view.visualItemRect(parent->child(0)).isEmpty());
+}
+
 TEST(TreeNodes, TheViewKeepsWorkingAfterItsCurrentOpenNodeIsFreed) {
   View w;
   TTreeNode* doomed = Node("b", {Node("b1", {Node("b11")})});
