@@ -808,10 +808,11 @@ QString TCustomDBTreeView::GenerateNextID() {
 
 bool TCustomDBTreeView::IsSomeonesParent(const QString& id, bool filtered) {
   // The snapshot of an unfiltered, up-to-date read holds every record's parent (records the
-  // tree added since only name existing notes as parents); otherwise the table is searched.
+  // tree added since only name existing notes as parents), so its "no" is final. Its "yes" is
+  // checked in the table: records the tree deleted since are still in it.
   if (snapshot_ && !filtered && !HasState(sfDirty)) {
     int at = 0;
-    return snapshot_->FindFirstChild(id, at);
+    if (!snapshot_->FindFirstChild(id, at)) return false;
   }
   return DataSet()->LocateByValues(tableParentField_, QStringList{id});
 }

@@ -431,6 +431,17 @@ INSTANTIATE_TEST_SUITE_P(
         NextIdCase{"skips_an_orphans_parent", true, 10, {{"1", "", "a"}, {"2", "3", "orphan"}}, "4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(TreeNextId, TheIdsOfADeletedSubtreeAreFreeAgain) {
+  // 3 hangs under 2: once both are deleted nothing names 2 as a parent any more.
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "two"}, {"3", "2", "three"}});
+  w.Open();
+  w.tree->Select(w.Node("2"));
+  w.platform.boxes.Answer(mbAll);
+  w.tree->DeleteSelected();
+  ASSERT_EQ(w.StoredIds(), std::vector<std::string>{"1"});
+  EXPECT_EQ(w.tree->GenerateNextID().toStdString(), "2");
+}
+
 TEST(TreeNextId, AHandlerDecidesAlone) {
   TreeWindow w(Family());
   w.Open();
