@@ -10,8 +10,8 @@
 // command returned it writes that the change is done. A subtree delete stores one record at a
 // time, so each deleted record is its own change, announced from the table's delete hooks.
 // Anything the window does that the change did not ask for (an error box, a second post, a new
-// ID other than the highest + 1, a row that cannot be shown) stops the child with a message, which fails the trial. The
-// parent kills it at a random moment.
+// ID other than the highest + 1, a row that cannot be shown) stops the child with a message,
+// which fails the trial. The parent kills it at a random moment.
 //
 // Usage: tindrel-crashapp-child PROGRAM-FOLDER SEED FD
 
