@@ -1,12 +1,11 @@
 #pragma once
 // TCustomTreeViewEx: the data-independent tree view, a QTreeView over its own node model
 // (TTreeNodeModel), with the node calls of an item view (topLevelItem, currentItem, itemAt...).
-// It owns the option word
-// ExOptions, insert and delete (with the delete question), drag-move with auto-scroll inside the
-// one widget, mouse-move selection, the OnMouseSelect event with its double-click
-// discrimination, right clicks (RightClickNode and the pop-up menu), the drag image choice and
-// the window timers that these use. The data-bound view derives from it and overrides its
-// virtual operations.
+// It owns the option word ExOptions, insert and delete (with the delete question), drag-move
+// with auto-scroll inside the one widget, mouse-move selection, the OnMouseSelect event with its
+// double-click discrimination, right clicks (RightClickNode and the pop-up menu), the drag image
+// choice and the window timers that these use. The data-bound view derives from it and
+// overrides its virtual operations.
 //
 // Re-entrance: BusyCount counts the view's own operations in progress; every operation that
 // would otherwise react to notifications it causes itself raises it (BusyGuard).
@@ -125,7 +124,6 @@ class TCustomTreeViewEx : public QTreeView {
   void currentItemChanged(TTreeNode* current, TTreeNode* previous);
 
  public:
-
   // Options and published properties.
   TTreeViewExOptions ExOptions() const { return exOptions_; }
   void SetExOptions(TTreeViewExOptions options) { exOptions_ = options; }
