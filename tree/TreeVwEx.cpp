@@ -344,14 +344,17 @@ bool TCustomTreeViewEx::MoveNode(TTreeNode* node, TTreeNode* target, TNodeAttach
     if (n->isExpanded()) expanded.push_back(n);
     for (int i = 0; i < n->childCount(); ++i) pending.push_back(n->child(i));
   }
-  const bool wasCurrent = currentItem() == node;
+  // The current node goes out with the subtree it is in: it is made current again after.
+  TTreeNode* current = currentItem();
+  bool currentMoves = false;
+  for (TTreeNode* p = current; p && !currentMoves; p = p->parent()) currentMoves = p == node;
   TTreeNode* oldParent = node->parent() ? node->parent() : invisibleRootItem();
   oldParent->takeChild(oldParent->indexOfChild(node));
   TTreeNode* newParent = (mode == naAddChild && target) ? target : nullptr;
   AttachNode(newParent, node);
   if (newParent) newParent->setExpanded(true);
   for (TTreeNode* n : expanded) n->setExpanded(true);
-  if (wasCurrent) setCurrentItem(node);
+  if (currentMoves) setCurrentItem(current);
   MakeVisible(node);
   return true;
 }

@@ -121,6 +121,20 @@ TEST(TreeNodes, TheViewKeepsWorkingAfterItsCurrentOpenNodeIsFreed) {
   EXPECT_EQ(w.Rows(), (QStringList{"a", "c"}));
 }
 
+TEST(TreeNodes, AMovedSubtreeKeepsItsOpenNodesAndTheCurrentNodeInsideIt) {
+  View w;
+  TTreeNode* moved = Node("m", {Node("m1", {Node("m11")})});
+  TTreeNode* target = Node("t");
+  w.view.addTopLevelItems({moved, target});
+  w.view.expandAll();
+  TTreeNode* inside = moved->child(0)->child(0);
+  w.view.setCurrentItem(inside);
+  ASSERT_TRUE(w.view.MoveNode(moved, target, naAddChild));
+  EXPECT_EQ(moved->parent(), target);
+  EXPECT_EQ(w.view.currentItem(), inside);
+  EXPECT_EQ(w.Rows(), (QStringList{"t", ".m", "..m1", "...m11"}));
+}
+
 TEST(TreeNodes, DeletingANodeFreesItsSubtreeAndItsRowEvenForVeryDeepChains) {
   View w;
   TTreeNode* top = Node("top");
