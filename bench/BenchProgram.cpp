@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/WidgetBenchMain.h"
 #include "app/TMainForm.h"
 #include "filter/TwwFilterDialog.h"
 #include "locate/FindFieldValue.h"
@@ -152,11 +153,4 @@ BENCHMARK(BM_ProgramSession)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMi
 }  // namespace
 }  // namespace tindrel
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tindrel::RunWidgetBenchmarks(argc, argv); }

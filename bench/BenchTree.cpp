@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/WidgetBenchMain.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
@@ -249,11 +250,4 @@ BENCHMARK(BM_FilterAnywhereAndRebuild)->ArgName("notes")->Arg(100000)->Unit(benc
 }  // namespace
 }  // namespace tindrel
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tindrel::RunWidgetBenchmarks(argc, argv); }
