@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-600}
 jobs=${FUZZ_JOBS:-1}
-fixtures=${TINDREL_FIXTURES_DIR:-../shared/fixtures/dbase}
+fixtures=${TINDREL_FIXTURES_DIR:-tests/fixtures/dbase}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(FuzzDbf FuzzMdx FuzzMemo FuzzIniFile FuzzFilterValue)

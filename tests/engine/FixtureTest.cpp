@@ -9,14 +9,15 @@
 
 #include "store/engine/Cursor.h"
 #include "store/engine/Table.h"
+#include "tests/support/Fixtures.h"
 #include "tests/support/engine/TempFolder.h"
 
 namespace tindrel::engine {
 namespace {
 
 using testing::TempFolder;
-
-const std::string kDir = TINDREL_FIXTURES_DIR;
+using tindrel::testing::CopyFixture;
+using tindrel::testing::FixtureFile;
 
 struct Fixture {
   const char* base;
@@ -81,12 +82,18 @@ TEST_P(FixtureTest, OpensAndReadsEveryRecord) {
   OpenOptions options;
   options.defaultCodePage = f.codePage;
   options.tolerateBadIndex = f.indexMissing;
-  auto t = Table::Open(kDir + "/" + f.base + ".dbf", options);
-  EXPECT_TRUE(t->ReadOnly()) << "the fixture folder cannot be written";
+  // A private copy with its write bits taken off: the engine honours the bits (root included)
+  // and opens the table read-only, whatever the permissions of the checkout.
+  TempFolder dir;
+  const std::string path = CopyFixture(f.base, dir.Path());
+  tindrel::testing::MakeReadOnly(f.base, dir.Path());
+  ASSERT_FALSE(tindrel::testing::HasWriteBits(path));
+  auto t = Table::Open(path, options);
+  EXPECT_TRUE(t->ReadOnly()) << "the copy's files have no write bits";
   EXPECT_EQ(t->RecordCount(), f.records);
   auto cursor = t->OpenCursor();
   EXPECT_EQ(cursor->RecordCount(), f.live);
-  const std::string csv = TempFolder::Read(kDir + "/" + f.base + ".expected.csv");
+  const std::string csv = TempFolder::Read(FixtureFile(std::string(f.base) + ".expected.csv"));
   EXPECT_EQ(CsvRows(csv), f.live);
   // Every value read is in the reference text (the CSV quotes some, so look for the text).
   Record r;
@@ -109,7 +116,7 @@ TEST_P(FixtureTest, OpensAndReadsEveryRecord) {
     t.reset();
     options.tolerateBadIndex = false;
     try {
-      Table::Open(kDir + "/" + f.base + ".dbf", options);
+      Table::Open(path, options);
       FAIL() << "opened without its index";
     } catch (const EngineError& e) {
       EXPECT_EQ(e.Code(), ResultCode::IndexFileMissing);
@@ -125,8 +132,9 @@ class IndexedFixtureTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(IndexedFixtureTest, WalksEveryTagInTheStoredOrder) {
   const std::string base = GetParam();
-  const std::string keys = kDir + "/" + base + ".mdx-keys.txt";
-  auto t = Table::Open(kDir + "/" + base + ".dbf");
+  const std::string keys = FixtureFile(base + ".mdx-keys.txt");
+  TempFolder dir;
+  auto t = Table::Open(CopyFixture(base, dir.Path()));
   ASSERT_NE(t->Index(), nullptr);
   auto listed = ListedOrder(keys);
   ASSERT_FALSE(listed.empty());
@@ -169,9 +177,7 @@ namespace {
 // an entry in it is a fault) instead of skipping it as beyond its reach.
 TEST(IndexedFixtureTest, ATagWithTheForConditionFalseIsMaintainedAndChecked) {
   TempFolder dir;
-  for (const char* ext : {".dbf", ".mdx"})
-    TempFolder::Write(dir.File(std::string("symlist") + ext), TempFolder::Read(kDir + "/symlist" + ext));
-  auto t = Table::Open(dir.File("symlist.dbf"));
+  auto t = Table::Open(CopyFixture("symlist", dir.Path()));
   ASSERT_FALSE(t->ReadOnly());
   ASSERT_NE(t->Index(), nullptr);
   const int tag = t->Index()->FindTag("__OPHIST");

@@ -13,6 +13,7 @@
 #include "store/engine/BcdNumber.h"
 #include "store/engine/EngineError.h"
 #include "tests/engine/MdxTestSupport.h"
+#include "tests/support/Fixtures.h"
 
 namespace tindrel::engine {
 namespace {
@@ -25,7 +26,7 @@ using testing::TempDir;
 using testing::Unhex;
 using testing::WriteAll;
 
-const std::string kFixtures = TINDREL_FIXTURES_DIR;
+using tindrel::testing::FixtureFile;
 
 // ---------------------------------------------------------------------------------------------
 // Fixture tables: every tag reads in exactly the order its listing gives.
@@ -85,11 +86,11 @@ std::vector<ListedTag> ReadListing(const std::string& path) {
 class FixtureIndex : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FixtureIndex, ReadsEveryTagInTheFilesOrderAndChecksAgainstTheRecords) {
-  std::string base = kFixtures + "/" + GetParam();
-  auto listed = ReadListing(base + ".mdx-keys.txt");
+  const std::string base = GetParam();
+  auto listed = ReadListing(FixtureFile(base + ".mdx-keys.txt"));
   ASSERT_FALSE(listed.empty());
-  auto dbf = testing::ReadDbf(base + ".dbf");
-  auto file = OpenFile(base + ".mdx", OpenMode::ReadOnly);
+  auto dbf = testing::ReadDbf(FixtureFile(base + ".dbf"));
+  auto file = OpenFile(FixtureFile(base + ".mdx"), OpenMode::ReadOnly);
   auto index = MdxIndex::Open(*file, dbf.fields);
 
   ASSERT_EQ(index->Tags().size(), listed.size());
@@ -129,10 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureIndex, ::testing::Values("symlist", "c
 TEST(MdxIndex, AnEmptyTagIsReportedOnlyWhenRecordsBelongInIt) {
   // __OPHIST has no keys because its FOR condition is .FALSE.; without the condition the same
   // empty tag is a fault.
-  auto dbf = testing::ReadDbf(kFixtures + "/symlist.dbf");
-  std::string bytes = ReadAll(kFixtures + "/symlist.mdx");
+  auto dbf = testing::ReadDbf(FixtureFile("symlist.dbf"));
+  std::string bytes = ReadAll(FixtureFile("symlist.mdx"));
   {
-    auto file = OpenFile(kFixtures + "/symlist.mdx", OpenMode::ReadOnly);
+    auto file = OpenFile(FixtureFile("symlist.mdx"), OpenMode::ReadOnly);
     auto index = MdxIndex::Open(*file, dbf.fields);
     int tag = index->FindTag("__OPHIST");
     EXPECT_EQ(index->Tags()[tag].forExpression, ".FALSE.");
@@ -149,8 +150,8 @@ TEST(MdxIndex, AnEmptyTagIsReportedOnlyWhenRecordsBelongInIt) {
 }
 
 TEST(MdxIndex, FixtureKeyFieldsAndSearches) {
-  auto dbf = testing::ReadDbf(kFixtures + "/siprom.dbf");
-  auto file = OpenFile(kFixtures + "/siprom.mdx", OpenMode::ReadOnly);
+  auto dbf = testing::ReadDbf(FixtureFile("siprom.dbf"));
+  auto file = OpenFile(FixtureFile("siprom.mdx"), OpenMode::ReadOnly);
   auto index = MdxIndex::Open(*file, dbf.fields);
   int link = index->FindTag("link_tag");
   ASSERT_GE(link, 0);
@@ -158,8 +159,8 @@ TEST(MdxIndex, FixtureKeyFieldsAndSearches) {
   EXPECT_EQ(index->Tags()[link].keyFields, (std::vector<int>{2, 3, 4, 5}));
   EXPECT_EQ(index->FindTag("nope"), -1);
 
-  auto numbers = testing::ReadDbf(kFixtures + "/changelog.dbf");
-  auto changelogFile = OpenFile(kFixtures + "/changelog.mdx", OpenMode::ReadOnly);
+  auto numbers = testing::ReadDbf(FixtureFile("changelog.dbf"));
+  auto changelogFile = OpenFile(FixtureFile("changelog.mdx"), OpenMode::ReadOnly);
   auto changelog = MdxIndex::Open(*changelogFile, numbers.fields);
   int action = changelog->FindTag("ACTION_TAG");
   // ACTION holds 2, 2, 13: the stored order is records 2, 1, 3.

@@ -2,14 +2,13 @@
 // visits each live record once, in the same order, and every field reads without an error.
 // (czech and rooms declare a production index that was not shipped; the engine refuses them.)
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tests/support/Fixtures.h"
 
 namespace tindrel {
 namespace {
@@ -17,14 +16,9 @@ namespace {
 class FixtureWalk : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FixtureWalk, VisitsEveryLiveRecordOnceInBothDirections) {
-  const QString base = QString::fromLatin1(GetParam());
   QTemporaryDir dir;
-  QDir fixtures(QStringLiteral(TINDREL_FIXTURES_DIR));
-  for (const QString& ext : {QStringLiteral(".dbf"), QStringLiteral(".dbt"), QStringLiteral(".mdx")}) {
-    if (fixtures.exists(base + ext)) ASSERT_TRUE(QFile::copy(fixtures.filePath(base + ext), dir.filePath(base + ext)));
-  }
   TTable table;
-  table.SetTableName(dir.filePath(base + ".dbf"));
+  table.SetTableName(QString::fromStdString(testing::CopyFixture(GetParam(), dir.path().toStdString())));
   ASSERT_NO_THROW(table.Open());
   std::vector<uint32_t> forward, backward;
   table.SuspendNotifications();

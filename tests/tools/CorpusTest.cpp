@@ -55,14 +55,14 @@ TEST_P(CorpusDump, CsvIsTheReferenceByteForByte) {
   const ProcessResult r = RunTool({"dump", table, "--csv", "--encoding", t.encoding});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string expected =
-      FirstRows(ReadFile(std::string(TINDREL_FIXTURES_DIR) + "/" + t.base + ".expected.csv"), t.rows);
+      FirstRows(ReadFile(FixtureFile(std::string(t.base) + ".expected.csv")), t.rows);
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(r.out, expected) << "stderr: " << r.err;
   if (t.warns) {
     EXPECT_NE(r.err.find("warning"), std::string::npos) << "the disagreement is reported";
   }
   // Reading must leave the files as they were.
-  EXPECT_EQ(ReadFile(table), ReadFile(std::string(TINDREL_FIXTURES_DIR) + "/" + t.base + ".dbf"));
+  EXPECT_EQ(ReadFile(table), ReadFile(FixtureFile(std::string(t.base) + ".dbf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, CorpusDump, ::testing::ValuesIn(kCorpus),

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Fixtures.h"
 #include "tests/tools/RunProcess.h"
 
 namespace tindrel::test {
@@ -41,19 +42,8 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Copies a fixture table (its .dbf and whatever .dbt / .mdx it has) into `dir`, writable, so
-// that nothing a test does can touch the shared corpus.
-inline std::string CopyFixture(const std::string& base, const std::string& dir) {
-  for (const char* ext : {".dbf", ".dbt", ".mdx"}) {
-    const std::string from = std::string(TINDREL_FIXTURES_DIR) + "/" + base + ext;
-    if (std::filesystem::exists(from)) {
-      const std::string to = dir + "/" + base + ext;
-      std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
-      std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    }
-  }
-  return dir + "/" + base + ".dbf";
-}
+using tindrel::testing::CopyFixture;
+using tindrel::testing::FixtureFile;
 
 #ifdef TINDREL_TABLE_TOOL
 inline ProcessResult RunTool(std::vector<std::string> args) {
