@@ -14,6 +14,7 @@ namespace tindrel {
 namespace {
 
 using testing::Note;
+using testing::WriteTable;
 using testing::WriteNoteTable;
 
 TwwMatchSettings Settings(QChar pad = u'z') {
@@ -285,17 +286,7 @@ TEST(TypedTableMatch, NumberAndDateFieldsAreReadByType) {
   const std::string path = dir.filePath(QStringLiteral("typed.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"QTY", 'N', 5}, {"PRICE", 'N', 8, 2}, {"DUE", 'D', 8}};
-  engine::Table::Create(path, spec);
-  {
-    auto t = engine::Table::Open(path);
-    const std::vector<std::array<const char*, 3>> rows{{"5", "2.50", "20240304"}, {"12", "10.00", "20241231"}, {"", "", ""}};
-    for (const auto& row : rows) {
-      engine::Record r = t->BlankRecord();
-      for (int i = 0; i < 3; ++i)
-        if (*row[i]) t->SetText(r, i, row[i]);
-      t->Append(r);
-    }
-  }
+  WriteTable(path, spec, {{"5", "2.50", "20240304"}, {"12", "10.00", "20241231"}, {"", "", ""}});
   TTable table;
   table.SetTableName(QString::fromStdString(path));
   table.Open();

@@ -39,6 +39,7 @@ using testing::Ids;
 using testing::Note;
 using testing::RecordedErrors;
 using testing::WriteNoteTable;
+using testing::WriteTable;
 
 const std::vector<Note> kNotes{{"1", "", "Red fox", ""},
                                {"2", "1", "Blue whale", ""},
@@ -430,15 +431,7 @@ TEST(FilterDialogErrors, AConversionErrorInTheRecordTestIsShownOncePerPass) {
   const std::string path = dir.filePath(QStringLiteral("typed.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"QTY", 'N', 5}};
-  engine::Table::Create(path, spec);
-  {
-    auto t = engine::Table::Open(path);
-    for (const char* v : {"1", "2", "3"}) {
-      engine::Record r = t->BlankRecord();
-      t->SetText(r, 0, v);
-      t->Append(r);
-    }
-  }
+  WriteTable(path, spec, {{"1"}, {"2"}, {"3"}});
   TTable table;
   table.SetTableName(QString::fromStdString(path));
   table.Open();
@@ -487,15 +480,7 @@ TEST_F(FilterDialogTest, DateFieldsOpenOnTheRangePageWithDatePickers) {
   const std::string path = dir.filePath(QStringLiteral("dated.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"DUE", 'D', 8}};
-  engine::Table::Create(path, spec);
-  {
-    auto t = engine::Table::Open(path);
-    for (const char* v : {"20240301", "20240615", "20241231"}) {
-      engine::Record r = t->BlankRecord();
-      t->SetText(r, 0, v);
-      t->Append(r);
-    }
-  }
+  WriteTable(path, spec, {{"20240301"}, {"20240615"}, {"20241231"}});
   TTable dated;
   dated.SetTableName(QString::fromStdString(path));
   dated.Open();

@@ -18,7 +18,7 @@
 #include "navigator/TwwIntl.h"
 #include "platform/Errors.h"
 #include "store/TDataSource.h"
-#include "tests/locate/LocateFixture.h"
+#include "tests/support/LocateTable.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 
 namespace tindrel::testing {

@@ -1,7 +1,7 @@
 #pragma once
-// Shared helpers of the navigator tests: a small note table written by the real engine in a
-// temporary folder (ID N(10), PARENT N(10), TEXT C(40), MEMO M; tags ID, TEXT and a descending
-// DTEXT on TEXT), opened through the dataset layer in ID order, with a data source.
+// Shared helpers of the navigator tests: a small note table in a temporary folder, made by the
+// tests' one table builder (ID N(10), PARENT N(10), TEXT C(40), MEMO M; tags ID, TEXT and a
+// descending DTEXT on TEXT), opened through the dataset layer in ID order, with a data source.
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/MdxIndex.h"
-#include "store/engine/Table.h"
+#include "tests/support/TableBuilder.h"
 
 namespace tindrel::testing {
 
@@ -25,21 +25,13 @@ struct NavNote {
 
 inline std::string WriteNavTable(const QTemporaryDir& dir, const std::vector<NavNote>& notes,
                                  const std::vector<engine::MdxIndex::TagSpec>& extraTags = {}) {
-  const std::string path = dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"ID", 'N', 10}, {"PARENT", 'N', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
   spec.tags = {{"ID", "ID"}, {"TEXT", "TEXT"}, {"DTEXT", "TEXT", true}};
   spec.tags.insert(spec.tags.end(), extraTags.begin(), extraTags.end());
-  engine::Table::Create(path, spec);
-  auto table = engine::Table::Open(path);
-  for (const NavNote& n : notes) {
-    engine::Record r = table->BlankRecord();
-    table->SetText(r, 0, std::to_string(n.id));
-    table->SetText(r, 1, "0");
-    table->SetText(r, 2, n.text);
-    table->Append(r);
-  }
-  return path;
+  std::vector<std::vector<std::string>> rows;
+  for (const NavNote& n : notes) rows.push_back({std::to_string(n.id), "0", n.text});
+  return WriteTable(dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString(), spec, rows);
 }
 
 // A note table in ID order behind a data source, as the main window has it.

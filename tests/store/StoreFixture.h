@@ -1,7 +1,7 @@
 #pragma once
-// Shared helpers of the dataset tests: a small note table written by the real engine in a
-// temporary folder, a data link and hooks that record every notification in one log, and an
-// error handler that records what would be shown.
+// Shared helpers of the dataset tests: a small note table in a temporary folder (made by the
+// tests' one table builder), a data link and hooks that record every notification in one log,
+// and an error handler that records what would be shown.
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,33 +16,18 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
-#include "store/engine/Table.h"
+#include "tests/support/TableBuilder.h"
 
 namespace tindrel::testing {
 
-struct Note {
-  std::string id, parent, text, memo;
-};
-
-// Writes a note table (ID C(idWidth), Parent C(10), Text C(textWidth), MEMO M) with a tag on ID
-// unless `withIdTag` is off.
+// The note table in the test's temporary folder (ID C(10), Parent C(10), Text C(textWidth),
+// MEMO M), with a tag on ID unless `withIdTag` is off.
 inline std::string WriteNoteTable(const QTemporaryDir& dir, const std::vector<Note>& notes, bool withIdTag = true,
                                   uint16_t textWidth = 40, const std::string& name = "Tindrel.dbf") {
-  const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
-  engine::TableSpec spec;
-  spec.fields = {{"ID", 'C', 10}, {"PARENT", 'C', 10}, {"TEXT", 'C', textWidth}, {"MEMO", 'M', 10}};
-  if (withIdTag) spec.tags = {{"ID", "ID"}};
-  engine::Table::Create(path, spec);
-  auto table = engine::Table::Open(path);
-  for (const Note& n : notes) {
-    engine::Record r = table->BlankRecord();
-    table->SetText(r, 0, n.id);
-    table->SetText(r, 1, n.parent);
-    table->SetText(r, 2, n.text);
-    if (!n.memo.empty()) table->SetText(r, 3, n.memo);
-    table->Append(r);
-  }
-  return path;
+  NoteTableShape shape;
+  shape.idTag = withIdTag;
+  shape.textWidth = textWidth;
+  return WriteNoteTable(dir.path().toStdString(), notes, shape, name);
 }
 
 using Log = std::vector<std::string>;

@@ -19,9 +19,8 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
-#include "store/engine/Table.h"
 #include "tests/support/platform/ScriptedPlatform.h"
-#include "tests/tree/NoteTableWriter.h"
+#include "tests/support/TableBuilder.h"
 #include "tree/dbTree.h"
 
 namespace tindrel::testing {
@@ -46,7 +45,7 @@ struct TreeWindow {
   explicit TreeWindow(const std::vector<Note>& notes, bool numericId = false, uint16_t textWidth = 40,
                       bool plainTable = false, uint16_t idWidth = 10)
       : table(plainTable ? std::make_unique<PlainTable>() : std::make_unique<TTable>()) {
-    path = WriteNoteTable(dir.path().toStdString(), notes, numericId, textWidth, idWidth);
+    path = WriteNoteTable(dir.path().toStdString(), notes, {numericId, idWidth, textWidth});
     table->SetTableName(QString::fromStdString(path));
     table->SetIndexFieldNames(QStringLiteral("ID"));
     source.SetDataSet(table.get());

@@ -1,7 +1,7 @@
 #pragma once
-// Shared helpers of the locate tests: a small note table written by the real engine in a
-// temporary folder (Greek code page), opened through the dataset layer, and a link that counts
-// the notifications it receives.
+// Shared helpers of the field-value search and locate tests: a small note table in a temporary
+// folder (Greek code page, made by the tests' one table builder), opened through the dataset
+// layer, and a link that counts the notifications it receives.
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
-#include "store/engine/Table.h"
+#include "tests/support/TableBuilder.h"
 
 namespace tindrel::testing {
 
@@ -28,23 +28,13 @@ struct LocateNote {
 // ID N(10), PARENT N(10), TEXT C(100), MEMO M, AMOUNT N(8,2); tags on ID and on TEXT; the Greek
 // Windows code page. Records are stored in the order given.
 inline std::string WriteLocateTable(const QTemporaryDir& dir, const std::vector<LocateNote>& notes) {
-  const std::string path = dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString();
   engine::TableSpec spec;
   spec.fields = {{"ID", 'N', 10}, {"PARENT", 'N', 10}, {"TEXT", 'C', 100}, {"MEMO", 'M', 10}, {"AMOUNT", 'N', 8, 2}};
   spec.tags = {{"ID", "ID"}, {"TEXT", "TEXT"}, {"UTEXT", "UPPER(TEXT)"}};
   spec.languageDriver = 0xCB;
-  engine::Table::Create(path, spec);
-  auto table = engine::Table::Open(path);
-  for (const LocateNote& n : notes) {
-    engine::Record r = table->BlankRecord();
-    table->SetText(r, 0, std::to_string(n.id));
-    table->SetText(r, 1, "0");
-    table->SetText(r, 2, n.text);
-    if (!n.memo.empty()) table->SetText(r, 3, n.memo);
-    if (!n.amount.empty()) table->SetText(r, 4, n.amount);
-    table->Append(r);
-  }
-  return path;
+  std::vector<std::vector<std::string>> rows;
+  for (const LocateNote& n : notes) rows.push_back({std::to_string(n.id), "0", n.text, n.memo, n.amount});
+  return WriteTable(dir.filePath(QStringLiteral("Tindrel.dbf")).toStdString(), spec, rows);
 }
 
 // The table opened in record order.

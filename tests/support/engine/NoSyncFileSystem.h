@@ -1,22 +1,15 @@
 #pragma once
-// Writes small and large note tables for the tree's tests and benchmarks through the real
-// engine. Making a table is set-up, not what is tested: the file system underneath skips the
-// syncs, so a table of 100,000 notes takes seconds instead of one sync per note.
+// The real file system with every sync skipped. Tests and benchmarks make their tables through it:
+// making a table is set-up, not what is tested, and a table of 100,000 notes then takes seconds
+// instead of one sync per note.
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "store/engine/FileSystem.h"
 #include "store/engine/PosixFileSystem.h"
-#include "store/engine/Table.h"
 
 namespace tindrel::testing {
-
-struct Note {
-  std::string id, parent, text;
-  std::string memo = {};
-};
 
 class NoSyncFileSystem : public engine::FileSystem {
  public:
@@ -46,29 +39,5 @@ class NoSyncFileSystem : public engine::FileSystem {
   };
   engine::PosixFileSystem real_;
 };
-
-// ID C(idWidth) (or N(idWidth) with `numericId`), PARENT C(10), TEXT C(textWidth), MEMO M, with a
-// production index tag on ID. Returns the path of the .dbf.
-inline std::string WriteNoteTable(const std::string& folder, const std::vector<Note>& notes, bool numericId = false,
-                                  uint16_t textWidth = 40, uint16_t idWidth = 10) {
-  const std::string path = folder + "/Tindrel.dbf";
-  NoSyncFileSystem fs;
-  engine::TableSpec spec;
-  spec.fields = {{"ID", numericId ? 'N' : 'C', idWidth}, {"PARENT", 'C', 10}, {"TEXT", 'C', textWidth}, {"MEMO", 'M', 10}};
-  spec.tags = {{"ID", "ID"}};
-  engine::Table::Create(path, spec, &fs);
-  engine::OpenOptions options;
-  options.fileSystem = &fs;
-  auto table = engine::Table::Open(path, options);
-  for (const Note& n : notes) {
-    engine::Record r = table->BlankRecord();
-    table->SetText(r, 0, n.id);
-    if (!n.parent.empty()) table->SetText(r, 1, n.parent);
-    table->SetText(r, 2, n.text);
-    if (!n.memo.empty()) table->SetText(r, 3, n.memo);
-    table->Append(r);
-  }
-  return path;
-}
 
 }  // namespace tindrel::testing
