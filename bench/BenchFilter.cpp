@@ -4,44 +4,33 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
-#include <memory>
-#include <string>
-
+#include "bench/BenchNoteTable.h"
 #include "filter/TwwFilterDialog.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
-#include "tools/NoteTable.h"
 
 namespace {
 
-constexpr int kNotes = 100000;
+using tindrel::bench::kNotes;
 
+// The shared generated table behind a data source, with the main window's filter component on it.
 class FilteredNotes {
  public:
   static FilteredNotes& Get() {
     static FilteredNotes instance;
     return instance;
   }
-  tindrel::TTable& Table() { return *table_; }
-  tindrel::TwwFilterDialog& Filter() { return *filter_; }
+  tindrel::TTable& Table() { return tindrel::bench::NoteTable::Get().Table(); }
+  tindrel::TwwFilterDialog& Filter() { return filter_; }
 
  private:
   FilteredNotes() {
-    const std::string folder = dir_.path().toStdString();
-    tindrel::tools::CreateNoteTable(folder, tindrel::tools::RandomNotes(kNotes, 1));
-    table_ = std::make_unique<tindrel::TTable>();
-    table_->SetTableName(QString::fromStdString(tindrel::tools::NoteTablePath(folder)));
-    table_->Open();
-    source_.SetDataSet(table_.get());
-    filter_ = std::make_unique<tindrel::TwwFilterDialog>();
-    tindrel::ConfigureNoteFilterDialog(*filter_, &source_);
+    source_.SetDataSet(&Table());
+    tindrel::ConfigureNoteFilterDialog(filter_, &source_);
   }
-  QTemporaryDir dir_;
-  std::unique_ptr<tindrel::TTable> table_;
   tindrel::TDataSource source_;
-  std::unique_ptr<tindrel::TwwFilterDialog> filter_;
+  tindrel::TwwFilterDialog filter_;
 };
 
 tindrel::TwwFieldInfo Anywhere(const char* value) {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Record.h"

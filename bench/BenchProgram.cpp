@@ -8,8 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -22,15 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchNoteTable.h"
 #include "bench/WidgetBenchMain.h"
 #include "app/TMainForm.h"
 #include "filter/TwwFilterDialog.h"
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 #include "platform/ErrorBox.h"
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "tests/support/platform/ScriptedPlatform.h"
-#include "tools/NoteTable.h"
 #include "tree/dbTree.h"
 
 namespace tindrel {
@@ -58,14 +56,7 @@ void BM_ProgramSession(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     QTemporaryDir dir;
-    const pid_t writer = fork();
-    if (writer == 0) {
-      tools::CreateNoteTable(dir.path().toStdString(), tools::RandomNotes(count, 20261210));
-      _exit(0);
-    }
-    int status = 0;
-    waitpid(writer, &status, 0);
-    if (writer < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!bench::WriteGeneratedNotesInChild(dir.path().toStdString(), count, 20261210)) {
       state.SkipWithError("the note table could not be written");
       break;
     }

@@ -4,87 +4,28 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTemporaryDir>
-#include <QVBoxLayout>
-#include <QWidget>
 
-#include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
+#include "bench/BenchNoteTable.h"
 #include "bench/WidgetBenchMain.h"
-#include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
-#include "store/engine/Table.h"
-#include "tests/support/platform/ScriptedPlatform.h"
 #include "filter/TwwFilterDialog.h"
-#include "tests/tree/NoteTableWriter.h"
 #include "tree/dbTree.h"
 
 namespace tindrel {
 namespace {
 
-// Notes 1..n; note i > 1 hangs under note max(1, i / 8), so the tree is wide near the top and
-// about six levels deep, like a large real collection. The table is written once into a cache
-// folder and copied into a fresh folder for every benchmark, so each one starts from the same
-// files and the run does not spend its time making tables.
-std::string TablePath(int notes, const QTemporaryDir& into) {
-  const QString cache = QDir::temp().filePath(QStringLiteral("tindrel-bench-tree-v1-%1").arg(notes));
-  if (!QFile::exists(cache + QStringLiteral("/Tindrel.mdx"))) {
-    QDir(cache).removeRecursively();
-    QDir().mkpath(cache);
-    std::vector<testing::Note> list;
-    list.reserve(static_cast<size_t>(notes));
-    for (int i = 1; i <= notes; ++i)
-      list.push_back({std::to_string(i), i == 1 ? "" : std::to_string(std::max(1, i / 8)), "note " + std::to_string(i)});
-    testing::WriteNoteTable(cache.toStdString(), list, /*numericId=*/true, 100);
-  }
-  for (const char* ext : {"dbf", "dbt", "mdx"}) {
-    const QString name = QStringLiteral("Tindrel.") + QString::fromLatin1(ext);
-    QFile::copy(cache + u'/' + name, into.filePath(name));
-  }
-  return into.filePath(QStringLiteral("Tindrel.dbf")).toStdString();
-}
-
-struct Window {
-  explicit Window(int notes) {
-    table.SetTableName(QString::fromStdString(TablePath(notes, dir)));
-    table.SetIndexFieldNames(QStringLiteral("ID"));
-    source.SetDataSet(&table);
-    window.resize(400, 700);
-    auto* layout = new QVBoxLayout(&window);
-    tree = new TDBTreeView(&window);
-    layout->addWidget(tree);
-    tree->ApplyMainWindowSettings();
-    tree->SetDataSource(&source);
-    window.show();
-    QApplication::processEvents();
-  }
-  void OpenAndShow() {
-    table.Open();
-    tree->setFocus();
-    QApplication::processEvents();
-  }
-
-  testing::ScriptedPlatform platform;
-  QTemporaryDir dir;
-  TTable table;
-  TDataSource source;
-  QWidget window;
-  TDBTreeView* tree = nullptr;
-};
+using bench::TreeWindow;
 
 void BM_FirstBuild(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   for (auto _ : state) {
     w.OpenAndShow();
     state.PauseTiming();
@@ -98,7 +39,7 @@ BENCHMARK(BM_FirstBuild)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillis
 
 void BM_ReloadAfterOneTextChanged(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   w.OpenAndShow();
   int round = 0;
   for (auto _ : state) {
@@ -117,7 +58,7 @@ BENCHMARK(BM_ReloadAfterOneTextChanged)->ArgName("notes")->Arg(100000)->Unit(ben
 
 void BM_InsertChildAndPostTitle(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   w.OpenAndShow();
   if (state.range(1) == 0) w.tree->FullCollapse();
   for (auto _ : state) {
@@ -148,7 +89,7 @@ BENCHMARK(BM_InsertChildAndPostTitle)
 
 void BM_DeleteLeaf(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   w.OpenAndShow();
   if (state.range(1) == 0) w.tree->FullCollapse();
   int leaf = notes;
@@ -180,7 +121,7 @@ BENCHMARK(BM_DeleteLeaf)
 
 void BM_MoveNodeByDrop(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   w.OpenAndShow();
   w.tree->FullCollapse();
   TTreeNode* root = w.tree->topLevelItem(0);
@@ -221,7 +162,7 @@ BENCHMARK(BM_MoveNodeByDrop)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMi
 // hook installed, filtering switched off and on), then the tree rebuilt from the notes that pass.
 void BM_FilterAnywhereAndRebuild(benchmark::State& state) {
   const int notes = static_cast<int>(state.range(0));
-  Window w(notes);
+  TreeWindow w(notes);
   w.OpenAndShow();
   TwwFilterDialog filter;
   ConfigureNoteFilterDialog(filter, &w.source);

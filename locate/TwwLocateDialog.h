@@ -16,7 +16,7 @@
 
 #include <functional>
 
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 #include "navigator/TwwCustomDialog.h"
 #include "store/TDataLink.h"
 
@@ -59,7 +59,7 @@ class TwwLocateDialog : public TwwCustomDialog {
     return true;
   }
 
-  // The search itself (see locate/FindFieldValue.h).
+  // The search itself (see store/FindFieldValue.h).
   static bool FindFieldValue(bool fromBeginning, TDataSet& dataSet, const QString& fieldName,
                              const QString& searchText, TwwLocateMatchType matchType, bool caseSensitive) {
     return tindrel::FindFieldValue(fromBeginning, dataSet, fieldName, searchText, matchType, caseSensitive);

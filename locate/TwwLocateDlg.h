@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 
 namespace tindrel {
 

@@ -2,7 +2,7 @@
 
 #include <QKeyEvent>
 
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "store/TDataSource.h"

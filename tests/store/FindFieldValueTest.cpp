@@ -2,7 +2,7 @@
 // numeric and memo fields, the index shortcut, filters, and where a failed search leaves the
 // dataset.
 
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -10,10 +10,10 @@
 
 #include <stdexcept>
 
-#include "locate/RtfPlainText.h"
 #include "platform/ErrorBox.h"
+#include "store/RtfPlainText.h"
 #include "store/TDataSource.h"
-#include "tests/locate/LocateFixture.h"
+#include "tests/support/LocateTable.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 
 namespace tindrel::testing {

@@ -1,4 +1,4 @@
-#include "locate/RtfPlainText.h"
+#include "store/RtfPlainText.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "locate/FindFieldValue.h"
+#include "store/FindFieldValue.h"
 
 #include <QApplication>
 #include <QDate>
@@ -9,9 +9,9 @@
 #include <optional>
 #include <string_view>
 
-#include "locate/RtfPlainText.h"
 #include "platform/ErrorBox.h"
 #include "platform/Platform.h"
+#include "store/RtfPlainText.h"
 #include "store/TBlobField.h"
 #include "store/TDataSet.h"
 #include "store/TField.h"
