@@ -6,7 +6,6 @@
 
 #include "filter/FilterText.h"
 #include "filter/FilterValueSyntax.h"
-#include "filter/TwwFilterDlg.h"
 #include "platform/ErrorBox.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -236,13 +235,12 @@ bool TwwFilterDialog::Execute() {
 
   WaitCursor wait;
   BuildFieldCatalogue();
-  auto form = std::make_unique<TwwFilterDlg>(*this, *ds);
-  form->setWindowTitle(caption_);
-  form->FillFieldList(false);
-  const bool ok = form->exec() == QDialog::Accepted;
-  if (ok && (form->Changed() || !ds->Filtered())) {
+  TwwFieldInfoList criteria;
+  bool changed = false;
+  const bool ok = ExecuteSuperSearchForm(*this, *ds, criteria, changed);
+  if (ok && (changed || !ds->Filtered())) {
     QApplication::changeOverrideCursor(Qt::WaitCursor);
-    ApplyCriteria(form->WorkingList());
+    ApplyCriteria(criteria);
   }
   return ok;
 }

@@ -211,6 +211,12 @@ class TwwFilterDialog : public TwwCustomDialog {
   QString sqlUpperString_;
 };
 
+// The window's part of Execute: shows the "Super Search" form over `dataSet` on a working copy of
+// the owner's criteria and returns true when it closed with OK; `criteria` and `changed` then say
+// what the person confirmed. Defined beside the form (TwwFilterDlg.cpp), which depends on this
+// component; the component itself knows the form only through this one call.
+bool ExecuteSuperSearchForm(TwwFilterDialog& owner, TDataSet& dataSet, TwwFieldInfoList& criteria, bool& changed);
+
 // Registers TwwFilterDialog with the dialog class registry (done once at start-up; repeating it
 // is harmless).
 void RegisterFilterDialogClass();

@@ -1069,4 +1069,14 @@ void TwwFilterDlg::ViewButtonClick() {
   else valueEditor_->setFocus();
 }
 
+bool ExecuteSuperSearchForm(TwwFilterDialog& owner, TDataSet& dataSet, TwwFieldInfoList& criteria, bool& changed) {
+  TwwFilterDlg form(owner, dataSet);
+  form.setWindowTitle(owner.Caption());
+  form.FillFieldList(false);
+  const bool ok = form.exec() == QDialog::Accepted;
+  criteria = form.WorkingList();
+  changed = form.Changed();
+  return ok;
+}
+
 }  // namespace tindrel
