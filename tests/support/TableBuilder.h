@@ -29,9 +29,9 @@ inline std::string WriteTable(const std::string& path, const engine::TableSpec& 
   return path;
 }
 
+// Fields left out of a brace list are blank.
 struct Note {
-  std::string id, parent, text;
-  std::string memo = {};
+  std::string id = {}, parent = {}, text = {}, memo = {};
 };
 
 struct NoteTableShape {
