@@ -54,6 +54,12 @@ class Table {
 
   virtual const std::string& Path() const = 0;
   virtual bool ReadOnly() const = 0;
+  // Why the table is read-only, one sentence for a person ("" while it can be changed): its files
+  // cannot be written, it was opened read-only, or a change failed and the table must be reopened.
+  virtual const std::string& ReadOnlyReason() const = 0;
+  // A change passed its commit point but could not be written to the files: it is safe in the
+  // journal, which the next open completes; until then the table takes no changes.
+  virtual bool InDoubt() const = 0;
   virtual const std::vector<FieldDesc>& Fields() const = 0;
   virtual int FieldIndex(std::string_view name) const = 0;  // without regard to case; -1 when none
   virtual uint8_t LanguageDriver() const = 0;

@@ -236,8 +236,18 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
     codePage = options.defaultCodePage;
   }
   codePage_ = CodePage::Get(codePage);
-  readOnly_ = !writable;
+  if (!writable)
+    BecomeReadOnly(options.readOnly ? "The table " + path_ + " was opened read-only"
+                                    : "The files of " + path_ + " cannot be written");
 }
+
+void TableImpl::BecomeReadOnly(std::string reason) {
+  if (readOnly_) return;
+  readOnly_ = true;
+  readOnlyReason_ = std::move(reason);
+}
+
+bool TableImpl::InDoubt() const { return journal_.InDoubt(); }
 
 TableImpl::~TableImpl() {
   for (CursorImpl* cursor : cursors_) cursor->DetachTable();
@@ -532,8 +542,8 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
 void TableImpl::AfterFailedChange() {
   journal_.Discard();
   if (journal_.InDoubt() && !readOnly_) {
-    readOnly_ = true;
-    warnings_.push_back("A change to " + path_ + " failed and could not be completed; reopen the table");
+    BecomeReadOnly("A change to " + path_ + " failed and could not be completed; reopen the table");
+    warnings_.push_back(readOnlyReason_);
   }
   if (committedDespiteError_) {
     committedDespiteError_ = false;
@@ -544,7 +554,7 @@ void TableImpl::AfterFailedChange() {
     try {
       index_ = MdxIndex::Open(*indexHandle_, dbf_.Fields());
     } catch (const EngineError&) {
-      readOnly_ = true;
+      BecomeReadOnly("The index of " + path_ + " could not be read back after a failed change; reopen the table");
     }
   }
 }
@@ -733,8 +743,8 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
     dbfFile_ = std::move(dbfFile);
     lockHolder_ = std::move(newDbf);
   } catch (...) {
-    readOnly_ = true;
-    warnings_.push_back("Packing " + path_ + " was interrupted; reopen the table to complete it");
+    BecomeReadOnly("Packing " + path_ + " was interrupted; reopen the table to complete it");
+    warnings_.push_back(readOnlyReason_);
     throw;
   }
   ++changeCount_;

@@ -25,6 +25,8 @@ class TableImpl : public Table {
 
   const std::string& Path() const override { return path_; }
   bool ReadOnly() const override { return readOnly_; }
+  const std::string& ReadOnlyReason() const override { return readOnlyReason_; }
+  bool InDoubt() const override;
   const std::vector<FieldDesc>& Fields() const override { return dbf_.Fields(); }
   int FieldIndex(std::string_view name) const override;
   uint8_t LanguageDriver() const override { return dbf_.LanguageDriver(); }
@@ -95,6 +97,8 @@ class TableImpl : public Table {
   std::string path_;
   OpenOptions options_;
   bool readOnly_ = false;
+  std::string readOnlyReason_;
+  void BecomeReadOnly(std::string reason);
   mutable bool lockedForChanges_ = false;  // a shared opener took the lock for its changes
   mutable bool staleImage_ = false;        // ...and found the file changed since it was read
   std::unique_ptr<File> lockHolder_;  // holds the exclusive lock (after Pack: the new file)
