@@ -154,6 +154,8 @@ class MdxFile final : public MdxIndex {
   void UpdateRecord(uint32_t recno, std::string_view oldRecord, std::string_view newRecord,
                     ChangeWriter& writer) override;
   void RemoveRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) override;
+  void InsertRecords(uint32_t firstRecno, const std::vector<std::string_view>& records,
+                     ChangeWriter& writer) override;
   void Rebuild(const std::vector<std::string_view>& records, ChangeWriter& writer) override;
   std::vector<std::string> Check(const std::vector<std::string_view>& records,
                                  std::vector<std::string>* notes) const override;
@@ -194,6 +196,7 @@ class MdxFile final : public MdxIndex {
 
   // Maintenance.
   void RequireMaintainable() const;
+  void InsertRecordEntries(uint32_t recno, std::string_view record);
   void InsertEntry(Tag& t, std::string key, uint32_t recno);
   void RemoveEntry(Tag& t, std::string_view key, uint32_t recno);
   void Split(Tag& t, Node* node, bool appending);
@@ -829,8 +832,7 @@ void MdxFile::ReplaceBySingleChild(Tag& t, Node* node) {
   SyncUp(t, child);
 }
 
-void MdxFile::InsertRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) {
-  RequireMaintainable();
+void MdxFile::InsertRecordEntries(uint32_t recno, std::string_view record) {
   for (size_t i = 0; i < tags_.size(); ++i) {
     Tag& t = *tags_[i];
     int tag = static_cast<int>(i);
@@ -839,6 +841,18 @@ void MdxFile::InsertRecord(uint32_t recno, std::string_view record, ChangeWriter
     if (t.info.unique && HasEqualKey(t, key)) continue;
     InsertEntry(t, std::move(key), recno);
   }
+}
+
+void MdxFile::InsertRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) {
+  RequireMaintainable();
+  InsertRecordEntries(recno, record);
+  Flush(writer);
+}
+
+void MdxFile::InsertRecords(uint32_t firstRecno, const std::vector<std::string_view>& records,
+                            ChangeWriter& writer) {
+  RequireMaintainable();
+  for (size_t i = 0; i < records.size(); ++i) InsertRecordEntries(firstRecno + static_cast<uint32_t>(i), records[i]);
   Flush(writer);
 }
 

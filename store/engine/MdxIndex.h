@@ -93,6 +93,10 @@ class MdxIndex {
   virtual void UpdateRecord(uint32_t recno, std::string_view oldRecord, std::string_view newRecord,
                             ChangeWriter& writer) = 0;
   virtual void RemoveRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) = 0;
+  // A batch of new records (records[i] gets record number firstRecno + i), inserted as one
+  // change: every page it touches is written once, however many of the records land there.
+  virtual void InsertRecords(uint32_t firstRecno, const std::vector<std::string_view>& records,
+                             ChangeWriter& writer) = 0;
 
   // Rebuilds every tag from these records (record number i + 1 for records[i]; deleted records,
   // those whose first byte is '*', get no entry), writing a fresh file.

@@ -104,6 +104,11 @@ class Table {
 
   // Changes. Each is atomic and synced before it returns.
   virtual uint32_t Append(Record& record) = 0;  // returns and sets record.recno
+  // Appends all the records as one change: one journal record and one sync however many there
+  // are, so an import of thousands of notes costs what one Append costs in syncs. After a crash
+  // or an error either every record is stored or none is. Sets each record's recno and returns
+  // the first one's.
+  virtual uint32_t AppendAll(std::vector<Record>& records) = 0;
   virtual void Modify(Record& record) = 0;      // record.recno names the record
   virtual void Delete(uint32_t recno) = 0;      // marks it deleted; its index entries go
   // Removes the deleted records, compacts the memo file, rebuilds the index; new files are

@@ -580,6 +580,46 @@ uint32_t TableImpl::Append(Record& record) {
   return recno;
 }
 
+uint32_t TableImpl::AppendAll(std::vector<Record>& records) {
+  CheckWritable();
+  for (const Record& record : records) CheckRecord(record);
+  const uint32_t first = dbf_.RecordCount() + 1;
+  if (records.empty()) return first;
+  if (records.size() > UINT32_MAX - dbf_.RecordCount())
+    throw EngineError(ResultCode::InvalidCall, "The table " + path_ + " cannot hold " + std::to_string(records.size()) +
+                                                   " more records");
+  const uint32_t last = dbf_.RecordCount() + static_cast<uint32_t>(records.size());
+  try {
+    // The records are contiguous in the file: one write carries them all, and the end mark.
+    std::string block;
+    block.reserve(records.size() * dbf_.RecordLength() + 1);
+    for (Record& record : records) {
+      record.bytes[0] = DbfFile::kLive;
+      StoreMemos(record, nullptr);
+      block += record.bytes;
+    }
+    block += DbfFile::kEndMark;
+    std::vector<std::pair<uint64_t, std::string>> writes;
+    writes.emplace_back(dbf_.RecordOffset(first), std::move(block));
+    writes.emplace_back(1, DbfFile::HeaderCountAndDate(last, DbfDate::Today()));
+    if (index_) {
+      std::vector<std::string_view> stored;
+      stored.reserve(records.size());
+      for (const Record& record : records) stored.push_back(record.bytes);
+      index_->InsertRecords(first, stored, journal_);
+    }
+    CommitChange(writes, last);
+  } catch (...) {
+    AfterFailedChange();
+    throw;
+  }
+  for (size_t i = 0; i < records.size(); ++i) {
+    records[i].recno = first + static_cast<uint32_t>(i);
+    records[i].pendingMemos.clear();
+  }
+  return first;
+}
+
 void TableImpl::Modify(Record& record) {
   CheckWritable();
   CheckRecord(record);

@@ -58,6 +58,18 @@ const Change kChanges[] = {
        t.Modify(r);
      }},
     {"delete", [](Table& t) { t.Delete(3); }},
+    // Enough records to split index pages of the TEXT tag, memos of several sizes and none.
+    {"append a batch", [](Table& t) {
+       std::vector<Record> batch;
+       for (int i = 4; i < 44; ++i) {
+         Record r = t.BlankRecord();
+         t.SetText(r, 0, std::to_string(i));
+         t.SetText(r, 1, "batch note " + std::to_string(i));
+         t.SetText(r, 2, std::string(300 * (i % 5), static_cast<char>('a' + i % 26)));
+         batch.push_back(std::move(r));
+       }
+       t.AppendAll(batch);
+     }},
     {"pack", [](Table& t) { t.Pack(); }, [](Table& t) { t.Delete(2); }},
     {"reindex", [](Table& t) { t.Reindex(); }},
 };

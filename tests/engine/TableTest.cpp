@@ -8,11 +8,13 @@
 
 #include "store/engine/Cursor.h"
 #include "store/engine/Table.h"
+#include "tests/support/engine/FaultyFileSystem.h"
 #include "tests/support/engine/TempFolder.h"
 
 namespace tindrel::engine {
 namespace {
 
+using testing::FaultyFileSystem;
 using testing::TempFolder;
 
 TableSpec AllTypes(bool dBase4, uint8_t ldid = 0) {
@@ -156,6 +158,53 @@ TEST(TableTest, MemosOfEverySizeRoundTripInBothLayouts) {
     EXPECT_EQ(t->GetText(t->ReadRecord(3), 6), sizes[2]);
     EXPECT_TRUE(t->Check().empty());
   }
+}
+
+// A batch of appends is one change: it costs no more syncs than a single Append, and the records
+// come back in order with their memos, and in both index tags.
+TEST(TableTest, AppendAllStoresABatchWithTheSyncsOfOneAppend) {
+  TempFolder dir;
+  TableSpec spec;
+  spec.fields = {{"ID", 'N', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
+  spec.tags = {{"ID", "ID"}, {"TEXT", "UPPER(TEXT)"}};
+  Table::Create(dir.File("t.dbf"), spec);
+  auto memoOf = [](int i) { return i % 3 ? std::string(700 * (i % 4), static_cast<char>('a' + i % 26)) : std::string(); };
+  FaultyFileSystem fs;
+  OpenOptions options;
+  options.fileSystem = &fs;
+  {
+    auto t = Table::Open(dir.File("t.dbf"), options);
+    Record single = t->BlankRecord();
+    t->SetText(single, 0, "1");
+    t->SetText(single, 1, "note 1");
+    t->SetText(single, 2, memoOf(1));
+    const uint64_t beforeOne = fs.Syncs();
+    t->Append(single);
+    const uint64_t oneAppend = fs.Syncs() - beforeOne;
+
+    std::vector<Record> batch;
+    for (int i = 2; i <= 2000; ++i) {
+      Record r = t->BlankRecord();
+      t->SetText(r, 0, std::to_string(i));
+      t->SetText(r, 1, "note " + std::to_string(i));
+      t->SetText(r, 2, memoOf(i));
+      batch.push_back(std::move(r));
+    }
+    const uint64_t beforeBatch = fs.Syncs();
+    EXPECT_EQ(t->AppendAll(batch), 2u);
+    EXPECT_LE(fs.Syncs() - beforeBatch, oneAppend);
+    EXPECT_EQ(batch.back().recno, 2000u);
+    EXPECT_TRUE(batch.back().pendingMemos.empty());
+  }
+  auto t = Table::Open(dir.File("t.dbf"));
+  EXPECT_EQ(t->Check(), std::vector<std::string>());
+  ASSERT_EQ(t->RecordCount(), 2000u);
+  for (uint32_t recno = 1; recno <= 2000; ++recno) {
+    const Record r = t->ReadRecord(recno);
+    ASSERT_EQ(t->GetText(r, 0), std::to_string(recno));
+    ASSERT_EQ(t->GetText(r, 2), memoOf(static_cast<int>(recno))) << "record " << recno;
+  }
+  for (int tag : {0, 1}) EXPECT_EQ(t->Index()->EntryCount(tag), 2000u);
 }
 
 TEST(TableTest, GreekTextRoundTripsInBothGreekCodePages) {

@@ -32,6 +32,7 @@ class FaultyFile : public File {
 bool FaultyFileSystem::Permit(const std::string& what) {
   if (crashed_) return false;
   ++calls_;
+  if (what.rfind("Syncing", 0) == 0) ++syncs_;
   if (failAt_ == 0 || calls_ < failAt_) return true;
   if (mode_ == Mode::Crash) {
     crashed_ = true;

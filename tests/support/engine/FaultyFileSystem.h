@@ -22,9 +22,12 @@ class FaultyFileSystem : public FileSystem {
     failAt_ = failAt;
     mode_ = mode;
     calls_ = 0;
+    syncs_ = 0;
     crashed_ = false;
   }
   uint64_t Calls() const { return calls_; }
+  // The syncs of files and folders among the calls.
+  uint64_t Syncs() const { return syncs_; }
   bool Crashed() const { return crashed_; }
 
   // Counts one changing call; returns false when the call must not happen.
@@ -41,6 +44,7 @@ class FaultyFileSystem : public FileSystem {
   uint64_t failAt_;
   Mode mode_;
   uint64_t calls_ = 0;
+  uint64_t syncs_ = 0;
   bool crashed_ = false;
 };
 
