@@ -1,4 +1,4 @@
-// tindrel-table create FOLDER [--notes N] [--seed S]
+// tindrel-table create FOLDER [--notes N] [--seed S] | [--from FORMAT IN]
 
 #include <sys/stat.h>
 
@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "exchange/OutlineFit.h"
+#include "store/engine/CodePage.h"
 #include "store/engine/EngineError.h"
+#include "tools/ExchangeArgs.h"
 #include "tools/NoteTable.h"
 #include "tools/TableTool.h"
 
@@ -24,6 +27,20 @@ uint64_t ParseCount(const std::string& option, const std::string& text, uint64_t
   return value;
 }
 
+// The notes of an exported file for a new table, fitted by the rules every import follows.
+std::vector<Note> NotesFrom(exchange::Format format, const std::string& path, std::vector<std::string>& notices) {
+  exchange::Outline outline = exchange::ReadOutline(format, path, StderrProgress());
+  notices = outline.notices;
+  const engine::TableSpec spec = NoteTableSpec();
+  const auto fitted = exchange::FitOutline(
+      outline, *engine::CodePage::Get(engine::CodePage::FromLanguageDriver(spec.languageDriver)), spec.fields[2].length);
+  notices.insert(notices.end(), fitted.begin(), fitted.end());
+  std::vector<Note> notes;
+  for (exchange::NumberedNote& note : exchange::NumberOutline(std::move(outline)))
+    notes.push_back({note.id, note.parent, std::move(note.title), std::move(note.memo)});
+  return notes;
+}
+
 }  // namespace
 
 int CreateCommand(const Args& args) {
@@ -31,9 +48,14 @@ int CreateCommand(const Args& args) {
   bool generate = false;
   uint64_t notes = 0;
   uint64_t seed = 1;
+  std::string fromFormat, fromPath;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--notes" || a == "--seed") {
+    if (a == "--from") {
+      if (i + 2 >= args.size()) throw UsageError("--from needs a FORMAT and a file or folder IN");
+      fromFormat = args[++i];
+      fromPath = args[++i];
+    } else if (a == "--notes" || a == "--seed") {
       if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
       if (a == "--notes") {
         // Ten-digit identifiers: the ID field holds up to 9,999,999,999; the record count of
@@ -52,12 +74,18 @@ int CreateCommand(const Args& args) {
     }
   }
   if (folder.empty()) throw UsageError("create needs a FOLDER");
+  if (generate && !fromFormat.empty()) throw UsageError("create takes either --notes or --from, not both");
+  // The input is read and checked before anything is made: a refused import leaves no table.
+  std::vector<std::string> notices;
+  const std::vector<Note> imported =
+      fromFormat.empty() ? std::vector<Note>() : NotesFrom(ParseFormat(fromFormat, true), fromPath, notices);
 
   if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
     throw engine::EngineError(engine::ResultCode::IoError,
                               "cannot make the folder " + folder + ": " + std::strerror(errno));
 
-  const std::vector<Note> content = generate ? RandomNotes(static_cast<uint32_t>(notes), seed) : WelcomeNotes();
+  std::vector<Note> content = imported;
+  if (fromFormat.empty()) content = generate ? RandomNotes(static_cast<uint32_t>(notes), seed) : WelcomeNotes();
   const bool chatty = content.size() >= 20000;
   int shown = -1;
   CreateNoteTable(folder, content, [&](uint32_t done, uint32_t total) {
@@ -68,7 +96,13 @@ int CreateCommand(const Args& args) {
       std::fprintf(stderr, "Creating: %d%%\n", percent);
     }
   });
-  std::printf("%s: created with %zu notes\n", NoteTablePath(folder).c_str(), content.size());
+  if (fromFormat.empty()) {
+    std::printf("%s: created with %zu notes\n", NoteTablePath(folder).c_str(), content.size());
+  } else {
+    std::printf("%s: created with %zu notes from %s\n", NoteTablePath(folder).c_str(), content.size(),
+                fromPath.c_str());
+    PrintNotices(notices);
+  }
   return 0;
 }
 

@@ -12,10 +12,14 @@ namespace {
 const char kUsage[] =
     "usage: tindrel-table COMMAND ...\n"
     "  create FOLDER [--notes N] [--seed S]   a new note table FOLDER/Tindrel.dbf\n"
+    "  create FOLDER --from FORMAT IN         a new note table holding the notes of IN\n"
     "  check TABLE                            validate table, memo file and index\n"
     "  dump TABLE [--csv] [--encoding NAME]   every live record in record order\n"
     "  reindex TABLE                          rebuild the production index\n"
-    "  pack TABLE                             remove deleted records for good\n";
+    "  pack TABLE                             remove deleted records for good\n"
+    "  export TABLE FORMAT OUT [--subtree ID] the notes (or one note and those below it) to OUT\n"
+    "  import TABLE FORMAT IN [--under ID]    the notes of IN, at the top level or below a note\n"
+    "FORMAT: markdown-folder, markdown-file, opml, csv, sql (export only)\n";
 
 }  // namespace
 
@@ -33,6 +37,8 @@ int main(int argc, char** argv) {
     if (command == "dump") return DumpCommand(args);
     if (command == "reindex") return ReindexCommand(args);
     if (command == "pack") return PackCommand(args);
+    if (command == "export") return ExportCommand(args);
+    if (command == "import") return ImportCommand(args);
     if (command == "--help" || command == "-h" || command == "help") {
       std::fputs(kUsage, stdout);
       return 0;

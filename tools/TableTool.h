@@ -21,6 +21,8 @@ int CheckCommand(const Args& args);
 int DumpCommand(const Args& args);
 int ReindexCommand(const Args& args);
 int PackCommand(const Args& args);
+int ExportCommand(const Args& args);
+int ImportCommand(const Args& args);
 
 // Writes bytes to stdout as they are (values may hold NUL, CR and LF).
 void WriteOut(const std::string& bytes);

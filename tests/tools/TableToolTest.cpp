@@ -37,6 +37,16 @@ TEST(TableTool, BadArgumentsGiveUsageAndStatusTwo) {
       {"dump", table, "--tsv"},
       {"reindex"},
       {"pack", "--now"},
+      {"export", table, "opml"},
+      {"export", table, "rtf", dir / "out.rtf"},
+      {"export", table, "opml", dir / "out.opml", "--subtree"},
+      {"export", table, "opml", dir / "out.opml", "--depth", "2"},
+      {"import", table, "sql", dir / "in.sql"},
+      {"import", table, "opml", dir / "in.opml", "--under"},
+      {"import", table, "csv"},
+      {"create", dir.Path(), "--from", "opml"},
+      {"create", dir.Path(), "--from", "word", dir / "in.doc"},
+      {"create", dir.Path(), "--notes", "5", "--from", "csv", dir / "in.csv"},
   };
   for (const auto& args : cases) {
     const ProcessResult r = RunTool(args);
