@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 
 #include "app/SettingsKeys.h"
+#include "app/TExchangeCommands.h"
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
@@ -318,15 +319,8 @@ void TMainForm::CreateMainMenu() {
   MenuRestore->setEnabled(false);
   N2 = AddSeparator(MenuDatabase, "N2");
   MenuImport = AddMenu(MenuDatabase, "MenuImport", "Import");
-  MenuImport->addAction(QString());
-  MenuImport->menuAction()->setEnabled(false);
   MenuExport = AddMenu(MenuDatabase, "MenuExport", "Export");
-  MenuExportToAscii = AddItem(MenuExport, "MenuExportToAscii", "Ascii", 0, nullptr);
-  MenuExportToCVS = AddItem(MenuExport, "MenuExportToCVS", "CVS", 0, nullptr);
-  MenuExportToOracle = AddItem(MenuExport, "MenuExportToOracle", "Oracle Table", 0, nullptr);
-  MenuExportToSQLScript = AddItem(MenuExport, "MenuExportToSQLScript", "SQL Script", 0, nullptr);
-  MenuExportToAccess = AddItem(MenuExport, "MenuExportToAccess", "Microsoft Access", 0, nullptr);
-  MenuExport->menuAction()->setEnabled(false);
+  ExchangeCommands = new TExchangeCommands(*this);
   MenuLine9 = AddSeparator(MenuDatabase, "MenuLine9");
   MenuPack = AddItem(MenuDatabase, "MenuPack", "Pack", 0, &TMainForm::MenuPackClick);
   MenuInterface = AddMenu(MenuSettings, "MenuInterface", "Interface");

@@ -38,6 +38,7 @@ class QToolBar;
 namespace tindrel {
 
 class TDataSource;
+class TExchangeCommands;
 class TDBMemo;
 class TFontDialog;
 class TIniFile;
@@ -107,12 +108,20 @@ class TMainForm : public QMainWindow {
   QAction* MenuRestore = nullptr;
   QAction* N2 = nullptr;
   QMenu* MenuImport = nullptr;
+  QAction* MenuImportFromMarkdownFolders = nullptr;
+  QAction* MenuImportFromMarkdownFile = nullptr;
+  QAction* MenuImportFromOPML = nullptr;
+  QAction* MenuImportFromCSV = nullptr;
   QMenu* MenuExport = nullptr;
-  QAction* MenuExportToAscii = nullptr;
-  QAction* MenuExportToCVS = nullptr;
+  QAction* MenuExportToAscii = nullptr;  // Markdown folders
+  QAction* MenuExportToMarkdownFile = nullptr;
+  QAction* MenuExportToOPML = nullptr;
+  QAction* MenuExportToCVS = nullptr;  // CSV
   QAction* MenuExportToOracle = nullptr;
   QAction* MenuExportToSQLScript = nullptr;
   QAction* MenuExportToAccess = nullptr;
+  // The Import and Export items and their handlers.
+  TExchangeCommands* ExchangeCommands = nullptr;
   QAction* MenuLine9 = nullptr;
   QAction* MenuPack = nullptr;
   QMenu* MenuInterface = nullptr;

@@ -4,7 +4,9 @@
 // Each journey ends by reading the table files back with the engine's own check and comparing
 // every stored record with what the session should have left behind.
 
+#include "app/TExchangeForm.h"
 #include "app/TMainForm.h"
+#include "app/TProgressWindow.h"
 #include "filter/TwwFilterDlg.h"
 #include "locate/TwwLocateDlg.h"
 #include "platform/ErrorBox.h"
@@ -12,6 +14,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tests/support/ModalDriver.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
@@ -22,14 +25,20 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -197,6 +206,50 @@ class Journey : public ::testing::Test {
     };
     for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
     return lines.join(QLatin1Char('\n')).toStdString();
+  }
+
+  // The item at the end of a path of menus from the menu bar, each step found by its name among
+  // the items of the one before and enabled, as a person opening them finds it.
+  static QAction* MenuItem(TMainForm& form, const QStringList& path) {
+    QList<QAction*> items = form.MainMenu->actions();
+    QAction* found = nullptr;
+    for (const QString& name : path) {
+      found = nullptr;
+      for (QAction* item : items)
+        if (item->objectName() == name) found = item;
+      EXPECT_NE(found, nullptr) << name.toStdString();
+      if (!found) return nullptr;
+      EXPECT_TRUE(found->isEnabled()) << name.toStdString();
+      items = found->menu() ? found->menu()->actions() : QList<QAction*>();
+    }
+    return found;
+  }
+
+  // Runs a menu item of File > Settings > Database > Import or Export: the path typed into its
+  // window, the selected note chosen or not, OK; then `whileRunning` gets the progress window.
+  static void Exchange(TMainForm& form, const QString& submenu, const QString& item, const QString& path,
+                       bool selectedNote, const std::function<void(TProgressWindow&)>& whileRunning = {}) {
+    QAction* action = MenuItem(form, {"MenuFile", "MenuSettings", "MenuDatabase", submenu, item});
+    ASSERT_NE(action, nullptr);
+    const int handled = testing::DriveModals([&] { action->trigger(); }, [&](QWidget& window) {
+      auto* asked = qobject_cast<TExchangeForm*>(&window);
+      if (!asked) return false;
+      asked->PathEdit->clear();
+      QTest::keyClicks(asked->PathEdit, path);
+      QTest::mouseClick(selectedNote ? asked->SelectedButton : asked->AllButton, Qt::LeftButton);
+      if (whileRunning)
+        QTimer::singleShot(0, [&] {
+          if (auto* progress = qobject_cast<TProgressWindow*>(QApplication::activeModalWidget())) whileRunning(*progress);
+        });
+      QTest::keyClick(asked->PathEdit, Qt::Key_Return);
+      return true;
+    });
+    ASSERT_EQ(handled, 1) << "the window that asks where came up once";
+  }
+
+  std::string ReadFile(const QString& name) const {
+    std::ifstream in((Folder() + name).toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   // Declared first: the window's status bar takes its timers from the installed platform.
@@ -381,6 +434,62 @@ TEST_F(Journey, ChangingTheMindEverywhereLeavesTheTableAsItWas) {
   auto form = Start();
   EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart);
   EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+}
+
+TEST_F(Journey, NotesGoOutAndComeBackThroughTheMenus) {
+  StoredNotes expected = StarterNotes();
+  std::string gardenId;
+  {
+    auto form = Start();
+    Click(*form, kWelcome);
+    AddNote(*form, Qt::Key_F6, "Garden plan");
+    gardenId = form->Table->FieldNamed("ID").AsString().toStdString();
+    form->Memo->setFocus();
+    for (QChar c : QString::fromUtf8("roses, τριαντάφυλλα")) {  // key presses that carry Greek letters
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(form->Memo, &press);
+    }
+    expected[gardenId] = {"1", "Garden plan", "roses, τριαντάφυλλα"};
+
+    // Every note out as a Markdown folder tree, with the memo still being typed.
+    Exchange(*form, "MenuExport", "MenuExportToAscii", Folder() + "vault", false);
+    ASSERT_FALSE(platform_.boxes.shown.empty());
+    EXPECT_EQ(platform_.boxes.shown.back().text, "Exported 13 notes to " + Folder() + "vault.");
+    EXPECT_EQ(ReadFile("vault/Welcome to Tindrel II/Garden plan.md"), "# Garden plan\n\nroses, τριαντάφυλλα");
+    EXPECT_TRUE(std::filesystem::exists((Folder() + "vault/" + kGreek + "/Αναζήτηση_ F7 εντοπισμός, F8 φίλτρο.md").toStdString()));
+
+    // The Greek note and the four below it out as OPML, and back in below the new note.
+    Click(*form, kGreek);
+    Exchange(*form, "MenuExport", "MenuExportToOPML", Folder() + "greek.opml", true);
+    EXPECT_EQ(platform_.boxes.shown.back().text, "Exported 5 notes to " + Folder() + "greek.opml.");
+    Click(*form, "Garden plan");
+    Exchange(*form, "MenuImport", "MenuImportFromOPML", Folder() + "greek.opml", true);
+    EXPECT_EQ(platform_.boxes.shown.back().text,
+              "Imported 5 notes from " + Folder() + "greek.opml below \u201CGarden plan\u201D.");
+    const auto copies = form->DBTreeView->findItems(kGreek, Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(copies.size(), 2);
+    EXPECT_EQ(CurrentTitle(*form), kGreek);
+    EXPECT_EQ(form->DBTreeView->currentItem()->parent(), Node(*form, "Garden plan"));
+    EXPECT_EQ(form->DBTreeView->currentItem()->childCount(), 4);
+    const uint64_t copyId = std::stoull(gardenId) + 1;
+    expected[std::to_string(copyId)] = {gardenId, expected["8"].title, expected["8"].memo};
+    // The children come in the tree's order of the original, by title.
+    const char* byTitle[] = {"11", "10", "9", "12"};
+    for (int i = 0; i < 4; ++i)
+      expected[std::to_string(copyId + 1 + i)] = {std::to_string(copyId), expected[byTitle[i]].title,
+                                                  expected[byTitle[i]].memo};
+
+    // The whole folder tree once more at the top level, cancelled while it runs: nothing changes.
+    const std::string treeBefore = TreeLines(*form->DBTreeView);
+    const size_t boxes = platform_.boxes.shown.size();
+    Exchange(*form, "MenuImport", "MenuImportFromMarkdownFolders", Folder() + "vault", false,
+             [](TProgressWindow& progress) { QTest::keyClick(&progress, Qt::Key_Escape); });
+    EXPECT_EQ(platform_.boxes.shown.size(), boxes) << "a cancel shows nothing";
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeBefore);
+    EXPECT_EQ(form->Table->RecordCount(), expected.size());
+    EXPECT_TRUE(form->close());
+  }
+  EXPECT_EQ(ReadBack(), expected);
 }
 
 }  // namespace
