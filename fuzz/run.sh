@@ -11,7 +11,7 @@ jobs=${FUZZ_JOBS:-1}
 fixtures=${TINDREL_FIXTURES_DIR:-tests/fixtures/dbase}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzIniFile FuzzFilterValue)
+  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzIniFile FuzzFilterValue FuzzOpml FuzzCsv FuzzMarkdown)
 fi
 
 if ! command -v clang++ >/dev/null; then
@@ -24,7 +24,7 @@ cmake --build build-fuzz --target "${targets[@]}"
 # Seeds: the fixture tables, memo files with the layout byte in front, and a few typical
 # settings files and filter values.
 work=fuzz-work
-mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,ini,filter}
+mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,ini,filter,opml,csv,markdown}
 cp "$fixtures"/*.dbf "$work"/seed-dbf/ 2>/dev/null || true
 cp "$fixtures"/*.mdx "$work"/seed-mdx/ 2>/dev/null || true
 for f in "$fixtures"/*.dbt; do
@@ -42,6 +42,18 @@ printf '\x02red or fox' >"$work"/seed-filter/or
 printf '\x04a and "b c" or d' >"$work"/seed-filter/quoted
 printf '\x01a|b&c~d' >"$work"/seed-filter/onechar
 printf '\x0810..20' >"$work"/seed-filter/range
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<opml version="2.0">\n  <head>\n    <title>notes</title>\n  </head>\n  <body>\n    <outline text="Garden &amp; house" _note="roses&#13;&#10;\xce\xba\xce\xae\xcf\x80\xce\xbf\xcf\x82">\n      <outline text="Inner"/>\n    </outline>\n    <outline text="Last"/>\n  </body>\n</opml>\n' \
+  >"$work"/seed-opml/written.opml
+printf "<?xml version='1.0'?>\n<!DOCTYPE opml>\n<!-- c --><opml><head><outline text='x'/></head><body><outline text='a'><![CDATA[x]]><?p i?><outline _note='n\n'/></outline></body></opml>" \
+  >"$work"/seed-opml/odd.opml
+printf 'ID,Parent,Text,MEMO,Path\r\n1,,Garden,"roses, ""red""\r\nand more",Garden\r\n2,1,Inner,,Garden/Inner\r\n3,,Last,x,Last\r\n' \
+  >"$work"/seed-csv/written.csv
+printf '\xef\xbb\xbfid,PARENT,text,Colour\n5,9,Loop,red\n9,5,Back,blue\n7,44,Orphan,\n' >"$work"/seed-csv/odd.csv
+printf '\x00# Garden\n\nroses\n\\# not a heading\n## Inner\n###### Six\n\n- Seven\n\n  memo\n  - Eight\n# Last\n' \
+  >"$work"/seed-markdown/file.md
+printf '\x00before\r\n# A\r\n```\r\n# code\r\n```\r\n### C\r\n' >"$work"/seed-markdown/odd.md
+printf '\x01# Title\n\nmemo\r\nmore' >"$work"/seed-markdown/note.md
+printf '\x01no heading here\n' >"$work"/seed-markdown/plain.md
 
 seed_for() {
   case $1 in
@@ -50,6 +62,9 @@ seed_for() {
     FuzzMemo) echo seed-memo ;;
     FuzzIniFile) echo seed-ini ;;
     FuzzFilterValue) echo seed-filter ;;
+    FuzzOpml) echo seed-opml ;;
+    FuzzCsv) echo seed-csv ;;
+    FuzzMarkdown) echo seed-markdown ;;
     *) echo "unknown target $1" >&2; exit 2 ;;
   esac
 }
