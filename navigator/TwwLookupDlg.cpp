@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
@@ -30,6 +31,26 @@ QString FirstField(const TIndexDef& def) { return def.Fields.section(QLatin1Char
 // ---------------------------------------------------------------------------------------------
 // TwwTempKeyCombo
 
+namespace {
+bool IsEnterOrEsc(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter || key.key() == Qt::Key_Escape;
+}
+}  // namespace
+
+TwwTempKeyCombo::TwwTempKeyCombo(QWidget* parent) : QComboBox(parent) {
+  // Installed after the drop-down's own filter on its list, so this one sees the key first.
+  view()->installEventFilter(this);
+}
+
+bool TwwTempKeyCombo::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view() && event->type() == QEvent::KeyPress && IsEnterOrEsc(*static_cast<QKeyEvent*>(event))) {
+    // The drop-down closes itself on these keys (Enter also chooses the entry); the focus goes
+    // back once it has.
+    QTimer::singleShot(0, this, [this] { emit ReturnRequested(); });
+  }
+  return QComboBox::eventFilter(watched, event);
+}
+
 void TwwTempKeyCombo::showPopup() {
   dropped_ = true;
   QComboBox::showPopup();
@@ -43,6 +64,12 @@ void TwwTempKeyCombo::hidePopup() {
 void TwwTempKeyCombo::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Down && !(event->modifiers() & Qt::AltModifier) && !dropped_) {
     showPopup();
+    return;
+  }
+  if (IsEnterOrEsc(*event)) {
+    if (dropped_) hidePopup();
+    event->accept();
+    emit ReturnRequested();
     return;
   }
   QComboBox::keyPressEvent(event);
@@ -82,6 +109,7 @@ TwwLookupDlg::TwwLookupDlg(TwwSearchDialog* owner, QWidget* parent) : QDialog(pa
   OKBtn->installEventFilter(this);
   CancelBtn->installEventFilter(this);
   connect(wwDBGrid1, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
+  connect(SearchByCombo, &TwwTempKeyCombo::ReturnRequested, wwIncrementalSearch1, qOverload<>(&QWidget::setFocus));
   connect(SearchByCombo, &QComboBox::activated, this,
           [this](int index) { RunGuarded([&] { ChooseSearchBy(SearchByCombo->itemText(index)); }); });
 }
