@@ -318,7 +318,7 @@ TwwFilterDlg::TwwFilterDlg(TwwFilterDialog& owner, TDataSet& dataSet, QWidget* p
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-TwwFilterDlg::~TwwFilterDlg() = default;
+TwwFilterDlg::~TwwFilterDlg() { PutBackOverrideCursors(); }
 
 void TwwFilterDlg::ApplyIntl() {
   const TwwFilterDialogIntl& t = TwwIntl::Instance().FilterDialog;
@@ -914,13 +914,33 @@ void TwwFilterDlg::FormShow() {
   // The height is the window's outer height; the title bar takes 27 of it at 96 dots per inch.
   setFixedSize(formWidth, S(dlgHeight - 27));
 
-  if (QApplication::overrideCursor()) QApplication::changeOverrideCursor(Qt::ArrowCursor);
+  LiftOverrideCursors();
   ApplyIntl();
   QFont f = font();
   ApplyFontStyles(f, TwwIntl::Instance().DialogFontStyle);
   setFont(f);
   if (owner_.OnInitDialog) owner_.OnInitDialog(*this);
   changed_ = !dataSet_.Active();
+}
+
+void TwwFilterDlg::LiftOverrideCursors() {
+  // Whoever opened the form may show the hourglass around it; while the person works in the
+  // form every control shows its own cursor (an I-beam in the edits), and the hourglass comes
+  // back when the form goes.
+  while (const QCursor* shown = QApplication::overrideCursor()) {
+    liftedCursors_.push_back(*shown);
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void TwwFilterDlg::PutBackOverrideCursors() {
+  for (auto it = liftedCursors_.rbegin(); it != liftedCursors_.rend(); ++it) QApplication::setOverrideCursor(*it);
+  liftedCursors_.clear();
+}
+
+void TwwFilterDlg::hideEvent(QHideEvent* event) {
+  PutBackOverrideCursors();
+  QDialog::hideEvent(event);
 }
 
 void TwwFilterDlg::done(int result) {
@@ -1059,7 +1079,8 @@ void TwwFilterDlg::ClearSearchButtonClick() {
 }
 
 void TwwFilterDlg::ViewButtonClick() {
-  SyncFieldEditors(false);
+  // A value that fails its check keeps the person on it, as OK does.
+  if (!SyncFieldEditors(false)) return;
   if (workingList_.empty()) {
     ShowInformation(NoCriteriaText());
     return;
