@@ -47,6 +47,8 @@ class TwwRadioGroup : public QWidget {
   QRadioButton* Item(int index) const;
   QGroupBox* Box() const { return box_; }
   void SetCaption(const QString& caption);
+  // Lays the items out again (after their texts changed).
+  void Arrange();
 
  signals:
   void Clicked();
@@ -55,7 +57,6 @@ class TwwRadioGroup : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void Arrange();
   QGroupBox* box_;
   std::vector<QRadioButton*> items_;
   int columns_;

@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
 #include "navigator/TwwSearchDialog.h"
@@ -82,6 +83,7 @@ TwwLookupDlg::TwwLookupDlg(TwwSearchDialog* owner, QWidget* parent) : QDialog(pa
   setObjectName(QStringLiteral("wwLookupDlg"));
   setWindowTitle(QStringLiteral("Lookup"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+  setFont(DialogFont());
   SearchCharacterLabel = new QLabel(QStringLiteral("&Search Characters"), this);
   SearchCharacterLabel->setObjectName(QStringLiteral("SearchCharacterLabel"));
   SortByLabel = new QLabel(QStringLiteral("Search &By"), this);
@@ -122,9 +124,7 @@ TwwLookupDlg::~TwwLookupDlg() {
 void TwwLookupDlg::Prepare(TTable* table, const QStringList& columns) {
   table_ = table;
   const TwwIntl& intl = TwwIntl::Instance();
-  QFont f = font();
-  ApplyFontStyles(f, intl.DialogFontStyle);
-  setFont(f);
+  setFont(DialogFont());
   setWindowTitle(owner_->Caption);
 
   if (!(owner_->Options & opShowSearchBy)) SearchByCombo->setEnabled(false);
@@ -150,6 +150,7 @@ void TwwLookupDlg::Prepare(TTable* table, const QStringList& columns) {
   KeyColumnsFirst();
   LayOut();
   if (owner_->Options & opShowSearchBy) FillSearchBy();
+  FitCaptions(*this);
 }
 
 void TwwLookupDlg::KeyColumnsFirst() {
