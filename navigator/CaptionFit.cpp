@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
@@ -46,6 +47,18 @@ bool RowsOverlap(const QWidget& a, const QWidget& b) {
   return a.y() < b.y() + b.height() && b.y() < a.y() + a.height();
 }
 
+// Whether `control` shows in `window`, or will when its page of a stack is brought up; a
+// control kept out of sight beyond its parent's edges does not.
+bool ShowsIn(const QWidget& control, const QWidget& window) {
+  for (const QWidget* w = &control; w && w != &window; w = w->parentWidget()) {
+    if (w->isWindow()) return false;
+    const QWidget* parent = w->parentWidget();
+    if (w->isHidden() && !qobject_cast<const QStackedWidget*>(parent)) return false;
+    if (parent && !parent->rect().intersects(w->geometry())) return false;
+  }
+  return true;
+}
+
 void SetWidth(QWidget& control, int width) {
   if (control.minimumWidth() == control.maximumWidth()) {
     control.setFixedWidth(width);
@@ -61,7 +74,9 @@ int CaptionShortfall(const QWidget& control) {
   if (auto* label = qobject_cast<const QLabel*>(&control)) {
     if (label->wordWrap() || label->textFormat() == Qt::RichText || label->text().isEmpty()) return 0;
     int widest = 0;
-    for (const QString& line : label->text().split(u'\n')) widest = std::max(widest, Advance(*label, line));
+    // A label breaks its lines at carriage returns as well as at line feeds.
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    for (const QString& line : label->text().split(lineBreak)) widest = std::max(widest, Advance(*label, line));
     return widest - (label->contentsRect().width() - 2 * std::max(0, label->margin()));
   }
   if (auto* button = qobject_cast<const QAbstractButton*>(&control)) {
@@ -123,20 +138,6 @@ void WidenControl(QWidget& control, int extra) {
   for (QWidget* sibling : moved) sibling->move(sibling->x() + extra, sibling->y());
   WidenControl(*parent, oldRightmost + extra + margin - parent->width());
 }
-
-namespace {
-// Whether `control` shows in `window`, or will when its page of a stack is brought up; a
-// control kept out of sight beyond its parent's edges does not.
-bool ShowsIn(const QWidget& control, const QWidget& window) {
-  for (const QWidget* w = &control; w && w != &window; w = w->parentWidget()) {
-    if (w->isWindow()) return false;
-    const QWidget* parent = w->parentWidget();
-    if (w->isHidden() && !qobject_cast<const QStackedWidget*>(parent)) return false;
-    if (parent && !parent->rect().intersects(w->geometry())) return false;
-  }
-  return true;
-}
-}  // namespace
 
 void FitCaptions(QWidget& window) {
   for (QWidget* control : window.findChildren<QWidget*>())
