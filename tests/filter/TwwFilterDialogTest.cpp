@@ -598,7 +598,9 @@ TEST_F(FilterDialogTest, ViewSummaryShowsTheWorkingListAndEscReturnsToTheForm) {
       EXPECT_EQ(view->windowTitle(), QStringLiteral("Show Search Summary"));
       rows = view->StringGrid1->rowCount();
       for (int i = 0; i < 3; ++i) headings << view->StringGrid1->horizontalHeaderItem(i)->text();
-      if (rows > 0) EXPECT_EQ(view->StringGrid1->item(0, 2)->text(), QStringLiteral("red or blue"));
+      if (rows > 0) {
+        EXPECT_EQ(view->StringGrid1->item(0, 2)->text(), QStringLiteral("red or blue"));
+      }
       QTest::keyClick(view, Qt::Key_Escape);
     });
     dlg.ViewButton->click();
