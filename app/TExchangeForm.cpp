@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "platform/Errors.h"
 
@@ -39,6 +40,7 @@ TExchangeForm::TExchangeForm(Direction direction, exchange::Format format, const
                           QString::fromUtf8(info.title);
   setWindowTitle(caption);
   setAccessibleName(caption);
+  setFont(DialogFont());
 
   auto* column = new QVBoxLayout(this);
   auto* pathRow = new QHBoxLayout;
@@ -111,6 +113,12 @@ void TExchangeForm::Browse() {
     chosen = QFileDialog::getOpenFileName(this, windowTitle(), Path(), FileFilter(format_));
   }
   if (!chosen.isEmpty()) PathEdit->setText(chosen);
+}
+
+void TExchangeForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The dialog buttons keep the design's size unless a caption (the catalogue's) needs more.
+  RunGuarded([this] { FitCaptions(*this); });
 }
 
 }  // namespace tindrel

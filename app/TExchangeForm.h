@@ -36,6 +36,9 @@ class TExchangeForm : public QDialog {
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void Browse();
   Direction direction_;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "platform/Errors.h"
 
@@ -17,6 +18,7 @@ TProgressWindow::TProgressWindow(const QString& what, const QString& subject, QW
   setWindowTitle(what);
   setAccessibleName(what);
   setWindowModality(Qt::ApplicationModal);
+  setFont(DialogFont());
   auto* column = new QVBoxLayout(this);
   StageLabel = new QLabel(subject, this);
   StageLabel->setObjectName(QStringLiteral("StageLabel"));
@@ -57,6 +59,12 @@ void TProgressWindow::Report(std::string_view stage, uint64_t done, uint64_t tot
   }
   QApplication::processEvents();
   if (cancelled_) throw SilentAbort("Cancelled");
+}
+
+void TProgressWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The dialog buttons keep the design's size unless a caption (the catalogue's) needs more.
+  RunGuarded([this] { FitCaptions(*this); });
 }
 
 }  // namespace tindrel

@@ -33,6 +33,7 @@ class TProgressWindow : public QDialog {
  protected:
   // Cancel, Esc and closing the window all come here with Rejected.
   void done(int result) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Report(std::string_view stage, uint64_t done, uint64_t total);
