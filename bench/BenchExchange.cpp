@@ -15,10 +15,9 @@
 #include <string>
 
 #include "exchange/Exchange.h"
-#include "exchange/OutlineFit.h"
-#include "store/engine/CodePage.h"
 #include "store/engine/Table.h"
 #include "tools/NoteTable.h"
+#include "tools/OutlineNotes.h"
 
 namespace {
 
@@ -69,17 +68,11 @@ void Export(benchmark::State& state, Format format) {
 
 // Read, fitted and written as a new note table, as `tindrel-table create FOLDER --from`.
 void ImportIntoNewTable(benchmark::State& state, Format format) {
-  const engine::TableSpec spec = tools::NoteTableSpec();
-  const auto codePage = engine::CodePage::Get(engine::CodePage::FromLanguageDriver(spec.languageDriver));
   const std::string target = folder + "/new";
   ResetPeak();
   for (auto _ : state) {
-    exchange::Outline outline = exchange::ReadOutline(format, Exported(format));
-    exchange::FitOutline(outline, *codePage, spec.fields[2].length);
-    std::vector<tools::Note> notes;
-    notes.reserve(outline.notes.size());
-    for (exchange::NumberedNote& note : exchange::NumberOutline(std::move(outline)))
-      notes.push_back({note.id, note.parent, std::move(note.title), std::move(note.memo)});
+    std::vector<std::string> notices;
+    std::vector<tools::Note> notes = tools::NotesForNewTable(exchange::ReadOutline(format, Exported(format)), notices);
     fs::create_directory(target);
     tools::CreateNoteTable(target, notes);
     state.PauseTiming();

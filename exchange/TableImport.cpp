@@ -89,6 +89,9 @@ ImportSummary ImportOutline(engine::Table& table, Outline outline, const std::st
     if ((i + 1) % 1024 == 0) Report(progress, kStage, i + 1, count);
   }
   Report(progress, kStage, count, count);
+  // The records hold the notes now; the outline's copy goes before the change doubles them again
+  // in the journal.
+  std::vector<OutlineNote>().swap(outline.notes);
   table.AppendAll(records);
   summary.notes = count;
   summary.firstId = ids.front();

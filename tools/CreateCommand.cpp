@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "exchange/OutlineFit.h"
-#include "store/engine/CodePage.h"
 #include "store/engine/EngineError.h"
 #include "tools/ExchangeArgs.h"
 #include "tools/NoteTable.h"
+#include "tools/OutlineNotes.h"
 #include "tools/TableTool.h"
 
 namespace tindrel::tools {
@@ -25,20 +24,6 @@ uint64_t ParseCount(const std::string& option, const std::string& text, uint64_t
   if (text.empty() || ec != std::errc() || ptr != end || value > max)
     throw UsageError(option + " needs a whole number from 0 to " + std::to_string(max) + ", not '" + text + "'");
   return value;
-}
-
-// The notes of an exported file for a new table, fitted by the rules every import follows.
-std::vector<Note> NotesFrom(exchange::Format format, const std::string& path, std::vector<std::string>& notices) {
-  exchange::Outline outline = exchange::ReadOutline(format, path, StderrProgress());
-  notices = outline.notices;
-  const engine::TableSpec spec = NoteTableSpec();
-  const auto fitted = exchange::FitOutline(
-      outline, *engine::CodePage::Get(engine::CodePage::FromLanguageDriver(spec.languageDriver)), spec.fields[2].length);
-  notices.insert(notices.end(), fitted.begin(), fitted.end());
-  std::vector<Note> notes;
-  for (exchange::NumberedNote& note : exchange::NumberOutline(std::move(outline)))
-    notes.push_back({note.id, note.parent, std::move(note.title), std::move(note.memo)});
-  return notes;
 }
 
 }  // namespace
@@ -77,14 +62,16 @@ int CreateCommand(const Args& args) {
   if (generate && !fromFormat.empty()) throw UsageError("create takes either --notes or --from, not both");
   // The input is read and checked before anything is made: a refused import leaves no table.
   std::vector<std::string> notices;
-  const std::vector<Note> imported =
-      fromFormat.empty() ? std::vector<Note>() : NotesFrom(ParseFormat(fromFormat, true), fromPath, notices);
+  std::vector<Note> content;
+  if (!fromFormat.empty()) {
+    const exchange::Format format = ParseFormat(fromFormat, true);
+    content = NotesForNewTable(exchange::ReadOutline(format, fromPath, StderrProgress()), notices);
+  }
 
   if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
     throw engine::EngineError(engine::ResultCode::IoError,
                               "cannot make the folder " + folder + ": " + std::strerror(errno));
 
-  std::vector<Note> content = imported;
   if (fromFormat.empty()) content = generate ? RandomNotes(static_cast<uint32_t>(notes), seed) : WelcomeNotes();
   const bool chatty = content.size() >= 20000;
   int shown = -1;

@@ -14,13 +14,12 @@
 #include <map>
 
 #include "exchange/Exchange.h"
-#include "exchange/OutlineFit.h"
 #include "exchange/TableOutline.h"
-#include "store/engine/CodePage.h"
 #include "store/engine/Table.h"
 #include "tests/exchange/OutlineText.h"
 #include "tests/support/engine/TempFolder.h"
 #include "tools/NoteTable.h"
+#include "tools/OutlineNotes.h"
 
 namespace tindrel::exchange {
 namespace {
@@ -77,15 +76,9 @@ TEST_P(RoundTripTest, EveryNoteMemoAndSiblingOrderComesBack) {
   EXPECT_EQ(written.notes, count);
   EXPECT_TRUE(written.notices.empty());
 
-  Outline read = ReadOutline(format, exported);
-  EXPECT_TRUE(read.notices.empty()) << read.notices.front();
-  const auto spec = tools::NoteTableSpec();
-  EXPECT_TRUE(FitOutline(read, *engine::CodePage::Get(engine::CodePage::FromLanguageDriver(spec.languageDriver)),
-                         spec.fields[2].length)
-                  .empty());
-  std::vector<tools::Note> notes;
-  for (NumberedNote& note : NumberOutline(std::move(read)))
-    notes.push_back({note.id, note.parent, std::move(note.title), std::move(note.memo)});
+  std::vector<std::string> notices;
+  const std::vector<tools::Note> notes = tools::NotesForNewTable(ReadOutline(format, exported), notices);
+  EXPECT_TRUE(notices.empty()) << notices.front();
   TempFolder copy;
   tools::CreateNoteTable(copy.Path(), notes);
 
