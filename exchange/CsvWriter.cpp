@@ -62,11 +62,7 @@ void WriteCsv(const Outline& outline, TextSink& out, const Progress& progress) {
     text += ',';
     AppendField(text, pathAt[depth]);
     text += "\r\n";
-    if (text.size() >= (1u << 20)) {
-      out.Write(text);
-      text.clear();
-      Report(progress, "Writing the notes", i + 1, count);
-    }
+    WriteWhenFull(text, out, progress, i + 1, count);
   }
   out.Write(text);
 }

@@ -32,11 +32,7 @@ void WriteMarkdownFile(const Outline& outline, TextSink& out, std::vector<std::s
       AppendMemoLines(text, note.memo, indent);
       text += '\n';
     }
-    if (text.size() >= (1u << 20)) {
-      out.Write(text);
-      text.clear();
-      Report(progress, "Writing the notes", i + 1, count);
-    }
+    WriteWhenFull(text, out, progress, i + 1, count);
   }
   out.Write(text);
 }

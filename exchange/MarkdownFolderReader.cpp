@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <set>
 #include <unordered_map>
 
@@ -33,26 +32,6 @@ std::string MarkdownStem(const std::string& name) {
       return name.substr(0, name.size() - extension.size());
   }
   return {};
-}
-
-std::string ReadAt(int folder, const std::string& name, const std::string& shown) {
-  const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ExchangeError(SystemFailure("read", shown));
-  std::string bytes;
-  char chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const std::string failure = SystemFailure("read", shown);
-      ::close(fd);
-      throw ExchangeError(failure);
-    }
-    if (n == 0) break;
-    bytes.append(chunk, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return bytes;
 }
 
 class Walker {
@@ -86,7 +65,7 @@ class Walker {
         note.place = shown + entry.stem + "/";
       } else {
         note.place = shown + entry.file;
-        const std::string text = ReadAt(fd, entry.file, note.place);
+        const std::string text = ReadWholeFileAt(fd, entry.file, note.place);
         if (const size_t bad = FindInvalidUtf8(text); bad != std::string::npos)
           throw ExchangeError(note.place + " is not UTF-8 text (" + DescribePosition(text, bad) + ")");
         NoteFile parsed = ParseNoteFile(text, entry.stem);
@@ -141,7 +120,7 @@ class Walker {
     for (const std::string& name : names) {
       if (name == "." || name == "..") continue;
       if (name == kOrderFileName) {
-        const std::string listed = ReadAt(fd, name, shown + name);
+        const std::string listed = ReadWholeFileAt(fd, name, shown + name);
         for (size_t at = 0; at < listed.size();) {
           size_t end = listed.find('\n', at);
           if (end == std::string::npos) end = listed.size();

@@ -80,11 +80,7 @@ void WriteOpml(const Outline& outline, std::string_view documentTitle, TextSink&
         text += "</outline>\n";
       }
     }
-    if (text.size() >= (1u << 20)) {
-      out.Write(text);
-      text.clear();
-      Report(progress, "Writing the notes", i + 1, count);
-    }
+    WriteWhenFull(text, out, progress, i + 1, count);
   }
   text += "  </body>\n</opml>\n";
   out.Write(text);

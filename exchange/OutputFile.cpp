@@ -87,13 +87,13 @@ void OutputFile::Commit() {
   }
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ExchangeError(SystemFailure("read", path));
+std::string ReadWholeFileAt(int folder, const std::string& name, const std::string& shown) {
+  const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ExchangeError(SystemFailure("read", shown));
   struct stat info{};
   if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
-    throw ExchangeError(path + " is a folder, not a file");
+    throw ExchangeError(shown + " is a folder, not a file");
   }
   std::string bytes;
   if (info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
@@ -102,7 +102,7 @@ std::string ReadWholeFile(const std::string& path) {
     const ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const std::string failure = SystemFailure("read", path);
+      const std::string failure = SystemFailure("read", shown);
       ::close(fd);
       throw ExchangeError(failure);
     }
@@ -112,6 +112,8 @@ std::string ReadWholeFile(const std::string& path) {
   ::close(fd);
   return bytes;
 }
+
+std::string ReadWholeFile(const std::string& path) { return ReadWholeFileAt(AT_FDCWD, path, path); }
 
 std::string StemOf(const std::string& path) {
   std::string_view trimmed(path);

@@ -33,6 +33,8 @@ class OutputFile : public TextSink {
 
 // The whole content of a file; ExchangeError naming the file when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+// The same for `name` in the open folder `folder`; `shown` names it in the error.
+std::string ReadWholeFileAt(int folder, const std::string& name, const std::string& shown);
 
 // The file's name without its folder and without its last extension.
 std::string StemOf(const std::string& path);

@@ -48,11 +48,7 @@ void WriteSql(const Outline& outline, TextSink& out, const Progress& progress) {
     text += ", ";
     AppendLiteral(text, note.memo);
     text += ");\n";
-    if (text.size() >= (1u << 20)) {
-      out.Write(text);
-      text.clear();
-      Report(progress, "Writing the notes", i + 1, count);
-    }
+    WriteWhenFull(text, out, progress, i + 1, count);
   }
   text += "COMMIT;\n";
   out.Write(text);

@@ -1,8 +1,11 @@
 #pragma once
 // Where a writer of one of the formats puts its text: a file (OutputFile) or memory.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "exchange/Progress.h"
 
 namespace tindrel::exchange {
 
@@ -20,5 +23,14 @@ class StringSink : public TextSink {
  private:
   std::string text_;
 };
+
+// A writer's text goes out a megabyte at a time: hands `text` to `out` once it has grown that
+// large, and tells `progress` how many of the notes are written.
+inline void WriteWhenFull(std::string& text, TextSink& out, const Progress& progress, uint64_t done, uint64_t total) {
+  if (text.size() < (1u << 20)) return;
+  out.Write(text);
+  text.clear();
+  Report(progress, "Writing the notes", done, total);
+}
 
 }  // namespace tindrel::exchange

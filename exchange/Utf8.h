@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/engine/Utf8Append.h"
+
 namespace tindrel::exchange {
 
 // Reads the character at `at` into `c` and moves `at` past it. False, with `at` unchanged, when
@@ -16,7 +18,7 @@ bool NextChar(std::string_view text, size_t& at, char32_t& c);
 // The offset of the first byte that does not belong to valid UTF-8, or npos.
 size_t FindInvalidUtf8(std::string_view text);
 
-void AppendUtf8(std::string& out, char32_t c);
+using engine::AppendUtf8;
 
 // "U+00E9".
 std::string CodePointName(char32_t c);

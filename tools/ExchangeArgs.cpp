@@ -3,9 +3,28 @@
 #include <cstdio>
 #include <memory>
 
-#include "tools/TableTool.h"
-
 namespace tindrel::tools {
+
+NoteArgs ParseNoteArgs(const Args& args, const std::string& command, const std::string& option,
+                       const std::string& pathName) {
+  std::vector<std::string> positional;
+  NoteArgs parsed;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == option) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) throw UsageError(option + " needs the ID of a note");
+      parsed.noteId = args[++i];
+    } else if (!args[i].empty() && args[i][0] == '-') {
+      throw UsageError(command + ": unknown option '" + args[i] + "'");
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 3) throw UsageError(command + " takes TABLE FORMAT " + pathName);
+  parsed.table = positional[0];
+  parsed.format = positional[1];
+  parsed.path = positional[2];
+  return parsed;
+}
 
 exchange::Format ParseFormat(const std::string& name, bool forImport) {
   if (const auto format = exchange::FormatNamed(name); format && (!forImport || exchange::InfoOf(*format).importable))

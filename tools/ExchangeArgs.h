@@ -6,8 +6,20 @@
 #include <vector>
 
 #include "exchange/Exchange.h"
+#include "tools/TableTool.h"
 
 namespace tindrel::tools {
+
+// The arguments of export and import: TABLE FORMAT PATH, and the note an --subtree or --under
+// option names ("" when it is not given). UsageError for anything else.
+struct NoteArgs {
+  std::string table;
+  std::string format;
+  std::string path;
+  std::string noteId;
+};
+NoteArgs ParseNoteArgs(const Args& args, const std::string& command, const std::string& option,
+                       const std::string& pathName);
 
 // The format of that name; UsageError naming the formats otherwise (only those that can be
 // read when `forImport`).

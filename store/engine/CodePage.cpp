@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "store/engine/EngineError.h"
+#include "store/engine/Utf8Append.h"
 
 namespace tindrel::engine {
 namespace {
@@ -56,24 +57,6 @@ bool IsSingleByte(int codePage) {
   switch (codePage) {
     case 932: case 936: case 949: case 950: case 895: case 620: return false;
     default: return true;
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
 

@@ -21,6 +21,7 @@
 #include "store/engine/FieldDesc.h"
 #include "store/engine/FileSystem.h"
 #include "store/engine/PosixFileSystem.h"
+#include "tests/support/Hex.h"
 
 namespace tindrel::engine::testing {
 
@@ -112,15 +113,7 @@ inline DbfImage ReadDbf(const std::string& path) {
   return image;
 }
 
-inline std::string Hex(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
+using tindrel::testing::Hex;
 
 inline std::string Unhex(std::string_view hex) {
   std::string out;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Hex.h"
 #include "tests/tools/RunProcess.h"
 
 namespace tindrel::exchange::testing {
@@ -25,15 +26,6 @@ inline test::ProcessResult RunPython(const std::string& script, const std::vecto
   return test::RunProcess(argv);
 }
 
-// Each byte as two hexadecimal digits, as Python's bytes.hex() writes them.
-inline std::string Hex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
+using tindrel::testing::Hex;
 
 }  // namespace tindrel::exchange::testing
