@@ -11,6 +11,7 @@
 #include "app/TExchangeForm.h"
 #include "app/TMainForm.h"
 #include "app/TProgressWindow.h"
+#include "exchange/ExchangeError.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "store/TTable.h"
@@ -19,6 +20,7 @@
 namespace tindrel {
 namespace {
 
+using exchange::ExchangeError;
 using exchange::Format;
 
 // A message box shows this many notices; the count of the rest follows.
@@ -71,6 +73,13 @@ QString TExchangeCommands::DefaultPath(Format format) const {
   return QDir::homePath() + QStringLiteral("/Tindrel notes") + QString::fromUtf8(exchange::InfoOf(format).extension);
 }
 
+std::string TExchangeCommands::SelectedId() const {
+  // A blank ID would mean all notes, or the top level: not what the person chose.
+  const QString id = form_.DBTreeView->SelectedID();
+  if (id.isEmpty()) throw ExchangeError("The selected note has no ID, so the notes below it cannot be told apart");
+  return id.toStdString();
+}
+
 QString TExchangeCommands::SummaryText(const QString& headline, const std::vector<std::string>& notices) {
   QString text = headline;
   if (!notices.empty()) text += QStringLiteral("\n");
@@ -97,7 +106,7 @@ void TExchangeCommands::Export(Format format) {
     if (answer != mbOK) return;
     replace = true;
   }
-  const std::string subtree = window.SelectedNoteChosen() ? form_.DBTreeView->SelectedID().toStdString() : std::string();
+  const std::string subtree = window.SelectedNoteChosen() ? SelectedId() : std::string();
   exchange::ExportSummary summary;
   {
     TProgressWindow progress(QStringLiteral("Export"), path, &form_);
@@ -120,7 +129,7 @@ void TExchangeCommands::Import(Format format) {
   if (window.exec() != QDialog::Accepted) return;
   const QString path = window.Path();
   const bool below = window.SelectedNoteChosen();
-  const std::string under = below ? form_.DBTreeView->SelectedID().toStdString() : std::string();
+  const std::string under = below ? SelectedId() : std::string();
   exchange::ImportSummary summary;
   {
     TProgressWindow progress(QStringLiteral("Import"), path, &form_);
@@ -131,7 +140,8 @@ void TExchangeCommands::Import(Format format) {
   table.Refresh();
   form_.DBTreeView->RebuildTree();
   table.LocateByValues(QStringLiteral("ID"), {QString::fromStdString(summary.firstId)});
-  const QString where = below ? QStringLiteral("below \u201C%1\u201D").arg(selectedTitle) : QStringLiteral("at the top level");
+  const QString where =
+      below ? QStringLiteral("below \u201C%1\u201D").arg(selectedTitle) : QStringLiteral("at the top level");
   Platform::Instance().MessageBoxes().Show(
       QStringLiteral("Information"),
       SummaryText(QStringLiteral("Imported %1 from %2 %3.").arg(NoteCount(summary.notes), path, where), summary.notices),

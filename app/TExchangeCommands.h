@@ -44,6 +44,8 @@ class TExchangeCommands : public QObject {
  private:
   QAction* AddItem(QMenu* menu, const char* name, const char* caption, exchange::Format format, bool exporting);
   QString DefaultPath(exchange::Format format) const;
+  // The selected note's ID; ExchangeError when it has none.
+  std::string SelectedId() const;
 
   TMainForm& form_;
   std::map<exchange::Format, QString> lastPaths_;
