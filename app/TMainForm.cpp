@@ -4,6 +4,7 @@
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
+#include "app/TableRemedy.h"
 #include "filter/TwwFilterDialog.h"
 #include "locate/TwwLocateDialog.h"
 #include "navigator/TwwDBNavigator.h"
@@ -406,7 +407,14 @@ void TMainForm::FormCreate() {
   LoadSettings();
   if (Table->Active()) return;
   Table->SetTableName(TablePath());
-  Table->Open();
+  try {
+    Table->Open();
+  } catch (const std::exception& error) {
+    // The engine's reason stays first; the command that mends it follows, where there is one.
+    const QString remedy = TableRemedy(error, program_folder_);
+    if (remedy.isEmpty()) throw;
+    throw std::runtime_error((QString::fromUtf8(error.what()) + QLatin1Char('\n') + remedy).toStdString());
+  }
 }
 
 void TMainForm::FormClose() {
