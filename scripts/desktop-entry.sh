@@ -86,19 +86,12 @@ StartupWMClass=$window_class
 ENTRY
   chmod 644 "$entry.new"
   mv -f "$entry.new" "$entry"
-  # Menus that keep a cache of the entries see the new one at once.
-  if command -v update-desktop-database >/dev/null; then
-    update-desktop-database -q "$data_home/applications" 2>/dev/null || true
-  fi
   echo "Desktop entry: $entry (starts $program)"
 }
 
 remove_entry() {
   rm -f "$data_home/applications/$entry_name"
   rm -f "$data_home"/icons/hicolor/*/apps/tindrel.png
-  if command -v update-desktop-database >/dev/null && [ -d "$data_home/applications" ]; then
-    update-desktop-database -q "$data_home/applications" 2>/dev/null || true
-  fi
   echo "Desktop entry removed from $data_home"
 }
 
