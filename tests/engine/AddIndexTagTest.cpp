@@ -14,12 +14,14 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/engine/FaultyFileSystem.h"
 #include "tests/support/engine/NoSyncFileSystem.h"
+#include "tests/support/engine/RecordLines.h"
 #include "tests/support/engine/TempFolder.h"
 
 namespace tindrel::engine {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::RecordLines;
 using testing::TempFolder;
 
 const MdxIndex::TagSpec kIdTag{"ID", "ID"};
@@ -93,17 +95,6 @@ void MakeTable(const TempFolder& dir, const Situation& situation) {
     std::filesystem::copy_file(entry.path(), dir.File(entry.path().filename().string()));
 }
 
-std::vector<std::string> Records(Table& t) {
-  std::vector<std::string> records;
-  for (uint32_t r = 1; r <= t.RecordCount(); ++r) {
-    Record rec = t.ReadRecord(r);
-    std::string line(1, rec.bytes[0]);
-    for (int f = 0; f < static_cast<int>(t.Fields().size()); ++f) line += "|" + t.GetText(rec, f);
-    records.push_back(line);
-  }
-  return records;
-}
-
 OpenOptions Tolerant(FileSystem* fs = nullptr) {
   OpenOptions options;
   options.tolerateBadIndex = true;
@@ -122,7 +113,7 @@ std::vector<std::string> TagNames(const Table& t) {
 // records, every check passed, the header flags set.
 void ExpectMended(const TempFolder& dir, const Situation& situation, const std::vector<std::string>& records) {
   auto t = Table::Open(dir.File("n.dbf"));
-  EXPECT_EQ(Records(*t), records);
+  EXPECT_EQ(RecordLines(*t), records);
   EXPECT_EQ(TagNames(*t), situation.tagsAfter);
   EXPECT_EQ(t->Check(), std::vector<std::string>());
   ASSERT_NE(t->Index(), nullptr);
@@ -146,7 +137,7 @@ TEST(AddIndexTagTest, EachSituationGetsItsTagAndKeepsEveryRecord) {
     std::vector<std::string> records;
     {
       auto t = Table::Open(dir.File("n.dbf"), Tolerant());
-      records = Records(*t);
+      records = RecordLines(*t);
       const std::string done = t->AddIndexTag(kIdTag);
       EXPECT_NE(done.find("ID"), std::string::npos) << done;
       EXPECT_FALSE(t->ReadOnly()) << "the mended table takes changes at once";
@@ -248,7 +239,7 @@ TEST(AddIndexTagTest, ACrashOrAnErrorAtEveryStepLeavesTheOldStateOrTheMendedOne)
       {
         TempFolder dir;
         MakeTable(dir, situation);
-        records = Records(*Table::Open(dir.File("n.dbf"), Tolerant()));
+        records = RecordLines(*Table::Open(dir.File("n.dbf"), Tolerant()));
       }
       bool sawOld = false;
       for (uint64_t step = 1;; ++step) {
@@ -268,7 +259,7 @@ TEST(AddIndexTagTest, ACrashOrAnErrorAtEveryStepLeavesTheOldStateOrTheMendedOne)
         bool mended = false;
         {
           auto t = Table::Open(dir.File("n.dbf"), Tolerant());
-          EXPECT_EQ(Records(*t), records) << "step " << step;
+          EXPECT_EQ(RecordLines(*t), records) << "step " << step;
           mended = t->Index() && TagForFields(*t->Index(), {0}) >= 0;
           if (!mended) {
             sawOld = true;
@@ -303,12 +294,12 @@ TEST(AddIndexTagTest, TablesFromOtherProgramsKeepTheirTagsAndGetTheNewOne) {
     {
       auto t = Table::Open(path, Tolerant());
       if (t->Index()) before = t->Index()->Tags();
-      records = Records(*t);
+      records = RecordLines(*t);
       ASSERT_GE(t->FieldIndex(c.field), 0);
       t->AddIndexTag({"MENDED", t->Fields()[t->FieldIndex(c.field)].name});
     }
     auto t = Table::Open(path);
-    EXPECT_EQ(Records(*t), records);
+    EXPECT_EQ(RecordLines(*t), records);
     EXPECT_EQ(t->Check(), std::vector<std::string>());
     ASSERT_EQ(t->Index()->Tags().size(), before.size() + 1);
     for (size_t i = 0; i < before.size(); ++i) {
