@@ -116,9 +116,9 @@ class Table {
   // that is not marked as its index keeps its tags when it can be read, and is replaced when it
   // cannot); an index without the tag gets it beside its other tags. A table opened with
   // tolerateBadIndex whose index file is missing or damaged gets a new one, and can then be
-  // changed. Refused (nothing changed): InvalidCall when a tag of that name exists, Unsupported
-  // when a tag that is kept cannot be maintained, ReadOnlyTable when the files cannot be
-  // written. Returns one sentence saying what was done.
+  // changed. Refused (nothing changed): InvalidCall when a tag of that name exists or the key
+  // cannot be built, Unsupported when a tag that is kept cannot be maintained, ReadOnlyTable
+  // when the files cannot be written. Returns one sentence saying what was done.
   virtual std::string AddIndexTag(const MdxIndex::TagSpec& spec) = 0;
   // Checks the three files against each other; one line per problem, empty when consistent.
   virtual std::vector<std::string> Check() const = 0;

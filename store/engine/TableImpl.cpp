@@ -668,7 +668,7 @@ std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
   const std::vector<std::string_view> records = AllRecords();
   std::unique_ptr<File> newHandle;
   std::unique_ptr<MdxIndex> newIndex;
-  bool created = false;
+  std::string created;  // the index file made here, removed again when the change fails
   std::string done;
   try {
     if (index_) {
@@ -696,7 +696,7 @@ std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
         }
       } else {
         newHandle = fs_.Open(indexPath, OpenMode::CreateReadWrite);
-        created = true;
+        created = indexPath;
         fs_.SyncFolderOf(indexPath);
         done = "The index " + indexPath + " was made with the tag " + spec.name;
       }
@@ -731,10 +731,10 @@ std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
         index_ = std::move(newIndex);
         indexHandle_ = std::move(newHandle);
       }
-    } else if (created) {
+    } else if (!created.empty()) {
       newIndex.reset();
       newHandle.reset();
-      try { fs_.Remove(Companion(fs_, path_, ".mdx")); } catch (...) {}
+      try { fs_.Remove(created); } catch (...) {}
     }
     AfterFailedChange();
     throw;

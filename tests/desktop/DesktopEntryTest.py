@@ -3,7 +3,7 @@
 
 Installs the entry for a program folder whose name needs quoting into a temporary XDG_DATA_HOME
 (and once more through HOME alone), has desktop-file-validate check it, reads its keys back,
-parses its Exec line by the rules of the Desktop Entry Specification into the program's path,
+parses its Exec line by the freedesktop.org desktop entry rules into the program's path,
 checks every icon size, and removes the entry again.
 
     DesktopEntryTest.py --script scripts/desktop-entry.sh --icons BUILD/app/icons
