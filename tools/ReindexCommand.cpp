@@ -15,8 +15,8 @@ int ReindexCommand(const Args& args) {
   auto table = engine::Table::Open(args[0], options);
   if (!table->Index()) {
     std::fprintf(stderr,
-                 "tindrel-table: %s has no production index that can be rebuilt; `tindrel-table index %s` gives it "
-                 "one\n",
+                 "tindrel-table: %s has no production index that can be read and rebuilt; `tindrel-table index %s` "
+                 "gives it a new one\n",
                  args[0].c_str(), args[0].c_str());
     return 1;
   }

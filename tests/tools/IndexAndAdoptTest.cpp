@@ -88,6 +88,12 @@ TEST(IndexAndAdopt, IndexGivesEachTableItsTagOnIdAndCheckThenFindsItConsistent) 
     const std::string records = RecordBytes(table);
     const std::string dump = RunTool({"dump", table}).out;
     EXPECT_EQ(RunTool({"check", table}).status, c.checkBefore);
+    if (c.tags.empty() || c.checkBefore != 0) {
+      const ProcessResult reindex = RunTool({"reindex", table});
+      EXPECT_EQ(reindex.status, 1);
+      EXPECT_NE(reindex.err.find("`tindrel-table index " + table + "` gives it a new one"), std::string::npos)
+          << reindex.err;
+    }
 
     ProcessResult r = RunTool({"index", table});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
