@@ -23,7 +23,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"create", tindrel::tools::CreateCommand, "FOLDER [--notes N] [--seed S]", "a new note table FOLDER/Tindrel.dbf",
+    {"create", tindrel::tools::CreateCommand, "FOLDER [--notes N] [--seed S] | [--from FORMAT IN]",
+     "a new note table FOLDER/Tindrel.dbf",
      "Makes a new note table FOLDER/Tindrel.dbf with its memo file and index (the folder is made\n"
      "when it does not exist). It holds a few welcome notes, or N generated notes in a random tree,\n"
      "the same for the same seed S. Refuses, changing nothing, when any of the table's files exists.\n"
