@@ -3,9 +3,12 @@
 // the exit status: 0 success, 1 a failure (engine errors are thrown as EngineError and printed
 // by main as "tindrel-table: <message>"), 2 bad arguments (UsageError).
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "store/engine/Table.h"
 
 namespace tindrel::tools {
 
@@ -24,5 +27,11 @@ int PackCommand(const Args& args);
 
 // Writes bytes to stdout as they are (values may hold NUL, CR and LF).
 void WriteOut(const std::string& bytes);
+
+// Opens TABLE for check and dump, read-only. A table with a journal beside it holds changes not
+// yet in its files: it is opened as the program opens it, which completes them when its files
+// can be written (its warnings say so); when they cannot, the error says what is pending and
+// how to complete it.
+std::unique_ptr<engine::Table> OpenToRead(const std::string& path, engine::OpenOptions options = {});
 
 }  // namespace tindrel::tools

@@ -41,30 +41,30 @@ bool FaultyFileSystem::Permit(const std::string& what) {
   return true;
 }
 
-bool FaultyFileSystem::Exists(const std::string& path) { return FileSystem::Default().Exists(path); }
+bool FaultyFileSystem::Exists(const std::string& path) { return inner_.Exists(path); }
 
 std::unique_ptr<File> FaultyFileSystem::Open(const std::string& path, OpenMode mode) {
   // Creating a file changes the disk as well.
   if (mode == OpenMode::CreateReadWrite && !Permit("Creating " + path)) {
     // After the crash nothing new appears on disk; hand out a file whose writes go nowhere.
-    if (!FileSystem::Default().Exists(path)) return std::make_unique<FaultyFile>(*this, FileSystem::Default().Open("/dev/null", OpenMode::ReadWrite));
-    return std::make_unique<FaultyFile>(*this, FileSystem::Default().Open(path, OpenMode::ReadWrite));
+    if (!inner_.Exists(path)) return std::make_unique<FaultyFile>(*this, inner_.Open("/dev/null", OpenMode::ReadWrite));
+    return std::make_unique<FaultyFile>(*this, inner_.Open(path, OpenMode::ReadWrite));
   }
-  return std::make_unique<FaultyFile>(*this, FileSystem::Default().Open(path, mode));
+  return std::make_unique<FaultyFile>(*this, inner_.Open(path, mode));
 }
 
-bool FaultyFileSystem::IsWritable(const std::string& path) { return FileSystem::Default().IsWritable(path); }
+bool FaultyFileSystem::IsWritable(const std::string& path) { return inner_.IsWritable(path); }
 
 void FaultyFileSystem::Remove(const std::string& path) {
-  if (Permit("Removing " + path)) FileSystem::Default().Remove(path);
+  if (Permit("Removing " + path)) inner_.Remove(path);
 }
 
 void FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (Permit("Renaming " + from)) FileSystem::Default().Rename(from, to);
+  if (Permit("Renaming " + from)) inner_.Rename(from, to);
 }
 
 void FaultyFileSystem::SyncFolderOf(const std::string& path) {
-  if (Permit("Syncing the folder of " + path)) FileSystem::Default().SyncFolderOf(path);
+  if (Permit("Syncing the folder of " + path)) inner_.SyncFolderOf(path);
 }
 
 }  // namespace tindrel::engine::testing

@@ -15,8 +15,10 @@ namespace tindrel::engine::testing {
 class FaultyFileSystem : public FileSystem {
  public:
   enum class Mode { Fail, Crash };
-  // failAt 0: never; otherwise the 1-based number of the call that fails or crashes.
-  explicit FaultyFileSystem(uint64_t failAt = 0, Mode mode = Mode::Crash) : failAt_(failAt), mode_(mode) {}
+  // failAt 0: never; otherwise the 1-based number of the call that fails or crashes. The calls
+  // go to `inner` (null: the machine's file system).
+  explicit FaultyFileSystem(uint64_t failAt = 0, Mode mode = Mode::Crash, FileSystem* inner = nullptr)
+      : failAt_(failAt), mode_(mode), inner_(inner ? *inner : FileSystem::Default()) {}
 
   void Arm(uint64_t failAt, Mode mode) {
     failAt_ = failAt;
@@ -40,6 +42,7 @@ class FaultyFileSystem : public FileSystem {
  private:
   uint64_t failAt_;
   Mode mode_;
+  FileSystem& inner_;
   uint64_t calls_ = 0;
   bool crashed_ = false;
 };
