@@ -174,6 +174,7 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                                               : std::string("its files cannot be written")) +
                             "; open it once where its files can be written to complete them",
                         {"File: " + journalPath});
+    // R1 to R5 of Journal.cpp.
     if (std::string done = Journal::Recover(fs_, journalPath); !done.empty()) warnings_.push_back(done);
     // A completed pack renamed new files into place: the handle (and its lock) may belong to
     // the file that was replaced.
@@ -538,7 +539,7 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
     ++changeCount_;
   };
   try {
-    journal_.Commit();
+    journal_.Commit();  // steps 1 and 2 (and 3 when the journal is due)
   } catch (...) {
     // Past the commit point the change stands in the journal; keep the image in step with it.
     if (journal_.Committed()) {
@@ -671,7 +672,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
   const std::string memoTemp = memoPath + "-pack", indexTemp = indexPath + "-pack";
   std::unique_ptr<File> newDbf, newMemoFile, newIndexFile;
   std::string image;
-  try {
+  try {  // P1 of the rename journal's order (Journal.cpp)
     std::unique_ptr<MemoFile> newMemo;
     if (memo_) {
       newMemoFile = fs_.Open(memoTemp, OpenMode::CreateReadWrite);
@@ -739,7 +740,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
   if (newIndexFile) renames.emplace_back(indexTemp, indexPath);
   renames.emplace_back(dbfTemp, path_);  // the table last: its rename completes the swap
   try {
-    Journal::RenameAll(fs_, Journal::PathFor(path_), renames);
+    Journal::RenameAll(fs_, Journal::PathFor(path_), renames);  // P2 to P4
     // The new files are in place; reopen them by their names (the journal records names).
     auto dbfFile = fs_.Open(path_, OpenMode::ReadWrite);
     std::unique_ptr<File> memoHandle, indexHandle;

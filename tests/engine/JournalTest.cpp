@@ -11,6 +11,7 @@
 #include "store/engine/DbfFile.h"
 #include "store/engine/Journal.h"
 #include "store/engine/Table.h"
+#include "tests/engine/NoteDisk.h"
 #include "tests/support/engine/FaultyFileSystem.h"
 #include "tests/support/engine/TempFolder.h"
 
@@ -323,6 +324,22 @@ struct ThreeChanges {
     TempFolder::Write(Journal::PathFor(table), journal);
   }
 };
+
+// Durability costs one sync of the disk per change: the journal's, at the commit point.
+TEST(JournalTest, AStoredChangeCostsOneSync) {
+  using testing::NoteChange;
+  auto disk = testing::NoteDisk(50);
+  auto t = testing::OpenNoteTable(*disk);
+  testing::NoteChanger changer(*t);
+  changer.Apply({NoteChange::Modify, 1, "the journal is made", "x"});
+  for (const NoteChange& change : {NoteChange{NoteChange::Append, 51, "Note 51", std::string(3000, 'a')},
+                                   NoteChange{NoteChange::Modify, 2, "Edited 2", std::string(5000, 'm')},
+                                   NoteChange{NoteChange::Delete, 3}}) {
+    disk->Arm(testing::PowerLossFileSystem::Fault::None);
+    changer.Apply(change);
+    EXPECT_EQ(disk->Syncs(), 1u) << change.kind;
+  }
+}
 
 // A journal damaged in the middle may hold a person's last changes behind the damage: the sound
 // start is completed, and the journal is kept beside the table (under a new name each time) and
