@@ -266,14 +266,19 @@ INSTANTIATE_TEST_SUITE_P(Values, FailedPost,
                                                           engine::ResultCode::UnmappableCharacter}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
-  path = WriteNoteTable(dir, kThree);
-  engine::testing::FaultyFileSystem disk;
-  TTable t;
+// Opens `t` on the table at `path` through `disk`, in ID order.
+void OpenThrough(TTable& t, const std::string& path, engine::FileSystem& disk) {
   t.SetTableName(QString::fromStdString(path));
   t.SetIndexFieldNames("ID");
   t.SetFileSystem(&disk);
   t.Open();
+}
+
+TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
+  path = WriteNoteTable(dir, kThree);
+  engine::testing::FaultyFileSystem disk;
+  TTable t;
+  OpenThrough(t, path, disk);
   t.Edit();
   t.FieldNamed("MEMO").SetAsString("typed before the disk filled");
   disk.Arm(1, engine::testing::FaultyFileSystem::Mode::Fail);
@@ -311,10 +316,7 @@ TEST(PostOnAFailingDisk, ReportsTheErrorKeepsTheTypingAndLosesNothingAcknowledge
       // the disk armed; returns whether the Post failed.
       auto run = [&](PowerLossFileSystem& disk, uint64_t n, uint64_t* calls) {
         TTable t;
-        t.SetTableName(QString::fromStdString(path));
-        t.SetIndexFieldNames("ID");
-        t.SetFileSystem(&disk);
-        t.Open();
+        OpenThrough(t, path, disk);
         t.Edit();
         t.FieldNamed("MEMO").SetAsString("stored before the trouble");
         t.Post();
@@ -360,9 +362,7 @@ TEST(PostOnAFailingDisk, ReportsTheErrorKeepsTheTypingAndLosesNothingAcknowledge
         for (const Outcome outcome : {Outcome::KeepEverything, Outcome::LoseEverythingUnsynced, Outcome::Random}) {
           auto healthy = disk->Restart(outcome, n);
           TTable t;
-          t.SetTableName(QString::fromStdString(path));
-          t.SetFileSystem(healthy.get());
-          ASSERT_NO_THROW(t.Open());
+          ASSERT_NO_THROW(OpenThrough(t, path, *healthy));
           EXPECT_TRUE(t.EngineTable()->Check().empty());
           const auto found = engine::testing::ReadNotes(*t.EngineTable());
           if (failed) {
