@@ -1,9 +1,11 @@
 #include "app/TMainForm.h"
 
+#include "app/ProgramIcon.h"
 #include "app/SettingsKeys.h"
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
+#include "app/TableRemedy.h"
 #include "filter/TwwFilterDialog.h"
 #include "locate/TwwLocateDialog.h"
 #include "navigator/TwwDBNavigator.h"
@@ -25,7 +27,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
 #include <QShowEvent>
 #include <QScrollBar>
@@ -62,33 +63,6 @@ class RowToolBar : public QToolBar {
  private:
   int row_height_;
 };
-
-// The program's icon: a note page with a small tree of notes on it, drawn at each size the
-// desktop asks for.
-QIcon ProgramIcon() {
-  QIcon icon;
-  for (int side : {16, 24, 32, 48, 64}) {
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double u = side / 16.0;
-    painter.setPen(QPen(QColor(90, 70, 20), u * 0.8));
-    painter.setBrush(QColor(255, 240, 170));
-    painter.drawRoundedRect(QRectF(1.5 * u, 0.5 * u, 13 * u, 15 * u), 1.5 * u, 1.5 * u);
-    painter.setPen(QPen(QColor(40, 70, 130), u));
-    painter.drawLine(QPointF(4.5 * u, 4 * u), QPointF(4.5 * u, 12 * u));
-    painter.drawLine(QPointF(4.5 * u, 8 * u), QPointF(7.5 * u, 8 * u));
-    painter.drawLine(QPointF(4.5 * u, 12 * u), QPointF(7.5 * u, 12 * u));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(40, 70, 130));
-    for (QPointF node : {QPointF(4.5, 4), QPointF(9.5, 8), QPointF(9.5, 12)})
-      painter.drawRect(QRectF((node.x() - 1.5) * u, (node.y() - 1.5) * u, 3 * u, 3 * u));
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
 
 }  // namespace
 
@@ -406,7 +380,14 @@ void TMainForm::FormCreate() {
   LoadSettings();
   if (Table->Active()) return;
   Table->SetTableName(TablePath());
-  Table->Open();
+  try {
+    Table->Open();
+  } catch (const std::exception& error) {
+    // The engine's reason stays first; the command that mends it follows, where there is one.
+    const QString remedy = TableRemedy(error, program_folder_);
+    if (remedy.isEmpty()) throw;
+    throw std::runtime_error((QString::fromUtf8(error.what()) + QLatin1Char('\n') + remedy).toStdString());
+  }
 }
 
 void TMainForm::FormClose() {

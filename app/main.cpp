@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
   tindrel::GuardedApplication application(argc, argv);
   application.setApplicationName(QString::fromUtf8(tindrel::kApplicationTitle));
   application.setApplicationDisplayName(QString::fromUtf8(tindrel::kApplicationTitle));
+  // The desktop entry scripts/desktop-entry.sh installs: the desktop groups the window with it
+  // (on X11 by the window's class, which is the application name: its StartupWMClass).
+  application.setDesktopFileName(QStringLiteral("tindrel"));
   tindrel::InstallDefaultErrorHandler();
   tindrel::TMainForm MainForm;
   MainForm.show();

@@ -347,6 +347,8 @@ void TwwFilterDlg::ApplyIntl() {
   const TwwFilterDialogIntl& t = TwwIntl::Instance().FilterDialog;
   FieldsLbl->setText(t.FieldsLabel);
   FieldsLbl->adjustSize();
+  // A list takes no name from its label: a screen reader would announce a nameless list.
+  FieldsListBox->setAccessibleName(QString(t.FieldsLabel).remove(QLatin1Char('&')));
   FieldTabSet->setTabText(0, t.AllFieldsTab);
   FieldTabSet->setTabText(1, t.SearchedFieldsTab);
   FieldTabSet->setToolTip(t.FieldsTabHint);

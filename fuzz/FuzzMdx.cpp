@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the production index as a file: opening must either succeed or
 // throw EngineError, never crash, hang or allocate without bound. An index that opens is walked
 // in every tag, searched, checked, and (when its tags can be maintained) changed: one record
-// inserted, updated and removed, so the maintenance code meets trees other programs could
-// have written.
+// inserted, updated and removed, and a tag added, so the maintenance code meets trees other
+// programs could have written.
 
 #include <unistd.h>
 
@@ -93,6 +93,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
       } catch (const EngineError&) {
         std::abort();
+      }
+      // A tag added to an index from elsewhere: every tag rebuilt, the tag table relinked, and
+      // the file reads back with one tag more.
+      const size_t tags = index->Tags().size();
+      try {
+        index->AddTag({"FUZZADDED", "NAME"}, records, writer);
+      } catch (const EngineError& e) {
+        if (e.Code() != ResultCode::InvalidCall) std::abort();
+      }
+      if (index->Tags().size() == tags + 1) {
+        try {
+          auto again = MdxIndex::Open(*file, Fields());
+          if (again->Tags().size() != tags + 1 || again->FindTag("FUZZADDED") != static_cast<int>(tags)) std::abort();
+          if (!again->Check(records).empty()) std::abort();
+        } catch (const EngineError&) {
+          std::abort();
+        }
       }
     }
   } catch (const EngineError&) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs Tindrel II: installs what is missing, builds, installs the program
 # into its program folder (default ~/TindrelII, or the folder given), puts a starter note table
-# there when none is there, and starts the program.
+# there when none is there, puts the program into the desktop's menu of applications for the
+# user who runs it, and starts the program.
 # The program folder lies outside the checkout: rebuilding or cleaning never touches the notes.
 # Installing a new build replaces the executables, never the table or the settings file.
 set -euo pipefail
@@ -24,6 +25,13 @@ done
 if [ ! -e "$folder/Tindrel.dbf" ]; then
   echo "No note table in $folder: creating a starter table."
   "$folder/tindrel-table" create "$folder"
+fi
+
+# The desktop's menu of applications gets an entry that starts this program folder's executable
+# (scripts/desktop-entry.sh remove takes it out again).
+if [ -x "$folder/tindrel" ]; then
+  "$root/scripts/desktop-entry.sh" install "$folder" "$build/app/icons" ||
+    echo "The desktop entry could not be installed; the program runs all the same." >&2
 fi
 
 if [ ! -x "$folder/tindrel" ]; then

@@ -11,6 +11,7 @@ packages=(
   python3 python3-dbfread libdbd-xbase-perl
   xvfb xauth imagemagick
   at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon dbus-bin xdotool
+  desktop-file-utils
 )
 
 missing=()

@@ -73,13 +73,7 @@ int TTable::TagForFields(const QString& names) const {
     if (f < 0) return -1;
     wanted.push_back(f);
   }
-  const auto& tags = index->Tags();
-  for (int t = 0; t < static_cast<int>(tags.size()); ++t) {
-    const engine::TagInfo& info = tags[t];
-    if (info.keyFields.size() < wanted.size() || !info.maintainable || !info.forExpression.empty()) continue;
-    if (std::equal(wanted.begin(), wanted.end(), info.keyFields.begin())) return t;
-  }
-  return -1;
+  return engine::TagForFields(*index, wanted);
 }
 
 void TTable::SelectOrder(int tag) {

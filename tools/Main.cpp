@@ -1,4 +1,7 @@
 // tindrel-table: the command-line companion of the note table.
+//
+// Exit status: 0 when the command did what was asked (or found nothing wrong), 1 when it found
+// a problem or an error stopped it, 2 when the command line is wrong.
 
 #include <cstdio>
 #include <cstring>
@@ -9,37 +12,102 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: tindrel-table COMMAND ...\n"
-    "  create FOLDER [--notes N] [--seed S]   a new note table FOLDER/Tindrel.dbf\n"
-    "  check TABLE                            validate table, memo file and index\n"
-    "  dump TABLE [--csv] [--encoding NAME]   every live record in record order\n"
-    "  reindex TABLE                          rebuild the production index\n"
-    "  pack TABLE                             remove deleted records for good\n";
+using tindrel::tools::Args;
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+  const char* synopsis;  // the arguments, as the usage shows them
+  const char* summary;   // one line for the usage
+  const char* help;      // what --help adds
+};
+
+const Command kCommands[] = {
+    {"create", tindrel::tools::CreateCommand, "FOLDER [--notes N] [--seed S]", "a new note table FOLDER/Tindrel.dbf",
+     "Makes a new note table FOLDER/Tindrel.dbf with its memo file and index (the folder is made\n"
+     "when it does not exist). It holds a few welcome notes, or N generated notes in a random tree,\n"
+     "the same for the same seed S. Refuses, changing nothing, when any of the table's files exists.\n"},
+    {"check", tindrel::tools::CheckCommand, "TABLE", "validate table, memo file and index",
+     "Reads the table, its memo file and its production index and checks them against each other.\n"
+     "Exit status 0 when they are consistent, 1 when a problem is found (each one is printed).\n"},
+    {"dump", tindrel::tools::DumpCommand, "TABLE [--csv] [--encoding NAME]", "every live record in record order",
+     "Prints every record that is not marked deleted, in record order: one block per record, or\n"
+     "with --csv one CSV row per record under a row of field names. --encoding NAME reads the text\n"
+     "in that code page instead of the one the table names. A damaged memo is printed as far as it\n"
+     "reads, with a warning.\n"},
+    {"reindex", tindrel::tools::ReindexCommand, "TABLE", "rebuild the production index",
+     "Rebuilds every tag of the table's production index from the records. A table without a\n"
+     "production index gets one from `index`.\n"},
+    {"pack", tindrel::tools::PackCommand, "TABLE", "remove deleted records for good",
+     "Removes the records marked deleted for good, compacts the memo file and rebuilds the index.\n"
+     "Record numbers change; the notes and their identifiers do not.\n"},
+    {"index", tindrel::tools::IndexCommand, "TABLE", "give the table the index on ID the program needs",
+     "Gives a table without a production index one with a tag on ID, and an index without such a\n"
+     "tag the tag, keeping its other tags; a missing or damaged index file is replaced. One atomic\n"
+     "change: a crash leaves the table as it was or mended, never half-changed. No record changes.\n"
+     "Exit status 0 when the table has its tag on ID, 1 when it cannot have one (no usable ID field,\n"
+     "files that cannot be written).\n"},
+    {"adopt", tindrel::tools::AdoptCommand, "TABLE [--dry-run]", "tell whether a table can serve as a note table",
+     "Reports whether a dBASE table written by another program can serve as a note table: the fields\n"
+     "it found for ID, Parent, Text and MEMO (names without regard to case) with their types, and\n"
+     "what is missing or of another type. Makes what is missing where that is sound, which is the\n"
+     "index tag on ID (as `index` does; not with --dry-run). It never changes a record and never\n"
+     "adds a field. Exit status 0 when the table can serve, 1 when something stops it.\n"},
+};
+
+void PrintUsage(FILE* out) {
+  std::fputs("usage: tindrel-table COMMAND ...\n", out);
+  for (const Command& c : kCommands) {
+    const std::string call = std::string(c.name) + " " + c.synopsis;
+    std::fprintf(out, "  %-40s %s\n", call.c_str(), c.summary);
+  }
+  std::fputs("  --version                                the version of the tool\n"
+             "'tindrel-table COMMAND --help' tells more about a command.\n"
+             "Exit status: 0 done, 1 a problem found, 2 bad usage.\n",
+             out);
+}
+
+const Command* Find(const std::string& name) {
+  for (const Command& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+bool AsksForHelp(const Args& args) {
+  for (const std::string& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace tindrel::tools;
   if (argc < 2) {
-    std::fputs(kUsage, stderr);
+    PrintUsage(stderr);
     return 2;
   }
-  const std::string command = argv[1];
-  const Args args(argv + 2, argv + argc);
+  const std::string name = argv[1];
+  Args args(argv + 2, argv + argc);
+  if (name == "--version") {
+    std::printf("tindrel-table %s\n", TINDREL_VERSION);
+    return 0;
+  }
+  if (name == "--help" || name == "-h" || (name == "help" && args.empty())) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  const Command* command = Find(name == "help" ? args[0] : name);
   try {
-    if (command == "create") return CreateCommand(args);
-    if (command == "check") return CheckCommand(args);
-    if (command == "dump") return DumpCommand(args);
-    if (command == "reindex") return ReindexCommand(args);
-    if (command == "pack") return PackCommand(args);
-    if (command == "--help" || command == "-h" || command == "help") {
-      std::fputs(kUsage, stdout);
+    if (!command) throw UsageError("unknown command '" + (name == "help" ? args[0] : name) + "'");
+    if (name == "help" || AsksForHelp(args)) {
+      std::printf("usage: tindrel-table %s %s\n\n%s", command->name, command->synopsis, command->help);
       return 0;
     }
-    throw UsageError("unknown command '" + command + "'");
+    return command->run(args);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "tindrel-table: %s\n%s", e.what(), kUsage);
+    std::fprintf(stderr, "tindrel-table: %s\n", e.what());
+    PrintUsage(stderr);
     return 2;
   } catch (const tindrel::engine::EngineError& e) {
     std::fprintf(stderr, "tindrel-table: %s\n", e.Message().c_str());

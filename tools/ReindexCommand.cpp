@@ -9,13 +9,19 @@ namespace tindrel::tools {
 
 int ReindexCommand(const Args& args) {
   if (args.size() != 1 || args[0].empty() || args[0][0] == '-') throw UsageError("reindex takes one TABLE");
-  auto table = engine::Table::Open(args[0]);
-  if (table->ReadOnly()) {
-    std::fprintf(stderr, "tindrel-table: %s cannot be written; nothing was changed\n", args[0].c_str());
+  // An index that is missing or cannot be read is not rebuilt here but replaced by `index`.
+  engine::OpenOptions options;
+  options.tolerateBadIndex = true;
+  auto table = engine::Table::Open(args[0], options);
+  if (!table->Index()) {
+    std::fprintf(stderr,
+                 "tindrel-table: %s has no production index that can be read and rebuilt; `tindrel-table index %s` "
+                 "gives it a new one\n",
+                 args[0].c_str(), args[0].c_str());
     return 1;
   }
-  if (!table->Index()) {
-    std::fprintf(stderr, "tindrel-table: %s has no production index to rebuild\n", args[0].c_str());
+  if (table->ReadOnly()) {
+    std::fprintf(stderr, "tindrel-table: %s cannot be written; nothing was changed\n", args[0].c_str());
     return 1;
   }
   std::fprintf(stderr, "Reindexing %u records...\n", table->RecordCount());

@@ -12,6 +12,8 @@
 
 namespace tindrel::tools {
 
+struct NoteTableShape;
+
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -24,6 +26,15 @@ int CheckCommand(const Args& args);
 int DumpCommand(const Args& args);
 int ReindexCommand(const Args& args);
 int PackCommand(const Args& args);
+int IndexCommand(const Args& args);
+int AdoptCommand(const Args& args);
+
+// For `index` and `adopt`: opens the table exclusively, tolerating a production index that is
+// missing or damaged (which they replace), and prints the open's findings as notes.
+std::unique_ptr<engine::Table> OpenToMend(const std::string& path);
+// Adds the tag on ID and prints what was done. A table whose files cannot be written is
+// reported, with the reason, on stderr. Returns whether the tag was made.
+bool MakeIdTag(engine::Table& table, const NoteTableShape& shape);
 
 // Writes bytes to stdout as they are (values may hold NUL, CR and LF).
 void WriteOut(const std::string& bytes);

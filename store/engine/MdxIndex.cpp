@@ -127,6 +127,10 @@ class MdxFile final : public MdxIndex {
 
   void Load();
   void InitFresh(std::string_view tableBaseName, const std::vector<TagSpec>& specs);
+  // A new, empty tag after the others (its slot filled, the tag count raised); the blocks are
+  // laid out by the next WriteFresh.
+  void AppendTag(const TagSpec& spec);
+  void LinkTagNames();
   void WriteFresh(ChangeWriter& writer, const std::vector<std::vector<IndexEntry>>& entries, bool bumpCounters);
 
   const std::vector<TagInfo>& Tags() const override { return infos_; }
@@ -155,6 +159,7 @@ class MdxFile final : public MdxIndex {
                     ChangeWriter& writer) override;
   void RemoveRecord(uint32_t recno, std::string_view record, ChangeWriter& writer) override;
   void Rebuild(const std::vector<std::string_view>& records, ChangeWriter& writer) override;
+  void AddTag(const TagSpec& spec, const std::vector<std::string_view>& records, ChangeWriter& writer) override;
   std::vector<std::string> Check(const std::vector<std::string_view>& records,
                                  std::vector<std::string>* notes) const override;
 
@@ -932,10 +937,9 @@ void MdxFile::Flush(ChangeWriter& writer) {
 // Creating and rebuilding
 
 void MdxFile::InitFresh(std::string_view tableBaseName, const std::vector<TagSpec>& specs) {
-  auto refuse = [&](const std::string& why) {
-    throw EngineError(ResultCode::InvalidCall, "Cannot create the index " + file_->Path() + ": " + why, {file_->Path()});
-  };
-  if (specs.size() > static_cast<size_t>(kMaxTags)) refuse("more than 47 tags");
+  if (specs.size() > static_cast<size_t>(kMaxTags))
+    throw EngineError(ResultCode::InvalidCall, "Cannot create the index " + file_->Path() + ": more than 47 tags",
+                      {file_->Path()});
   header_.assign(kHeaderBytes, '\0');
   uint8_t* h = U8(header_);
   uint8_t today[3];
@@ -951,97 +955,117 @@ void MdxFile::InitFresh(std::string_view tableBaseName, const std::vector<TagSpe
   h[24] = 1;     // production index of its table
   h[25] = 0x30;  // 48 slots, slot 0 included
   h[26] = 0x20;  // 32 bytes a slot
-  Put16(h + 28, static_cast<uint16_t>(specs.size()));
-  h[30] = static_cast<uint8_t>(specs.size() + 1);
   h[31] = 0x1B;
   std::memcpy(h + 44, today, 3);
   h[512 + 17] = 1;  // slot 0: the anchor of the tag-name tree points at tag 1
+  for (const TagSpec& spec : specs) AppendTag(spec);
+}
 
-  std::vector<std::string> names;
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const TagSpec& spec = specs[i];
-    std::string tagName = UpperAscii(spec.name);
-    if (tagName.empty() || tagName.size() > 10) refuse("tag name '" + spec.name + "' must have 1 to 10 characters");
-    if (std::find(names.begin(), names.end(), tagName) != names.end()) refuse("tag name " + tagName + " is used twice");
-    if (spec.expression.empty() || spec.expression.size() > kExpressionRoom)
-      refuse("the key expression of tag " + tagName + " must have 1 to 220 characters");
-    names.push_back(tagName);
+void MdxFile::AppendTag(const TagSpec& spec) {
+  auto refuse = [&](const std::string& why) {
+    throw EngineError(ResultCode::InvalidCall, "Cannot create the index tag " + spec.name + " in " + file_->Path() + ": " + why,
+                      {file_->Path()});
+  };
+  if (tags_.size() >= static_cast<size_t>(kMaxTags)) refuse("the index holds 47 tags already");
+  std::string tagName = UpperAscii(spec.name);
+  if (tagName.empty() || tagName.size() > 10) refuse("a tag name must have 1 to 10 characters");
+  if (FindTag(tagName) >= 0) refuse("the tag name is in use");
+  if (spec.expression.empty() || spec.expression.size() > kExpressionRoom)
+    refuse("the key expression must have 1 to 220 characters");
 
-    std::string why;
-    auto expr = KeyExpression::Parse(spec.expression, fields_, &why);
-    if (!expr) refuse("tag " + tagName + ": key expression " + spec.expression + ": " + why);
-    KeyType type = KeyType::Character;
-    int keyLength = 0;
-    switch (expr->Type()) {
-      case ValueType::Character:
-        type = KeyType::Character;
-        keyLength = expr->Width();
-        break;
-      case ValueType::Numeric:
-        type = KeyType::Numeric;
-        keyLength = 12;
-        break;
-      case ValueType::Date:
-        type = KeyType::Date;
-        keyLength = 8;
-        break;
-      default:
-        refuse("tag " + tagName + ": a logical key expression");
-    }
-    if (keyLength < 1 || static_cast<size_t>(keyLength) > kMaxKeyLength)
-      refuse("tag " + tagName + ": key length " + std::to_string(keyLength) + " (1 to 100)");
-
-    auto tag = std::make_unique<Tag>();
-    Tag& t = *tag;
-    t.slot = static_cast<int>(i) + 1;
-    t.info.name = tagName;
-    t.info.expression = spec.expression;
-    t.info.type = type;
-    t.info.keyLength = keyLength;
-    t.info.descending = spec.descending;
-    t.info.unique = spec.unique;
-    t.itemLength = static_cast<uint16_t>((keyLength + 4 + 3) / 4 * 4);
-    t.maxKeys = static_cast<uint16_t>((blockBytes_ - 12) / t.itemLength);
-    t.counter = 0;  // the fresh write makes it 1
-
-    t.headerBlock.assign(blockBytes_, '\0');
-    uint8_t* th = U8(t.headerBlock);
-    th[8] = static_cast<uint8_t>(0x10 | (spec.descending ? 0x08 : 0) | (spec.unique ? 0x40 : 0));
-    th[9] = static_cast<uint8_t>(type);
-    th[11] = 0x1B;
-    Put16(th + 12, static_cast<uint16_t>(keyLength));
-    Put16(th + 14, t.maxKeys);
-    Put16(th + 16, type == KeyType::Date ? 1 : 0);
-    Put16(th + 18, t.itemLength);
-    if (spec.unique) th[23] = 0x40;
-    std::memcpy(th + 24, spec.expression.data(), spec.expression.size());
-
-    uint8_t* slot = h + 544 + 32 * i;
-    std::memcpy(slot + 4, tagName.data(), tagName.size());
-    slot[15] = 0x10;
-    slot[19] = 0x02;
-    slot[20] = static_cast<uint8_t>(type);
-    // The tag-name tree: insert in slot order into a binary search tree of the names.
-    if (i > 0) {
-      size_t at = 0;  // slot index (0-based) of the current tree node
-      while (true) {
-        uint8_t* cur = h + 544 + 32 * at;
-        bool less = std::memcmp(slot + 4, cur + 4, 11) < 0;
-        uint8_t& link = cur[less ? 16 : 17];
-        if (link == 0) {
-          link = static_cast<uint8_t>(i + 1);
-          slot[18] = static_cast<uint8_t>(at + 1);
-          break;
-        }
-        at = link - 1u;
-      }
-    }
-
-    t.root = nullptr;
-    SetUpTag(t);
-    infos_.push_back(t.info);
-    tags_.push_back(std::move(tag));
+  std::string why;
+  auto expr = KeyExpression::Parse(spec.expression, fields_, &why);
+  if (!expr) refuse("key expression " + spec.expression + ": " + why);
+  KeyType type = KeyType::Character;
+  int keyLength = 0;
+  switch (expr->Type()) {
+    case ValueType::Character:
+      type = KeyType::Character;
+      keyLength = expr->Width();
+      break;
+    case ValueType::Numeric:
+      type = KeyType::Numeric;
+      keyLength = 12;
+      break;
+    case ValueType::Date:
+      type = KeyType::Date;
+      keyLength = 8;
+      break;
+    default:
+      refuse("a logical key expression");
   }
+  if (keyLength < 1 || static_cast<size_t>(keyLength) > kMaxKeyLength)
+    refuse("key length " + std::to_string(keyLength) + " (1 to 100)");
+
+  const size_t i = tags_.size();
+  auto tag = std::make_unique<Tag>();
+  Tag& t = *tag;
+  t.slot = static_cast<int>(i) + 1;
+  t.info.name = tagName;
+  t.info.expression = spec.expression;
+  t.info.type = type;
+  t.info.keyLength = keyLength;
+  t.info.descending = spec.descending;
+  t.info.unique = spec.unique;
+  t.itemLength = static_cast<uint16_t>((keyLength + 4 + 3) / 4 * 4);
+  t.maxKeys = static_cast<uint16_t>((blockBytes_ - 12) / t.itemLength);
+  t.counter = 0;  // the fresh write makes it 1
+
+  t.headerBlock.assign(blockBytes_, '\0');
+  uint8_t* th = U8(t.headerBlock);
+  th[8] = static_cast<uint8_t>(0x10 | (spec.descending ? 0x08 : 0) | (spec.unique ? 0x40 : 0));
+  th[9] = static_cast<uint8_t>(type);
+  th[11] = 0x1B;
+  Put16(th + 12, static_cast<uint16_t>(keyLength));
+  Put16(th + 14, t.maxKeys);
+  Put16(th + 16, type == KeyType::Date ? 1 : 0);
+  Put16(th + 18, t.itemLength);
+  if (spec.unique) th[23] = 0x40;
+  std::memcpy(th + 24, spec.expression.data(), spec.expression.size());
+
+  uint8_t* h = U8(header_);
+  uint8_t* slot = h + 544 + 32 * i;
+  std::memset(slot, 0, 32);
+  std::memcpy(slot + 4, tagName.data(), tagName.size());
+  slot[15] = 0x10;
+  slot[19] = 0x02;
+  slot[20] = static_cast<uint8_t>(type);
+  Put16(h + 28, static_cast<uint16_t>(i + 1));
+  h[30] = static_cast<uint8_t>(i + 2);
+
+  t.root = nullptr;
+  SetUpTag(t);
+  infos_.push_back(t.info);
+  tags_.push_back(std::move(tag));
+  LinkTagNames();
+}
+
+// The tag-name tree over the slots, made again from the names alone (a file from elsewhere may
+// hold links this engine would not trust): each tag in slot order is inserted into a binary
+// search tree of the names, tag 1 its root.
+void MdxFile::LinkTagNames() {
+  uint8_t* h = U8(header_);
+  for (size_t i = 0; i < tags_.size(); ++i) {
+    uint8_t* slot = h + 544 + 32 * i;
+    slot[16] = slot[17] = slot[18] = 0;
+    for (size_t at = 0; i > 0;) {  // slot index (0-based) of the current tree node
+      uint8_t* cur = h + 544 + 32 * at;
+      const bool less = std::memcmp(slot + 4, cur + 4, 11) < 0;
+      uint8_t& link = cur[less ? 16 : 17];
+      if (link == 0) {
+        link = static_cast<uint8_t>(i + 1);
+        slot[18] = static_cast<uint8_t>(at + 1);
+        break;
+      }
+      at = link - 1u;
+    }
+  }
+}
+
+void MdxFile::AddTag(const TagSpec& spec, const std::vector<std::string_view>& records, ChangeWriter& writer) {
+  RequireMaintainable();
+  AppendTag(spec);
+  Rebuild(records, writer);
 }
 
 void MdxFile::WriteFresh(ChangeWriter& writer, const std::vector<std::vector<IndexEntry>>& entries, bool bumpCounters) {
@@ -1259,6 +1283,16 @@ std::vector<std::string> MdxFile::Check(const std::vector<std::string_view>& rec
 }
 
 }  // namespace
+
+int TagForFields(const MdxIndex& index, const std::vector<int>& fields) {
+  const auto& tags = index.Tags();
+  for (size_t t = 0; t < tags.size(); ++t) {
+    const TagInfo& info = tags[t];
+    if (info.keyFields.size() < fields.size() || !info.maintainable || !info.forExpression.empty()) continue;
+    if (std::equal(fields.begin(), fields.end(), info.keyFields.begin())) return static_cast<int>(t);
+  }
+  return -1;
+}
 
 std::unique_ptr<MdxIndex> MdxIndex::Open(File& file, const std::vector<FieldDesc>& fields) {
   auto index = std::make_unique<MdxFile>(file, fields);

@@ -98,6 +98,11 @@ class MdxIndex {
   // those whose first byte is '*', get no entry), writing a fresh file.
   virtual void Rebuild(const std::vector<std::string_view>& records, ChangeWriter& writer) = 0;
 
+  // Adds a tag after the others and rebuilds every tag from these records, as Rebuild does.
+  // Refused (InvalidCall) for a name in use, a 48th tag or a key this engine cannot build, and
+  // (Unsupported) when a tag already there cannot be maintained; nothing is written then.
+  virtual void AddTag(const TagSpec& spec, const std::vector<std::string_view>& records, ChangeWriter& writer) = 0;
+
   // Checks every tag against the records: order, one entry per live record that belongs in the
   // tag, keys equal to the records' keys, no entry beyond the table. Returns one line per
   // problem; empty when consistent. Findings that are not faults (entries kept for deleted
@@ -105,5 +110,9 @@ class MdxIndex {
   virtual std::vector<std::string> Check(const std::vector<std::string_view>& records,
                                          std::vector<std::string>* notes = nullptr) const = 0;
 };
+
+// The tag that orders the records by these fields (indexes into the table's fields): a
+// maintainable tag without a FOR condition whose key begins with them. -1 when there is none.
+int TagForFields(const MdxIndex& index, const std::vector<int>& fields);
 
 }  // namespace tindrel::engine

@@ -114,6 +114,16 @@ class Table {
   // written beside the old ones and swapped in. The table stays open; record numbers change.
   virtual void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) = 0;
   virtual void Reindex() = 0;
+  // Gives the table a production index tag, built from the records, as one atomic change: the
+  // index file and the table header's index flags change together or not at all. A table without
+  // a production index gets an index file holding this tag (an index file of the table's name
+  // that is not marked as its index keeps its tags when it can be read, and is replaced when it
+  // cannot); an index without the tag gets it beside its other tags. A table opened with
+  // tolerateBadIndex whose index file is missing or damaged gets a new one, and can then be
+  // changed. Refused (nothing changed): InvalidCall when a tag of that name exists or the key
+  // cannot be built, Unsupported when a tag that is kept cannot be maintained, ReadOnlyTable
+  // when the files cannot be written. Returns one sentence saying what was done.
+  virtual std::string AddIndexTag(const MdxIndex::TagSpec& spec) = 0;
   // Checks the three files against each other; one line per problem, empty when consistent.
   virtual std::vector<std::string> Check() const = 0;
 

@@ -225,6 +225,7 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
       warnings_.push_back(e.MainText() + "; the table opens without it, read-only");
       index_.reset();
       indexHandle_.reset();
+      indexReplaceable_ = writable && e.Code() != ResultCode::Unsupported;
       writable = false;
     }
   } else if (fs_.Exists(indexPath)) {
@@ -652,6 +653,120 @@ void TableImpl::Reindex() {
   }
   StopIfInDoubt();
   ++changeCount_;
+}
+
+// The new index is one change through the journal (see Journal.cpp for its write order): every
+// block of the rebuilt index file and the table header's flags (byte 28, the production index;
+// byte 31 of the descriptor of each field that a tag keys on alone) are one journal record. An
+// index file that does not exist yet is created empty, and its name made durable, before that
+// record is written, because applying the record again after a crash opens the file by name.
+// A crash before the commit point leaves the records, the header and any index file that was
+// there as they were (at most a new empty index file, which is not marked as the table's and
+// is replaced by the next try).
+std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
+  if (index_) {
+    if (index_->FindTag(spec.name) >= 0)
+      throw EngineError(ResultCode::InvalidCall, "The index of " + path_ + " has a tag " + spec.name + " already",
+                        {"File: " + indexHandle_->Path()});
+    for (const TagInfo& tag : index_->Tags())
+      if (!tag.maintainable)
+        throw EngineError(ResultCode::Unsupported,
+                          "The index tag " + tag.name + " of " + indexHandle_->Path() + " uses the key '" +
+                              tag.expression + "', which this program cannot maintain; nothing was changed",
+                          {"File: " + indexHandle_->Path()});
+  }
+  if (!indexReplaceable_) CheckWritable();
+  else if (!options_.exclusive)
+    throw EngineError(ResultCode::InvalidCall, "A new index for " + path_ + " needs the table opened exclusively");
+
+  const std::vector<std::string_view> records = AllRecords();
+  std::unique_ptr<File> newHandle;
+  std::unique_ptr<MdxIndex> newIndex;
+  std::string created;  // the index file made here, removed again when the change fails
+  std::string done;
+  try {
+    if (index_) {
+      index_->AddTag(spec, records, journal_);
+      done = "The tag " + spec.name + " was added to the index " + indexHandle_->Path();
+    } else {
+      const std::string indexPath = Companion(fs_, path_, ".mdx");
+      if (fs_.Exists(indexPath)) {
+        newHandle = fs_.Open(indexPath, OpenMode::ReadWrite);
+        std::string unreadable;
+        try {
+          newIndex = MdxIndex::Open(*newHandle, dbf_.Fields());
+        } catch (const EngineError& e) {
+          if (e.Code() != ResultCode::IndexDamaged) throw;
+          unreadable = e.MainText();
+        }
+        if (newIndex && newIndex->FindTag(spec.name) >= 0) {
+          newIndex->Rebuild(records, journal_);
+          done = "The index " + indexPath + " with its tag " + spec.name + " is now the table's production index";
+        } else if (newIndex) {
+          newIndex->AddTag(spec, records, journal_);
+          done = "The index " + indexPath + " is now the table's production index, with the new tag " + spec.name;
+        } else {
+          done = unreadable + "; it was replaced by a new index with the tag " + spec.name;
+        }
+      } else {
+        newHandle = fs_.Open(indexPath, OpenMode::CreateReadWrite);
+        created = indexPath;
+        fs_.SyncFolderOf(indexPath);
+        done = "The index " + indexPath + " was made with the tag " + spec.name;
+      }
+      if (!newIndex) {
+        // The blocks reach the file only through the journal, in the rebuild below.
+        class Nowhere : public ChangeWriter {
+          void WriteAt(File&, uint64_t, std::string_view) override {}
+          void Truncate(File&, uint64_t) override {}
+        } nowhere;
+        newIndex = MdxIndex::Create(*newHandle, nowhere, Upper(BaseNameNoExtension(path_)), dbf_.Fields(), {spec});
+        newIndex->Rebuild(records, journal_);
+      }
+    }
+
+    std::vector<std::pair<uint64_t, std::string>> writes;
+    if (!dbf_.ProductionIndexFlag()) writes.emplace_back(28, std::string(1, '\x01'));
+    const MdxIndex& index = newIndex ? *newIndex : *index_;
+    const auto& fields = dbf_.Fields();
+    for (size_t f = 0; f < fields.size(); ++f) {
+      if (fields[f].indexFlag) continue;
+      const auto& tags = index.Tags();
+      if (std::any_of(tags.begin(), tags.end(), [&](const TagInfo& tag) {
+            return tag.forExpression.empty() && EqualNoCase(Trim(tag.expression), fields[f].name);
+          }))
+        writes.emplace_back(32 + 32 * f + 31, std::string(1, '\x01'));
+    }
+    CommitChange(writes, dbf_.RecordCount());
+  } catch (...) {
+    if (committedDespiteError_) {
+      // Past the commit point the new index stands (in the journal at least); keep it.
+      if (newIndex) {
+        index_ = std::move(newIndex);
+        indexHandle_ = std::move(newHandle);
+      }
+    } else if (!created.empty() && !journal_.InDoubt()) {
+      // In doubt, the journal may hold the change, and completing it opens the file by name.
+      newIndex.reset();
+      newHandle.reset();
+      try { fs_.Remove(created); } catch (...) {}
+    }
+    AfterFailedChange();
+    throw;
+  }
+  if (newIndex) {
+    index_ = std::move(newIndex);
+    indexHandle_ = std::move(newHandle);
+  }
+  // The descriptors now carry the flags the header bytes say.
+  dbf_ = DbfFile::Parse(dbf_.Image(), path_);
+  if (indexReplaceable_) {
+    indexReplaceable_ = false;
+    readOnly_ = false;
+    readOnlyReason_.clear();
+    StopIfInDoubt();  // a checkpoint after the change may have failed
+  }
+  return done;
 }
 
 void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& progress) {

@@ -56,6 +56,7 @@ class TableImpl : public Table {
   void Delete(uint32_t recno) override;
   void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) override;
   void Reindex() override;
+  std::string AddIndexTag(const MdxIndex::TagSpec& spec) override;
   std::vector<std::string> Check() const override;
 
   uint64_t ChangeCount() const override { return changeCount_; }
@@ -116,6 +117,9 @@ class TableImpl : public Table {
   uint64_t changeCount_ = 0;
   bool committedDespiteError_ = false;
   bool packInterrupted_ = false;
+  // Opened with tolerateBadIndex past a missing or damaged index, files otherwise writable: the
+  // one change it takes is AddIndexTag, which replaces the index.
+  bool indexReplaceable_ = false;
   std::vector<CursorImpl*> cursors_;
 };
 

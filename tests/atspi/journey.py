@@ -6,12 +6,18 @@ Makes a program folder with a starter table in a temporary place, starts a virtu
 private D-Bus session and the accessibility bus, starts the real program there with Qt's
 accessibility switched on, and then works only from outside the process: key presses through the
 X server's test extension (xdotool) and everything it checks through the accessibility bus (the
-tree's rows, the memo's text, the navigator buttons' states and descriptions). It adds a child
-note with F6, a title and Enter, closes the program with Alt+X, starts it again and finds the
-note there, keeps a screenshot of the virtual screen as an artifact and finally reads the table
-back with the table tool.
+tree's rows, the memo's text, the navigator buttons' states and descriptions, the dialogs' fields
+and buttons, and the focus events a screen reader announces). It adds a child note with F6, a
+title and Enter, types its text into the memo (Tab) and reads it back after moving away and
+back; finds a note with the F7 locate window and narrows the tree with the F8 filter window,
+reading each window's fields, their names and its default button, and hearing the found note
+announced as the current row; checks that the window's class is the desktop entry's
+StartupWMClass; closes the program with Alt+X, starts it again and finds the note and its text
+there, keeps a screenshot of the virtual screen as an artifact and finally reads the table back
+with the table tool.
 
-    journey.py --program PATH/tindrel --table-tool PATH/tindrel-table [--artifacts FOLDER]
+    journey.py --program PATH/tindrel --table-tool PATH/tindrel-table
+               --desktop-entry PATH/desktop-entry.sh --icons BUILD/app/icons [--artifacts FOLDER]
 
 Exit status: 0 when the journey passed, 1 when a check failed, 77 when a required tool is not
 installed (scripts/setup.sh installs them all).
@@ -28,6 +34,8 @@ import time
 
 SKIP = 77
 TITLE = "Journey note from outside"
+MEMO = "Seeds to buy: basil, dill"
+PACK_NOTE = "Pack removes deleted notes for good"
 CAPTION_START = "Tindrel II"
 
 REQUIRED_TOOLS = ["Xvfb", "xdotool", "dbus-daemon", "dbus-send", "import"]
@@ -193,6 +201,39 @@ def start_session_bus(processes, env):
     return address
 
 
+class Announcements:
+    """The focus events of the accessibility bus, as a screen reader hears them: the role and name
+    of each object that gained the focus, in order."""
+
+    def __init__(self, Atspi):
+        from gi.repository import GLib
+
+        self.context = GLib.MainContext.default()
+        self.heard = []
+        self.listener = Atspi.EventListener.new(self.on_event)
+        self.listener.register("object:state-changed:focused")
+
+    def on_event(self, event):
+        if not event.detail1:
+            return
+        try:
+            self.heard.append((event.source.get_role_name(), event.source.get_name()))
+        except Exception:  # the object went away before it could be asked
+            pass
+
+    def pump(self):
+        while self.context.pending():
+            self.context.iteration(False)
+
+    def since(self, mark):
+        self.pump()
+        return self.heard[mark:]
+
+    def mark(self):
+        self.pump()
+        return len(self.heard)
+
+
 class Journey:
     def __init__(self, args, work):
         self.args = args
@@ -240,6 +281,7 @@ class Journey:
 
         self.Atspi = Atspi
         check(Atspi.init() in (0, 1), "the accessibility library did not start")
+        self.announcements = Announcements(Atspi)
 
     def accessibility_bus_ready(self):
         answer = subprocess.run(
@@ -369,6 +411,39 @@ class Journey:
             )
         return buttons
 
+    def states(self, node):
+        state_set = node.get_state_set()
+        return {nick for value, nick in self.state_nicks if state_set.contains(value)}
+
+    @property
+    def state_nicks(self):
+        return [(value, value.value_nick) for value in self.Atspi.StateType.__enum_values__.values()]
+
+    def focused(self, root, role, name):
+        node = self.find(root, role, name)
+        return node is not None and "focused" in self.states(node)
+
+    def dialog(self, app, title):
+        return self.find(app, self.Atspi.Role.DIALOG, title)
+
+    def controls(self, dialog):
+        """The dialog's named controls by role, and the name of its default button."""
+        named, default = {}, None
+        for node in self.walk(dialog):
+            try:
+                role, name = node.get_role_name(), node.get_name()
+            except Exception:
+                continue
+            if node is dialog:
+                continue
+            named.setdefault(role, []).append(name)
+            if role == "push button" and "is-default" in self.states(node):
+                default = name
+        return named, default
+
+    def announced(self, mark, role, name):
+        return (role, name) in self.announcements.since(mark)
+
     def find_named(self, root, name):
         for node in self.walk(root):
             try:
@@ -442,6 +517,12 @@ class Journey:
         )
         wait_for("the memo of the new note, empty", lambda: self.memo_text(app) == "", timeout=20)
 
+        self.write_memo(app, tree, window)
+        self.locate(app, window, "Pack", PACK_NOTE)
+        check("A deleted note keeps its space" in self.memo_text(app), "the memo does not show the found note")
+        self.filter(app, tree, window, before + 1)
+        self.check_window_class(window)
+
         self.close_program(window)
 
         # Second start: the note was stored and comes back.
@@ -450,6 +531,9 @@ class Journey:
         rows = wait_for("the new note among the rows after starting again", lambda: self.rows_with(tree, TITLE), timeout=20)
         check(len(rows) == expected, f"after starting again the tree has {len(rows)} rows, not {expected}: {rows}")
         log(f"second start: {len(rows)} rows, {TITLE!r} among them")
+        self.locate(app, window, "Journey", TITLE)
+        wait_for("the new note's text after starting again", lambda: self.memo_text(app) == MEMO, timeout=20)
+        log(f"the memo of {TITLE!r} reads {MEMO!r} after starting again")
         shot = self.screenshot()
         print(f"Screenshot of the journey's window: {shot}", flush=True)
         self.close_program(window)
@@ -463,11 +547,104 @@ class Journey:
         records = [chunk for chunk in dump.split("\n#") if f"TEXT    {TITLE}\n" in chunk]
         check(len(records) == 1, f"the table holds {len(records)} records titled {TITLE!r}, not one")
         check("PARENT  1\n" in records[0], f"the new note is not a child of the first note:\n{records[0]}")
+        check(f"MEMO    {MEMO}" in records[0], f"the new note's memo is not stored:\n{records[0]}")
         checked = subprocess.run(
             [self.args.table_tool, "check", os.path.join(self.folder, "Tindrel.dbf")], capture_output=True, text=True
         )
         check(checked.returncode == 0, f"the table check failed: {checked.stdout}{checked.stderr}")
         log("the table holds the new note and passes its check")
+
+    def write_memo(self, app, tree, window):
+        """Tab from the tree into the memo, type the note's text, go to the note above and back:
+        the text was stored and reads back."""
+        self.focus(window)
+        self.keys("Tab")
+        wait_for("the memo focused after Tab", lambda: self.focused(app, self.Atspi.Role.TEXT, "Note text"), timeout=20)
+        self.type_text(MEMO)
+        wait_for("the typed text in the memo", lambda: self.memo_text(app) == MEMO, timeout=20)
+        check(self.post_and_cancel(app) == (True, True), "typing into the memo did not offer Post and Cancel")
+        self.keys("shift+Tab", "Up")
+        wait_for("another note's text after moving up", lambda: self.memo_text(app) not in ("", MEMO), timeout=20)
+        wait_for("Post and Cancel disabled once the text is stored", lambda: self.post_and_cancel(app) == (False, False))
+        self.keys("Down")
+        wait_for("the typed text read back", lambda: self.memo_text(app) == MEMO, timeout=20)
+        log(f"memo typed and read back: {MEMO!r}")
+
+    def locate(self, app, window, value, found):
+        """F7: the locate window's fields by name, First as its default button; the value typed
+        and Enter find the note, which the bus announces as the focused row."""
+        self.focus(window)
+        mark = self.announcements.mark()
+        self.keys("F7")
+        dialog = wait_for("the locate window", lambda: self.dialog(app, "Locate Field Value"), timeout=20)
+        named, default = wait_for("the locate window's controls", lambda: self.controls(dialog), timeout=20)
+        check(named.get("text") == ["Field Value"], f"the locate window's value field is named {named.get('text')}")
+        check("Case-sensitive" in named.get("check box", []), f"no 'Case-sensitive' check box: {named}")
+        for option in ("Exact Match", "Partial Match at Beginning", "Partial Match Anywhere"):
+            check(option in named.get("radio button", []), f"no {option!r} option in the locate window: {named}")
+        check({"First", "Next", "Cancel"} <= set(named.get("push button", [])), f"the locate buttons: {named}")
+        check(default == "First", f"the locate window's default button is {default!r}, not 'First'")
+        check(self.announced(mark, "text", "Field Value"), "the value field was not announced when the window opened")
+        log(f"F7 window: fields {named.get('text')}, options {named.get('radio button')}, default {default!r}")
+        mark = self.announcements.mark()
+        self.type_text(value)
+        self.keys("Return")
+        wait_for(f"{found!r} announced as the current row", lambda: self.announced(mark, "table cell", found), timeout=20)
+        wait_for("the locate window closed", lambda: self.dialog(app, "Locate Field Value") is None, timeout=20)
+        log(f"F7 {value!r}: {found!r} announced as the current row")
+
+    def filter(self, app, tree, window, all_rows):
+        """F8: the filter window's fields by name, OK as its default button; a value narrows the
+        tree to the matching note, announced as the current row; New Search and OK bring every
+        note back."""
+        self.focus(window)
+        mark = self.announcements.mark()
+        self.keys("F8")
+        dialog = wait_for("the filter window", lambda: self.dialog(app, "Filter Tindrels"), timeout=20)
+        named, default = wait_for("the filter window's controls", lambda: self.controls(dialog), timeout=20)
+        check("Fields" in named.get("list", []), f"the filter window's field list has no name: {named.get('list')}")
+        check("Field Value" in named.get("text", []), f"the filter window's value field: {named.get('text')}")
+        check("Case Sensitive" in named.get("check box", []), f"no 'Case Sensitive' check box: {named}")
+        check({"OK", "Cancel", "New Search"} <= set(named.get("push button", [])), f"the filter buttons: {named}")
+        check(default == "OK", f"the filter window's default button is {default!r}, not 'OK'")
+        check(self.announced(mark, "text", "Field Value"), "the value field was not announced when the window opened")
+        log(f"F8 window: list {named.get('list')}, fields {named.get('text')}, default {default!r}")
+        mark = self.announcements.mark()
+        self.type_text("Journey")
+        self.keys("Return")
+        wait_for(f"{TITLE!r} announced as the current row", lambda: self.announced(mark, "table cell", TITLE), timeout=20)
+        wait_for("the tree narrowed to the matching note", lambda: self.row_titles(tree) == [TITLE], timeout=20)
+        wait_for("the filter window closed", lambda: self.dialog(app, "Filter Tindrels") is None, timeout=20)
+        log(f"F8 'Journey': the tree holds only {TITLE!r}, announced as the current row")
+
+        self.focus(window)
+        mark = self.announcements.mark()
+        self.keys("F8")
+        wait_for("the filter window again, its value field focused",
+                 lambda: self.announced(mark, "text", "Field Value"), timeout=20)
+        mark = self.announcements.mark()
+        self.keys("alt+n")
+        # New Search clears every criterion and puts the focus on the field list.
+        wait_for("the field list focused by New Search", lambda: self.announced(mark, "list", "Fields"), timeout=20)
+        self.keys("Return")
+        wait_for("every note back", lambda: len(self.row_titles(tree)) == all_rows, timeout=20)
+        log(f"F8 New Search: {all_rows} rows again")
+
+    def check_window_class(self, window):
+        """The desktop groups the window with its entry by the window's class, which must be the
+        entry's StartupWMClass."""
+        data_home = os.path.join(self.work, "data")
+        env = dict(self.env, XDG_DATA_HOME=data_home)
+        subprocess.run(["bash", self.args.desktop_entry, "install", self.folder, self.args.icons], env=env, check=True,
+                       stdout=subprocess.DEVNULL, timeout=60)
+        with open(os.path.join(data_home, "applications", "tindrel.desktop")) as entry:
+            wm_class = [line.split("=", 1)[1] for line in entry.read().splitlines() if line.startswith("StartupWMClass=")]
+        check(len(wm_class) == 1, "the desktop entry has no StartupWMClass")
+        answer = subprocess.run(
+            ["xdotool", "search", "--all", "--pid", str(self.program.pid), "--class", f"^{wm_class[0]}$"],
+            env=self.env, capture_output=True, text=True, timeout=10)
+        check(window in answer.stdout.split(), f"the window's class is not the entry's StartupWMClass {wm_class[0]!r}")
+        log(f"the window's class is the desktop entry's StartupWMClass {wm_class[0]!r}")
 
     def rows_with(self, tree, title):
         rows = self.row_titles(tree)
@@ -486,6 +663,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True)
     parser.add_argument("--table-tool", required=True)
+    parser.add_argument("--desktop-entry", required=True)
+    parser.add_argument("--icons", required=True)
     parser.add_argument("--artifacts")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = parser.parse_args()

@@ -13,6 +13,7 @@
 #include "store/TTable.h"
 #include "store/engine/Table.h"
 #include "tests/support/platform/ScriptedPlatform.h"
+#include "tests/tools/RunProcess.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
 
@@ -30,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -381,6 +383,99 @@ TEST_F(Journey, ChangingTheMindEverywhereLeavesTheTableAsItWas) {
   auto form = Start();
   EXPECT_EQ(TreeLines(*form->DBTreeView), treeAtStart);
   EXPECT_FALSE(form->MenuMemoWordWrap->isChecked());
+}
+
+// A note table another program wrote: Perl XBase's dBASE III table with ID N(10), PARENT N(10),
+// TEXT C(64) and MEMO M, and no index. The program refuses it and names the table tool's
+// command; adopt finds the four fields and makes the index; the program then opens it, a note
+// is added, and python3-dbfread reads the table back with the new note in it.
+TEST_F(Journey, ATableAnotherProgramWroteIsAdoptedOpenedAndReadBackByAThirdOne) {
+  const char* perl = "/usr/bin/perl";
+  const char* python = "/usr/bin/python3";
+  if (test::RunProcess({perl, "-MXBase", "-e", "1"}).status != 0) GTEST_SKIP() << "libdbd-xbase-perl is not installed";
+  if (test::RunProcess({python, "-c", "import dbfread"}).status != 0) GTEST_SKIP() << "python3-dbfread is not installed";
+  const std::string folder = dir_.path().toStdString();
+  const std::string table = tools::NoteTablePath(folder);
+  for (const char* ext : {".dbf", ".dbt", ".mdx"}) std::filesystem::remove(folder + "/Tindrel" + ext);
+  const test::ProcessResult written = test::RunProcess(
+      {perl, "-e",
+       "use XBase;\n"
+       "my $t = XBase->create(name => shift, field_names => [qw(ID PARENT TEXT MEMO)],\n"
+       "  field_types => [qw(N N C M)], field_lengths => [10, 10, 64, 10], field_decimals => [0, 0, undef, undef])\n"
+       "  or die XBase->errstr;\n"
+       "$t->set_record(0, 1, undef, 'Garden', 'Sow in spring') or die $t->errstr;\n"
+       "$t->set_record(1, 2, 1, 'Roses', \"Prune in March\\r\\nFeed in May\") or die $t->errstr;\n"
+       "$t->set_record(2, 3, undef, 'Kitchen', undef) or die $t->errstr;\n"
+       "$t->close;\n",
+       table});
+  ASSERT_EQ(written.status, 0) << written.err;
+  ASSERT_FALSE(std::filesystem::exists(folder + "/Tindrel.mdx"));
+
+  {
+    auto form = Start();
+    ASSERT_EQ(platform_.boxes.shown.size(), 1u);
+    EXPECT_TRUE(platform_.boxes.shown[0].text.startsWith("Table: No index for fields 'ID'\n"));
+    EXPECT_TRUE(platform_.boxes.shown[0].text.contains(" index ")) << platform_.boxes.shown[0].text.toStdString();
+    EXPECT_FALSE(form->Table->Active());
+  }
+  const test::ProcessResult adopted = test::RunProcess({TINDREL_TABLE_TOOL, "adopt", table});
+  ASSERT_EQ(adopted.status, 0) << adopted.out << adopted.err;
+  for (const std::string line : {"ID      field ID N(10): serves", "Parent  field PARENT N(10): serves",
+                                 "Text    field TEXT C(64): serves", "MEMO    field MEMO M: serves",
+                                 "can serve as a note table"})
+    EXPECT_NE(adopted.out.find(table + ": " + line + "\n"), std::string::npos) << line << "\n" << adopted.out;
+  const test::ProcessResult checked = test::RunProcess({TINDREL_TABLE_TOOL, "check", table});
+  EXPECT_EQ(checked.status, 0) << checked.out;
+
+  platform_.boxes.shown.clear();
+  std::string shoppingId;
+  {
+    auto form = Start();
+    ASSERT_TRUE(platform_.boxes.shown.empty()) << platform_.boxes.shown[0].text.toStdString();
+    ASSERT_TRUE(form->Table->Active());
+    EXPECT_EQ(TreeLines(*form->DBTreeView), "Garden\n  Roses\nKitchen");
+    Click(*form, "Roses");
+    EXPECT_EQ(form->Memo->toPlainText(), "Prune in March\nFeed in May");
+
+    Click(*form, "Garden");
+    AddNote(*form, Qt::Key_F6, "Shopping");
+    shoppingId = form->Table->FieldNamed("ID").AsString().toStdString();
+    EXPECT_EQ(shoppingId, "4");
+    form->Memo->setFocus();
+    QTest::keyClicks(form->Memo, "seeds, twine");
+    Click(*form, "Kitchen");
+    EXPECT_EQ(form->Table->State(), DataSetState::Browse);
+
+    // A title as long as the 64-character field holds, and no longer.
+    form->DBTreeView->setFocus();
+    QTest::keyClick(form->DBTreeView, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(70, QLatin1Char('k')));
+    EXPECT_EQ(editor->text(), QString(64, QLatin1Char('k')));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(form->close());
+  }
+  StoredNotes expected = {{"1", {"", "Garden", "Sow in spring"}},
+                          {"2", {"1", "Roses", "Prune in March\r\nFeed in May"}},
+                          {"3", {"", std::string(64, 'k'), ""}},
+                          {shoppingId, {"1", "Shopping", "seeds, twine"}}};
+  EXPECT_EQ(ReadBack(), expected);
+
+  const test::ProcessResult read = test::RunProcess(
+      {python, "-c",
+       "import sys, dbfread\n"
+       "for r in dbfread.DBF(sys.argv[1]):\n"
+       "    print(repr((r['ID'], r['PARENT'], r['TEXT'], r['MEMO'])))\n",
+       table});
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(read.out,
+            "(1, None, 'Garden', 'Sow in spring')\n"
+            "(2, 1, 'Roses', 'Prune in March\\r\\nFeed in May')\n"
+            "(3, None, '" + std::string(64, 'k') + "', None)\n"
+            "(4, 1, 'Shopping', 'seeds, twine')\n");
 }
 
 }  // namespace

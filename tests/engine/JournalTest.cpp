@@ -13,6 +13,7 @@
 #include "store/engine/Table.h"
 #include "tests/engine/NoteDisk.h"
 #include "tests/support/engine/FaultyFileSystem.h"
+#include "tests/support/engine/RecordLines.h"
 #include "tests/support/engine/TempFolder.h"
 
 namespace tindrel::engine {
@@ -23,16 +24,7 @@ using testing::TempFolder;
 
 using Snapshot = std::vector<std::string>;
 
-Snapshot Take(Table& t) {
-  Snapshot s;
-  for (uint32_t r = 1; r <= t.RecordCount(); ++r) {
-    Record rec = t.ReadRecord(r);
-    std::string line(1, rec.bytes[0]);
-    for (int f = 0; f < static_cast<int>(t.Fields().size()); ++f) line += "|" + t.GetText(rec, f);
-    s.push_back(line);
-  }
-  return s;
-}
+Snapshot Take(Table& t) { return testing::RecordLines(t); }
 
 struct Change {
   const char* name;

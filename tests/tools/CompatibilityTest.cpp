@@ -376,5 +376,44 @@ TEST(Compatibility, EngineReadsAndChangesATablePerlXBaseWrote) {
   EXPECT_EQ(std::stod(rows[4][7]), 7.25);
 }
 
+// A table Perl XBase wrote without an index gets one from the engine (the table header marks
+// it, the index file is new): Perl still reads every record, and its index_dump reads the new
+// tag's keys in ID order.
+TEST(Compatibility, PerlXBaseReadsATableAndTheIndexTheEngineGaveIt) {
+  if (!PerlXBaseAvailable() || !ProgramAvailable(kIndexDump)) GTEST_SKIP() << "libdbd-xbase-perl is not installed";
+  TempDir dir;
+  const std::string path = dir / "notes.dbf";
+  const ProcessResult made = RunProcess(
+      {kPerl, "-e",
+       "use XBase;\n"
+       "my $t = XBase->create(name => shift, field_names => [qw(ID PARENT TEXT MEMO)],\n"
+       "  field_types => [qw(N N C M)], field_lengths => [10, 10, 64, 10], field_decimals => [0, 0, undef, undef])\n"
+       "  or die XBase->errstr;\n"
+       "my $i = 0;\n"
+       "for my $id (30, 4, 17, 250, 9) { $t->set_record($i++, $id, $id == 30 ? undef : 30, \"note $id\", \"text $id\") }\n"
+       "$t->close;\n",
+       path});
+  ASSERT_EQ(made.status, 0) << made.err;
+  {
+    auto t = Table::Open(path);
+    ASSERT_EQ(t->Index(), nullptr);
+    t->AddIndexTag({"ID", "ID"});
+    EXPECT_TRUE(t->Check().empty());
+  }
+  const ProcessResult r = RunProcess({kPerl, "-e", kPerlReadScript, path});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto rows = Rows(r.out);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[3][1], "250");
+  EXPECT_EQ(rows[3][4], "text 250");
+
+  const ProcessResult dump = RunProcess({kIndexDump, dir / "notes.mdx", "ID"});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  std::vector<uint32_t> order;
+  for (const std::string& line : Split(dump.out, '\n'))
+    if (line.size() > 12) order.push_back(static_cast<uint32_t>(std::stoul(line.substr(12))));
+  EXPECT_EQ(order, (std::vector<uint32_t>{2, 5, 3, 1, 4})) << "records in ascending ID order: 4, 9, 17, 30, 250";
+}
+
 }  // namespace
 }  // namespace tindrel::test
