@@ -42,7 +42,8 @@ const char* Name(const NoteChange& c) {
 void ExpectHealthyAfterRestart(const PowerLossFileSystem& disk, const NoteModel& acknowledged,
                                const NoteModel& withChange, const std::string& trace) {
   const std::pair<Outcome, uint64_t> restarts[] = {
-      {Outcome::KeepEverything, 0}, {Outcome::LoseEverythingUnsynced, 0}, {Outcome::Random, 1}, {Outcome::Random, 2}};
+      {Outcome::KeepEverything, 0}, {Outcome::LoseEverythingUnsynced, 0}, {Outcome::LoseUnsyncedData, 0},
+      {Outcome::Random, 1},         {Outcome::Random, 2}};
   for (const auto& [outcome, seed] : restarts) {
     SCOPED_TRACE(trace + ", restart " + std::to_string(static_cast<int>(outcome)) + "/" + std::to_string(seed));
     auto healthy = disk.Restart(outcome, seed);

@@ -359,7 +359,8 @@ TEST(PostOnAFailingDisk, ReportsTheErrorKeepsTheTypingAndLosesNothingAcknowledge
         if (n > calls) {
           EXPECT_FALSE(failed);
         }
-        for (const Outcome outcome : {Outcome::KeepEverything, Outcome::LoseEverythingUnsynced, Outcome::Random}) {
+        for (const Outcome outcome :
+             {Outcome::KeepEverything, Outcome::LoseEverythingUnsynced, Outcome::LoseUnsyncedData, Outcome::Random}) {
           auto healthy = disk->Restart(outcome, n);
           TTable t;
           ASSERT_NO_THROW(OpenThrough(t, path, *healthy));

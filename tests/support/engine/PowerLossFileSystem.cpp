@@ -200,14 +200,19 @@ void PowerLossFileSystem::ApplyFolderChange(std::map<std::string, std::shared_pt
 
 std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::Restart(Outcome outcome, uint64_t seed) const {
   std::mt19937_64 random(seed);
-  auto keep = [&](int kinds) -> int {
-    if (outcome == Outcome::KeepEverything) return 0;
-    if (outcome == Outcome::LoseEverythingUnsynced) return 1;
+  // 0: kept, 1: lost, 2: torn (writes only).
+  auto choose = [&](bool folderChange, int kinds) -> int {
+    switch (outcome) {
+      case Outcome::KeepEverything: return 0;
+      case Outcome::LoseEverythingUnsynced: return 1;
+      case Outcome::LoseUnsyncedData: return folderChange ? 0 : 1;
+      case Outcome::Random: break;
+    }
     return static_cast<int>(random() % kinds);
   };
   std::map<std::string, std::shared_ptr<Inode>> names = durableNames_;
   for (const auto& change : folderPending_)
-    if (keep(2) == 0) ApplyFolderChange(names, change);
+    if (choose(true, 2) == 0) ApplyFolderChange(names, change);
 
   auto disk = std::make_unique<PowerLossFileSystem>();
   std::map<const Inode*, std::shared_ptr<Inode>> made;
@@ -217,7 +222,7 @@ std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::Restart(Outcome outcom
       copy = std::make_shared<Inode>();
       std::string contents = inode->durable;
       for (const auto& p : inode->pending) {
-        const int choice = keep(p.truncate ? 2 : 3);
+        const int choice = choose(false, p.truncate ? 2 : 3);
         if (choice == 0) {
           inode->ApplyTo(contents, p);
         } else if (choice == 2) {

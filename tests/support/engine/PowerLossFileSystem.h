@@ -4,7 +4,7 @@
 // and folder change made since in between. Restart makes the disk a power loss could leave:
 // everything synced survives; of what was not, each write is kept, dropped, or torn at a
 // 512-byte sector boundary, and each create, rename or unlink of a folder entry is kept or lost,
-// chosen at random (or all kept, or all lost).
+// chosen at random (or all kept, or all lost, or the folder changes kept and the data lost).
 //
 // It fails as real disks fail, from the N-th call of a kind on: a full disk (writes fail with
 // ENOSPC after writing half their bytes), failing syncs (EIO; the pages the sync could not write
@@ -45,9 +45,13 @@ class PowerLossFileSystem : public FileSystem {
   uint64_t Syncs() const { return syncs_; }
   bool PowerLost() const { return powerLost_; }
 
-  enum class Outcome { Random, KeepEverything, LoseEverythingUnsynced };
-  // The disk after the machine came back: a new file system, all of it synced. KeepEverything
-  // is a clean shutdown (every write kept, except the pages failed syncs dropped).
+  enum class Outcome {
+    Random,
+    KeepEverything,          // a clean shutdown (every write kept, except the pages failed syncs dropped)
+    LoseEverythingUnsynced,
+    LoseUnsyncedData,        // every folder change kept, every unsynced write and truncation lost
+  };
+  // The disk after the machine came back: a new file system, all of it synced.
   std::unique_ptr<PowerLossFileSystem> Restart(Outcome outcome, uint64_t seed = 0) const;
 
   // Files as readers see them now, by path.
