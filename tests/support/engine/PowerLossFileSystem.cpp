@@ -251,11 +251,6 @@ std::vector<std::string> PowerLossFileSystem::Files() const {
   return paths;
 }
 
-std::string PowerLossFileSystem::Contents(const std::string& path) const {
-  auto found = names_.find(path);
-  return found == names_.end() ? std::string() : found->second->cache;
-}
-
 void PowerLossFileSystem::Put(const std::string& path, std::string bytes) {
   auto inode = std::make_shared<Inode>();
   inode->cache = inode->durable = std::move(bytes);

@@ -54,9 +54,8 @@ class PowerLossFileSystem : public FileSystem {
   // The disk after the machine came back: a new file system, all of it synced.
   std::unique_ptr<PowerLossFileSystem> Restart(Outcome outcome, uint64_t seed = 0) const;
 
-  // Files as readers see them now, by path.
+  // The paths of the files, as readers see them now.
   std::vector<std::string> Files() const;
-  std::string Contents(const std::string& path) const;
   // Puts a file on the disk, synced (set-up).
   void Put(const std::string& path, std::string bytes);
   // A write or truncation that would make a file larger than this fails with ENOSPC.
