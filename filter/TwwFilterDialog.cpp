@@ -238,10 +238,7 @@ bool TwwFilterDialog::Execute() {
   TwwFieldInfoList criteria;
   bool changed = false;
   const bool ok = ExecuteSuperSearchForm(*this, *ds, criteria, changed);
-  if (ok && (changed || !ds->Filtered())) {
-    QApplication::changeOverrideCursor(Qt::WaitCursor);
-    ApplyCriteria(criteria);
-  }
+  if (ok && (changed || !ds->Filtered())) ApplyCriteria(criteria);
   return ok;
 }
 

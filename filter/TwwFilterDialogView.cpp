@@ -2,10 +2,12 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 
 #include "filter/FilterValueSyntax.h"
 #include "filter/TwwFilterDialog.h"
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
 #include "platform/Errors.h"
@@ -43,6 +45,7 @@ TwwFilterDialogView::TwwFilterDialogView(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Show Search Summary"));
   setModal(true);
   auto S = [this](int px) { return Scaled(px, this); };
+  setFont(DialogFont());
   const TwwFilterDialogIntl& t = TwwIntl::Instance().FilterDialog;
   StringGrid1 = new QTableWidget(1, 3, this);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
@@ -84,10 +87,26 @@ void TwwFilterDialogView::Fill(const TwwFilterDialog& owner, const TwwFieldInfoL
 void TwwFilterDialogView::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   RunGuarded([&] {
-    QFont f = font();
-    ApplyFontStyles(f, TwwIntl::Instance().DialogFontStyle);
-    setFont(f);
+    setFont(DialogFont());
+    FitCaptions(*this);
+    FitHeadings();
   });
+}
+
+void TwwFilterDialogView::FitHeadings() {
+  // The grid shows no scroll bars: a heading wider than its column widens the column, and the
+  // grid and the window with it; the OK button stays in the middle.
+  QHeaderView* header = StringGrid1->horizontalHeader();
+  const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+  int extra = 0;
+  for (int c = 0; c < StringGrid1->columnCount(); ++c) {
+    const int need = header->fontMetrics().horizontalAdvance(StringGrid1->horizontalHeaderItem(c)->text()) + margins;
+    if (need <= StringGrid1->columnWidth(c)) continue;
+    extra += need - StringGrid1->columnWidth(c);
+    StringGrid1->setColumnWidth(c, need);
+  }
+  WidenControl(*StringGrid1, extra);
+  OKButton->move((width() - OKButton->width()) / 2, OKButton->y());
 }
 
 void ShowSummary(const TwwFilterDialog& owner, const TwwFieldInfoList& criteria, QWidget* parent) {

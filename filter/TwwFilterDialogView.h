@@ -31,6 +31,9 @@ class TwwFilterDialogView : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  void FitHeadings();
 };
 
 // Creates the summary window over `criteria`, shows it modally and destroys it.

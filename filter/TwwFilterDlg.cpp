@@ -15,10 +15,14 @@
 #include <QStackedWidget>
 #include <QTabBar>
 
+#include <algorithm>
+#include <numeric>
+
 #include "filter/FilterMatching.h"
 #include "filter/FilterValueSyntax.h"
 #include "filter/TwwFilterDialog.h"
 #include "filter/TwwFilterDialogView.h"
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
 #include "platform/ErrorBox.h"
@@ -131,10 +135,28 @@ void TwwRadioGroup::Arrange() {
   const int top = 16, left = 8;
   const int rows = (Count() + columns_ - 1) / columns_;
   const int rowHeight = std::max(14, (height() - top - 4) / std::max(1, rows));
-  const int colWidth = (width() - left * 2) / columns_;
-  for (int i = 0; i < Count(); ++i) {
-    const int col = i / rows, row = i % rows;
-    items_[i]->setGeometry(left + col * colWidth, top + row * rowHeight, colWidth, rowHeight);
+  // Columns of equal width, unless a caption needs more than its share: then each column is as
+  // wide as its widest item and what is left over is shared out; when even that is too little
+  // the group grows.
+  std::vector<int> needs(columns_, 0);
+  for (int i = 0; i < Count(); ++i)
+    needs[i / rows] = std::max(needs[i / rows], items_[i]->width() + CaptionShortfall(*items_[i]));
+  int room = width() - left * 2;
+  std::vector<int> widths(columns_, room / columns_);
+  if (*std::max_element(needs.begin(), needs.end()) > room / columns_) {
+    const int total = std::accumulate(needs.begin(), needs.end(), 0);
+    if (total > room) {
+      WidenControl(*this, total - room);
+      box_->setGeometry(0, 0, width(), height());
+      room = width() - left * 2;
+    }
+    for (int c = 0; c < columns_; ++c) widths[c] = needs[c] + (room - total) / columns_;
+  }
+  int x = left;
+  for (int c = 0; c < columns_; ++c) {
+    for (int row = 0; row < rows && c * rows + row < Count(); ++row)
+      items_[c * rows + row]->setGeometry(x, top + row * rowHeight, widths[c], rowHeight);
+    x += widths[c];
   }
 }
 
@@ -148,6 +170,7 @@ TwwFilterDlg::TwwFilterDlg(TwwFilterDialog& owner, TDataSet& dataSet, QWidget* p
   owner_.BuildFieldCatalogue();
   auto S = [this](int px) { return Scaled(px, this); };
   setFixedSize(S(476), S(240));
+  setFont(DialogFont());
 
   FieldsLbl = new QLabel(this);
   FieldsLbl->setObjectName(QStringLiteral("FieldsLbl"));
@@ -318,7 +341,7 @@ TwwFilterDlg::TwwFilterDlg(TwwFilterDialog& owner, TDataSet& dataSet, QWidget* p
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-TwwFilterDlg::~TwwFilterDlg() = default;
+TwwFilterDlg::~TwwFilterDlg() { PutBackOverrideCursors(); }
 
 void TwwFilterDlg::ApplyIntl() {
   const TwwFilterDialogIntl& t = TwwIntl::Instance().FilterDialog;
@@ -914,13 +937,34 @@ void TwwFilterDlg::FormShow() {
   // The height is the window's outer height; the title bar takes 27 of it at 96 dots per inch.
   setFixedSize(formWidth, S(dlgHeight - 27));
 
-  if (QApplication::overrideCursor()) QApplication::changeOverrideCursor(Qt::ArrowCursor);
+  LiftOverrideCursors();
   ApplyIntl();
-  QFont f = font();
-  ApplyFontStyles(f, TwwIntl::Instance().DialogFontStyle);
-  setFont(f);
+  setFont(DialogFont());
+  FieldOrder->Arrange();
+  MatchTypeGroup->Arrange();
+  FitCaptions(*this);
   if (owner_.OnInitDialog) owner_.OnInitDialog(*this);
   changed_ = !dataSet_.Active();
+}
+
+void TwwFilterDlg::LiftOverrideCursors() {
+  // Whoever opened the form may show the hourglass around it; while the person works in the
+  // form every control shows its own cursor (an I-beam in the edits), and the hourglass comes
+  // back when the form goes.
+  while (const QCursor* shown = QApplication::overrideCursor()) {
+    liftedCursors_.push_back(*shown);
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void TwwFilterDlg::PutBackOverrideCursors() {
+  for (auto it = liftedCursors_.rbegin(); it != liftedCursors_.rend(); ++it) QApplication::setOverrideCursor(*it);
+  liftedCursors_.clear();
+}
+
+void TwwFilterDlg::hideEvent(QHideEvent* event) {
+  PutBackOverrideCursors();
+  QDialog::hideEvent(event);
 }
 
 void TwwFilterDlg::done(int result) {
@@ -1059,7 +1103,8 @@ void TwwFilterDlg::ClearSearchButtonClick() {
 }
 
 void TwwFilterDlg::ViewButtonClick() {
-  SyncFieldEditors(false);
+  // A value that fails its check keeps the person on it, as OK does.
+  if (!SyncFieldEditors(false)) return;
   if (workingList_.empty()) {
     ShowInformation(NoCriteriaText());
     return;

@@ -8,8 +8,11 @@
 // show for the current field (SyncFieldEditors); a number or date value that fails its check
 // keeps the person on it, and the move does not happen.
 
+#include <QCursor>
 #include <QDialog>
 #include <QStringList>
+
+#include <vector>
 
 #include "filter/TwwFilterTypes.h"
 #include "store/DataSetTypes.h"
@@ -44,6 +47,8 @@ class TwwRadioGroup : public QWidget {
   QRadioButton* Item(int index) const;
   QGroupBox* Box() const { return box_; }
   void SetCaption(const QString& caption);
+  // Lays the items out again (after their texts changed).
+  void Arrange();
 
  signals:
   void Clicked();
@@ -52,7 +57,6 @@ class TwwRadioGroup : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void Arrange();
   QGroupBox* box_;
   std::vector<QRadioButton*> items_;
   int columns_;
@@ -125,6 +129,7 @@ class TwwFilterDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -140,6 +145,8 @@ class TwwFilterDlg : public QDialog {
   void ClearSearchButtonClick();
   void ViewButtonClick();
   void ApplyIntl();
+  void LiftOverrideCursors();
+  void PutBackOverrideCursors();
 
   TFieldType FieldTypeOf(const QString& displayName);
   bool TypeIsValidated(TFieldType type) const;
@@ -168,6 +175,7 @@ class TwwFilterDlg : public QDialog {
   QWidget* minEditor_ = nullptr;
   QWidget* maxEditor_ = nullptr;
   QStringList comboValues_;  // stored values behind the drop-down's entries, when mapped
+  std::vector<QCursor> liftedCursors_;  // the application's override cursors while the form shows, last on top
   QString pictureMask_;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "locate/TwwLocateDialog.h"
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
 #include "platform/ErrorBox.h"
@@ -40,10 +41,7 @@ TwwLocateDlg::TwwLocateDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Locate Value"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(Scaled(212, this), Scaled(238, this));
-  QFont face(QStringLiteral("MS Sans Serif"));
-  face.setPointSize(8);
-  face.setBold(true);
-  setFont(face);
+  setFont(DialogFont());
   QPalette palette = this->palette();
   palette.setColor(QPalette::WindowText, Qt::black);
   setPalette(palette);
@@ -137,9 +135,7 @@ void TwwLocateDlg::ApplyCatalogueTexts() {
   FirstButton->setToolTip(t.BtnFirstHint);
   NextButton->setToolTip(t.BtnNextHint);
   FieldNameComboBox->setToolTip(t.FieldNameHint);
-  QFont face = font();
-  ApplyFontStyles(face, intl.DialogFontStyle);
-  setFont(face);
+  setFont(DialogFont());
 }
 
 QString TwwLocateDlg::ListText(const QString& displayLabel) {
@@ -242,6 +238,7 @@ void TwwLocateDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   RunGuarded([&] {
     ApplyCatalogueTexts();
+    FitCaptions(*this);
     if (LocateOwner) {
       LocateOwner->form_ = this;
       if (LocateOwner->OnInitDialog) LocateOwner->OnInitDialog(*LocateOwner, *this);

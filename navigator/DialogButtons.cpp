@@ -20,14 +20,9 @@ QIcon GlyphOf(TwwButtonKind kind) {
                                                                           : QStyle::SP_DialogCancelButton);
 }
 
-// The dialog buttons' font: the dialogs' face at 8 points in the window-text colour, with the
-// catalogue's dialog font style.
+// The dialog buttons' font: the dialogs' face in the window-text colour.
 void ApplyButtonFont(QPushButton* button) {
-  QFont font = button->font();
-  font.setFamily(QStringLiteral("MS Sans Serif"));
-  font.setPointSize(8);
-  ApplyFontStyles(font, TwwIntl::Instance().DialogFontStyle);
-  button->setFont(font);
+  button->setFont(DialogFont());
   QPalette palette = button->palette();
   palette.setColor(QPalette::ButtonText, palette.color(QPalette::WindowText));
   button->setPalette(palette);
@@ -41,6 +36,16 @@ TwwGlyphButton::TwwGlyphButton(TwwButtonKind kind, QWidget* parent) : QPushButto
 
 QSize TwwGlyphButton::sizeHint() const { return QSize(Scaled(77, this), Scaled(27, this)); }
 
+QRect TwwGlyphButton::GlyphRect() const {
+  const QSize glyphSize = iconSize();
+  return QRect(Margin(), (height() - glyphSize.height()) / 2, glyphSize.width(), glyphSize.height());
+}
+
+QRect TwwGlyphButton::CaptionRect() const {
+  const int textLeft = icon().isNull() ? 0 : GlyphRect().right() + 1;
+  return QRect(textLeft, 0, width() - textLeft, height());
+}
+
 void TwwGlyphButton::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
   QStyleOptionButton option;
@@ -52,14 +57,9 @@ void TwwGlyphButton::paintEvent(QPaintEvent*) {
   painter.drawControl(QStyle::CE_PushButton, option);
 
   const QRect area = rect();
-  const QSize glyphSize = iconSize();
-  const int glyphLeft = Margin();
-  const QRect glyphRect(glyphLeft, (area.height() - glyphSize.height()) / 2, glyphSize.width(), glyphSize.height());
   if (!glyph.isNull())
-    glyph.paint(&painter, glyphRect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
-  const int textLeft = glyph.isNull() ? 0 : glyphRect.right() + 1;
-  const QRect textRect(textLeft, 0, area.width() - textLeft, area.height());
-  painter.drawItemText(textRect, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(), caption,
+    glyph.paint(&painter, GlyphRect(), Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+  painter.drawItemText(CaptionRect(), Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(), caption,
                        QPalette::ButtonText);
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
@@ -67,6 +67,14 @@ void TwwGlyphButton::paintEvent(QPaintEvent*) {
     focus.rect = area.adjusted(4, 4, -4, -4);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }
+}
+
+QFont DialogFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(8);
+  ApplyFontStyles(font, TwwIntl::Instance().DialogFontStyle);
+  return font;
 }
 
 double ScreenScale(const QWidget* widget) {

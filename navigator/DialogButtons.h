@@ -6,6 +6,7 @@
 // OK is the dialog's default button (Enter); Cancel answers Esc.
 
 #include <QDialog>
+#include <QFont>
 #include <QPushButton>
 
 namespace tindrel {
@@ -22,6 +23,9 @@ class TwwGlyphButton : public QPushButton {
   // The dialog result a click closes the dialog with (QDialog::Accepted or Rejected).
   int ModalResult() const { return kind_ == TwwButtonKind::bkOK ? QDialog::Accepted : QDialog::Rejected; }
   QSize sizeHint() const override;
+  // Where the glyph is drawn, and the space after it in which the caption is centred.
+  QRect GlyphRect() const;
+  QRect CaptionRect() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,6 +33,10 @@ class TwwGlyphButton : public QPushButton {
  private:
   TwwButtonKind kind_;
 };
+
+// The dialog windows' face: "MS Sans Serif" at 8 points (the system's sans-serif face where that
+// one is not installed, DejaVu Sans on Debian) with the catalogue's dialog font style.
+QFont DialogFont();
 
 // The scale from 96 dots per inch to the screen's.
 double ScreenScale(const QWidget* widget = nullptr);

@@ -1,7 +1,5 @@
 #include "navigator/TwwIncrementalSearch.h"
 
-#include <QKeyEvent>
-
 #include "store/FindFieldValue.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -50,7 +48,11 @@ bool ValidForType(const TField& field, const QString& text) {
 
 }  // namespace
 
-TwwIncrementalSearch::TwwIncrementalSearch(QWidget* parent) : QLineEdit(parent) {}
+TwwIncrementalSearch::TwwIncrementalSearch(QWidget* parent) : QLineEdit(parent) {
+  // Every change the person makes counts: typed characters, Backspace and Delete, but also
+  // pasting and cutting (Ctrl+V, Ctrl+X, the context menu) and undo.
+  connect(this, &QLineEdit::textEdited, this, [this] { RunGuarded([this] { RestartPause(); }); });
+}
 
 TwwIncrementalSearch::~TwwIncrementalSearch() = default;
 
@@ -61,13 +63,8 @@ int TwwIncrementalSearch::PauseMs() const {
   return dataSet && dataSet->IsTable() && dataSet->IsEngineDataSet() ? 100 : 200;
 }
 
-void TwwIncrementalSearch::keyReleaseEvent(QKeyEvent* event) {
-  QLineEdit::keyReleaseEvent(event);
-  const int key = event->key();
-  // Keys that change the text: Backspace, Delete and every key that types a character.
-  const bool typing = key == Qt::Key_Backspace || key == Qt::Key_Delete ||
-                      (!event->text().isEmpty() && event->text().at(0).isPrint());
-  if (!typing || text() == lastSearch_) return;
+void TwwIncrementalSearch::RestartPause() {
+  if (text() == lastSearch_) return;
   if (!timer_) timer_ = Platform::Instance().Clock().CreateTimer([this] { RunGuarded([this] { FlushPendingSearch(); }); });
   timer_->Start(PauseMs());
 }
@@ -103,7 +100,9 @@ bool TwwIncrementalSearch::DoSearch(const QString& searchText) {
     found = searched && searched->AsString().startsWith(searchText, Qt::CaseInsensitive);
   } else if (table && table->IndexFieldCount() > 0) {
     TField* key = table->IndexField(0);
-    if (!ValidForType(*key, searchText)) {
+    // An empty box goes to the first record whatever the key's type: an empty text is no
+    // number, but clearing the box must not leave the grid where it was.
+    if (!searchText.isEmpty() && !ValidForType(*key, searchText)) {
       found = false;
     } else {
       if (searchText.isEmpty()) {

@@ -42,10 +42,9 @@ class TwwIncrementalSearch : public QLineEdit {
   // Forgets the last searched text and empties the box without searching.
   void Reset();
 
- protected:
-  void keyReleaseEvent(QKeyEvent* event) override;
-
  private:
+  // Restarts the typing pause when the text differs from the last searched one.
+  void RestartPause();
   int PauseMs() const;
   std::unique_ptr<PlatformTimer> timer_;
   TDataSource* dataSource_ = nullptr;

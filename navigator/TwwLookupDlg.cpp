@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
+#include "navigator/CaptionFit.h"
 #include "navigator/DialogButtons.h"
 #include "navigator/TwwIntl.h"
 #include "navigator/TwwSearchDialog.h"
@@ -30,6 +32,26 @@ QString FirstField(const TIndexDef& def) { return def.Fields.section(QLatin1Char
 // ---------------------------------------------------------------------------------------------
 // TwwTempKeyCombo
 
+namespace {
+bool IsEnterOrEsc(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter || key.key() == Qt::Key_Escape;
+}
+}  // namespace
+
+TwwTempKeyCombo::TwwTempKeyCombo(QWidget* parent) : QComboBox(parent) {
+  // Installed after the drop-down's own filter on its list, so this one sees the key first.
+  view()->installEventFilter(this);
+}
+
+bool TwwTempKeyCombo::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view() && event->type() == QEvent::KeyPress && IsEnterOrEsc(*static_cast<QKeyEvent*>(event))) {
+    // The drop-down closes itself on these keys (Enter also chooses the entry); the focus goes
+    // back once it has.
+    QTimer::singleShot(0, this, [this] { emit ReturnRequested(); });
+  }
+  return QComboBox::eventFilter(watched, event);
+}
+
 void TwwTempKeyCombo::showPopup() {
   dropped_ = true;
   QComboBox::showPopup();
@@ -45,6 +67,12 @@ void TwwTempKeyCombo::keyPressEvent(QKeyEvent* event) {
     showPopup();
     return;
   }
+  if (IsEnterOrEsc(*event)) {
+    if (dropped_) hidePopup();
+    event->accept();
+    emit ReturnRequested();
+    return;
+  }
   QComboBox::keyPressEvent(event);
 }
 
@@ -55,6 +83,7 @@ TwwLookupDlg::TwwLookupDlg(TwwSearchDialog* owner, QWidget* parent) : QDialog(pa
   setObjectName(QStringLiteral("wwLookupDlg"));
   setWindowTitle(QStringLiteral("Lookup"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+  setFont(DialogFont());
   SearchCharacterLabel = new QLabel(QStringLiteral("&Search Characters"), this);
   SearchCharacterLabel->setObjectName(QStringLiteral("SearchCharacterLabel"));
   SortByLabel = new QLabel(QStringLiteral("Search &By"), this);
@@ -82,6 +111,7 @@ TwwLookupDlg::TwwLookupDlg(TwwSearchDialog* owner, QWidget* parent) : QDialog(pa
   OKBtn->installEventFilter(this);
   CancelBtn->installEventFilter(this);
   connect(wwDBGrid1, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
+  connect(SearchByCombo, &TwwTempKeyCombo::ReturnRequested, wwIncrementalSearch1, qOverload<>(&QWidget::setFocus));
   connect(SearchByCombo, &QComboBox::activated, this,
           [this](int index) { RunGuarded([&] { ChooseSearchBy(SearchByCombo->itemText(index)); }); });
 }
@@ -94,9 +124,7 @@ TwwLookupDlg::~TwwLookupDlg() {
 void TwwLookupDlg::Prepare(TTable* table, const QStringList& columns) {
   table_ = table;
   const TwwIntl& intl = TwwIntl::Instance();
-  QFont f = font();
-  ApplyFontStyles(f, intl.DialogFontStyle);
-  setFont(f);
+  setFont(DialogFont());
   setWindowTitle(owner_->Caption);
 
   if (!(owner_->Options & opShowSearchBy)) SearchByCombo->setEnabled(false);
@@ -122,6 +150,7 @@ void TwwLookupDlg::Prepare(TTable* table, const QStringList& columns) {
   KeyColumnsFirst();
   LayOut();
   if (owner_->Options & opShowSearchBy) FillSearchBy();
+  FitCaptions(*this);
 }
 
 void TwwLookupDlg::KeyColumnsFirst() {

@@ -3,7 +3,7 @@
 // indexes, with OK and Cancel. Enter closes with OK, and so does a double click on a row;
 // Page Up, Page Down, Up and Down move the grid while the focus is in the search box. The
 // window does not close while the Search By list is dropped down, and a search still pending
-// when it closes runs first.
+// when it closes runs first. Enter and Esc in the Search By list only return to the search box.
 
 #include <QComboBox>
 #include <QDialog>
@@ -21,17 +21,23 @@ namespace tindrel {
 class TTable;
 class TwwSearchDialog;
 
-// The Search By list: a drop-down list whose entries stand for index definitions.
+// The Search By list: a drop-down list whose entries stand for index definitions. Enter and Esc
+// in it, dropped down or not, close the drop-down and hand the focus back (ReturnRequested);
+// they never reach the window, so they do not close it.
 class TwwTempKeyCombo : public QComboBox {
   Q_OBJECT
  public:
-  explicit TwwTempKeyCombo(QWidget* parent = nullptr) : QComboBox(parent) {}
+  explicit TwwTempKeyCombo(QWidget* parent = nullptr);
   bool DroppedDown() const { return dropped_; }
   void showPopup() override;
   void hidePopup() override;
 
+ signals:
+  void ReturnRequested();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   bool dropped_ = false;

@@ -370,8 +370,12 @@ QString NativeFieldText(const TField& field, const std::string& native) {
     }
     case ftFloat:
     case ftCurrency: {
+      // Digit grouping would make 1234 read "1,234" (or "1.234"), which no partial search for
+      // a typed "123" finds; only the decimal separator is the locale's.
+      QLocale numbers = locale;
+      numbers.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
       const std::optional<double> v = StoredNumber(native);
-      return v ? locale.toString(*v, 'g', 15) : QString();
+      return v ? numbers.toString(*v, 'g', 15) : QString();
     }
     case ftDate:
     case ftDateTime: {

@@ -45,8 +45,8 @@ bool ReadNumber(const QString& text, double* value = nullptr);
 
 // A stored value copied out of an engine record as text, by the field's data type: strings
 // through the table's code page, integers in decimal, logicals "True"/"False", floating values in
-// the general format (15 significant digits, the locale's decimal separator), dates in the
-// locale's short format; empty for other types.
+// the general format (15 significant digits, the locale's decimal separator, no digit grouping),
+// dates in the locale's short format; empty for other types.
 QString NativeFieldText(const TField& field, const std::string& native);
 
 }  // namespace tindrel

@@ -448,20 +448,30 @@ TEST(FilterDialogErrors, AConversionErrorInTheRecordTestIsShownOncePerPass) {
   EXPECT_EQ(table.RecordCount(), 3u);  // the records pass, as Accept stood
 }
 
-TEST_F(FilterDialogTest, NumberValuesAreCheckedBeforeTheyAreStored) {
-  const std::string path = dir.filePath(QStringLiteral("typed.dbf")).toStdString();
-  engine::TableSpec spec;
-  spec.fields = {{"QTY", 'N', 5}};
-  engine::Table::Create(path, spec);
+// The dialog over a table whose only field is the number field QTY, on the value page.
+class NumberFieldDialogTest : public FilterDialogTest {
+ protected:
+  void SetUp() override {
+    FilterDialogTest::SetUp();
+    const std::string path = dir.filePath(QStringLiteral("typed.dbf")).toStdString();
+    engine::TableSpec spec;
+    spec.fields = {{"QTY", 'N', 5}};
+    WriteTable(path, spec, {{"1"}, {"2"}, {"3"}});
+    typed.SetTableName(QString::fromStdString(path));
+    typed.Open();
+    typedSource.SetDataSet(&typed);
+    filter.SetDataSource(&typedSource);
+    filter.SetSelectedFields({});
+    filter.SetDefaultField(QStringLiteral("QTY"));
+    filter.SetDefaultFilterBy(fdFilterByValue);
+  }
+  void TearDown() override { filter.SetDataSource(nullptr); }
+
   TTable typed;
-  typed.SetTableName(QString::fromStdString(path));
-  typed.Open();
   TDataSource typedSource;
-  typedSource.SetDataSet(&typed);
-  filter.SetDataSource(&typedSource);
-  filter.SetSelectedFields({});
-  filter.SetDefaultField(QStringLiteral("QTY"));
-  filter.SetDefaultFilterBy(fdFilterByValue);
+};
+
+TEST_F(NumberFieldDialogTest, NumberValuesAreCheckedBeforeTheyAreStored) {
   EXPECT_TRUE(Run([](TwwFilterDlg& dlg) {
     for (const char* good : {"1 or 2", "null", "-5", "1 OR null"}) EXPECT_TRUE(dlg.ValidateValue(good)) << good;
     for (const char* bad : {"1 and 2", "abc", "-", "1.5"}) EXPECT_FALSE(dlg.ValidateValue(bad)) << bad;
@@ -474,6 +484,57 @@ TEST_F(FilterDialogTest, NumberValuesAreCheckedBeforeTheyAreStored) {
   }));
   ASSERT_EQ(filter.FieldInfo().size(), 1u);
   EXPECT_EQ(filter.FieldInfo()[0].FilterValue, QStringLiteral("1 or 2"));
+}
+
+TEST_F(NumberFieldDialogTest, ViewSummaryWithAValueThatFailsItsCheckKeepsThePersonOnIt) {
+  ASSERT_TRUE(Run([](TwwFilterDlg& dlg) {
+    Type(dlg, QStringLiteral("1"));
+    Ok(dlg);
+  }));
+  bool summaryShown = false;
+  EXPECT_FALSE(Run([&](TwwFilterDlg& dlg) {
+    Type(dlg, QStringLiteral("abc"));
+    QTimer::singleShot(0, [&] {
+      if (auto* view = qobject_cast<TwwFilterDialogView*>(QApplication::activeModalWidget())) {
+        summaryShown = true;
+        view->reject();
+      }
+    });
+    dlg.ViewButton->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.SelectNotebook->currentIndex(), 0);
+    EXPECT_EQ(dlg.FilterValueEdit->selectedText(), QStringLiteral("abc"));
+    EXPECT_EQ(QApplication::focusWidget(), dlg.FilterValueEdit);
+    dlg.CancelButton->click();
+  }));
+  EXPECT_FALSE(summaryShown);  // it would have shown the criterion "1", not what the box holds
+  EXPECT_TRUE(platform.boxes.shown.empty());
+  ASSERT_EQ(filter.FieldInfo().size(), 1u);
+  EXPECT_EQ(filter.FieldInfo()[0].FilterValue, QStringLiteral("1"));
+}
+
+TEST_F(FilterDialogTest, TheFormShowsNormalCursorsAndTheWaitCursorOnlyWhileTheFilterIsApplied) {
+  std::vector<int> cursorsWhileApplying;
+  filter.OnAcceptFilterRecord = [&](TwwFilterDialog&, TDataSet&, bool&, bool&) {
+    const QCursor* shown = QApplication::overrideCursor();
+    cursorsWhileApplying.push_back(shown ? shown->shape() : -1);
+  };
+  EXPECT_TRUE(Run([](TwwFilterDlg& dlg) {
+    // No cursor is forced on the application: the edits show their I-beam.
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dlg.FilterValueEdit->cursor().shape(), Qt::IBeamCursor);
+    Type(dlg, QStringLiteral("red"));
+    Ok(dlg);
+  }));
+  ASSERT_FALSE(cursorsWhileApplying.empty());
+  for (int shape : cursorsWhileApplying) EXPECT_EQ(shape, Qt::WaitCursor);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(Run([](TwwFilterDlg& dlg) {
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    dlg.CancelButton->click();
+  }));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(FilterDialogTest, DateFieldsOpenOnTheRangePageWithDatePickers) {
@@ -537,7 +598,9 @@ TEST_F(FilterDialogTest, ViewSummaryShowsTheWorkingListAndEscReturnsToTheForm) {
       EXPECT_EQ(view->windowTitle(), QStringLiteral("Show Search Summary"));
       rows = view->StringGrid1->rowCount();
       for (int i = 0; i < 3; ++i) headings << view->StringGrid1->horizontalHeaderItem(i)->text();
-      if (rows > 0) EXPECT_EQ(view->StringGrid1->item(0, 2)->text(), QStringLiteral("red or blue"));
+      if (rows > 0) {
+        EXPECT_EQ(view->StringGrid1->item(0, 2)->text(), QStringLiteral("red or blue"));
+      }
       QTest::keyClick(view, Qt::Key_Escape);
     });
     dlg.ViewButton->click();

@@ -5,6 +5,7 @@
 #include "navigator/TwwSearchDialog.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QHeaderView>
 #include <QTest>
@@ -110,6 +111,80 @@ TEST(TwwSearchDialog, TwelveInIdOrderFindsTwelveAndAPendingSearchRunsWhenEnterCl
   });
   EXPECT_TRUE(ok);
   EXPECT_EQ(f.data.CurrentId(), 120);
+}
+
+TEST(TwwSearchDialog, ClearingTheBoxOnTheNumericIdGoesToTheFirstRecord) {
+  SearchFixture f;
+  f.data.GoToId(25);
+  std::vector<bool> searches;
+  f.Run([&](TwwLookupDlg& form) {
+    ASSERT_EQ(f.data.table.FieldNamed(QStringLiteral("ID")).DataType(), ftFloat);
+    form.wwIncrementalSearch1->OnAfterSearch = [&](TwwIncrementalSearch&, bool found) { searches.push_back(found); };
+    f.Type(form, QStringLiteral("3"), 100);
+    EXPECT_EQ(f.data.CurrentId(), 3);
+    QTest::keyClick(form.wwIncrementalSearch1, Qt::Key_Backspace);
+    f.platform.clock.Advance(100);
+    EXPECT_EQ(f.data.CurrentId(), 1);
+    EXPECT_EQ(searches, (std::vector<bool>{true, false}));  // an empty text matches only an empty ID
+    form.reject();
+  });
+}
+
+TEST(TwwSearchDialog, PastingAndCuttingSearchAfterThePauseLikeTyping) {
+  SearchFixture f;
+  f.data.table.SetIndexName(QStringLiteral("TEXT"));
+  f.data.GoToId(120);
+  f.Run([&](TwwLookupDlg& form) {
+    QApplication::clipboard()->setText(QStringLiteral("Ch"));
+    form.wwIncrementalSearch1->setFocus();
+    // With Ctrl held a desktop's key events carry control characters, not the letters.
+    QTest::sendKeyEvent(QTest::Click, form.wwIncrementalSearch1, Qt::Key_V, QString(QChar(0x16)), Qt::ControlModifier);
+    EXPECT_EQ(form.wwIncrementalSearch1->text(), "Ch");
+    f.platform.clock.Advance(100);
+    EXPECT_EQ(f.data.CurrentText(), "Cherry");
+    form.wwIncrementalSearch1->selectAll();
+    QTest::sendKeyEvent(QTest::Click, form.wwIncrementalSearch1, Qt::Key_X, QString(QChar(0x18)), Qt::ControlModifier);
+    EXPECT_TRUE(form.wwIncrementalSearch1->text().isEmpty());
+    f.platform.clock.Advance(100);
+    EXPECT_EQ(f.data.CurrentText(), "Apricot");  // the first in TEXT order
+    form.reject();
+  });
+}
+
+TEST(TwwSearchDialog, EnterAndEscInTheSearchByListReturnToTheBoxAndKeepTheWindowOpen) {
+  SearchFixture f;
+  f.Run([&](TwwLookupDlg& form) {
+    struct Step {
+      const char* what;
+      bool droppedDown;
+      Qt::Key key;
+    };
+    const Step steps[] = {{"Enter, closed", false, Qt::Key_Return},
+                          {"Esc, closed", false, Qt::Key_Escape},
+                          {"Enter, dropped down", true, Qt::Key_Return},
+                          {"Esc, dropped down", true, Qt::Key_Escape}};
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.what);
+      QApplication::setActiveWindow(&form);
+      form.SearchByCombo->setFocus();
+      ASSERT_EQ(form.focusWidget(), form.SearchByCombo);
+      if (step.droppedDown) {
+        form.SearchByCombo->showPopup();
+        ASSERT_TRUE(form.SearchByCombo->DroppedDown());
+        QTest::keyClick(form.SearchByCombo->view(), step.key);
+      } else {
+        QTest::keyClick(form.SearchByCombo, step.key);
+      }
+      QApplication::processEvents();
+      EXPECT_TRUE(form.isVisible());
+      EXPECT_FALSE(form.SearchByCombo->DroppedDown());
+      EXPECT_FALSE(form.SearchByCombo->view()->isVisible());
+      EXPECT_EQ(form.focusWidget(), form.wwIncrementalSearch1);
+    }
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_EQ(f.data.table.IndexName(), "ID");  // Enter in the drop-down chose its entry
+    form.reject();
+  });
 }
 
 TEST(TwwSearchDialog, ArrowAndPageKeysInTheBoxMoveTheGridAndTheTableAndCancelKeepsIt) {

@@ -5,6 +5,7 @@
 #include "store/FindFieldValue.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -262,6 +263,48 @@ TEST_F(FindFieldValueTest, TheIndexShortcutServesSearchesOnANamedIndex) {
   GoToId(*table_, 6);
   EXPECT_TRUE(FindFieldValue(true, *table_, QStringLiteral("TEXT"), QStringLiteral("my no"), mtPartialMatchStart, false));
   EXPECT_EQ(CurrentId(*table_), 1);
+}
+
+// Number fields are matched as text in partial searches; a locale that groups digits must not
+// turn 1234 into "1,234" or "1.234". The code reads the process locale, which ctest also sets to
+// Greek and to English for this test (see the CMake file); QLocale::setDefault covers code
+// that reads the program's default locale instead.
+TEST(LocateNumberText, NumbersAreMatchedWithoutDigitGrouping) {
+  ScriptedPlatform platform;
+  QTemporaryDir dir;
+  auto table = OpenLocateTable(
+      WriteLocateTable(dir, {{999, "", "", ""}, {1234, "", "", "1234.50"}, {51234, "", "", ""}, {1000000, "", "", ""}}));
+  TField& amount = table->FieldNamed(QStringLiteral("AMOUNT"));
+  const QLocale before;
+  for (const QLocale& locale : {QLocale::system(), QLocale(QLocale::Greek, QLocale::Greece),
+                                QLocale(QLocale::English, QLocale::UnitedStates)}) {
+    SCOPED_TRACE(locale.name().toStdString() + ", process locale " + QLocale::system().name().toStdString());
+    QLocale::setDefault(locale);
+    struct Case {
+      int startId;
+      bool fromBeginning;
+      const char* field;
+      const char* text;
+      TwwLocateMatchType matchType;
+      int foundId;
+    } const cases[] = {
+        {999, true, "ID", "123", mtPartialMatchStart, 1234},
+        {1234, false, "ID", "1234", mtPartialMatchAny, 51234},
+        {999, true, "ID", "000000", mtPartialMatchAny, 1000000},
+        {999, true, "AMOUNT", "1234", mtPartialMatchStart, 1234},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.text);
+      GoToId(*table, c.startId);
+      EXPECT_TRUE(FindFieldValue(c.fromBeginning, *table, QString::fromLatin1(c.field), QString::fromLatin1(c.text),
+                                 c.matchType, false));
+      EXPECT_EQ(CurrentId(*table), c.foundId);
+    }
+    EXPECT_EQ(NativeFieldText(amount, "  12345678"), QStringLiteral("12345678"));
+    EXPECT_EQ(NativeFieldText(amount, " 1234.50"), QStringLiteral("1234") + QLocale::system().decimalPoint() + u'5');
+  }
+  QLocale::setDefault(before);
+  EXPECT_TRUE(platform.boxes.shown.empty());
 }
 
 TEST(LocateMatching, RulesOfTheTextTests) {
