@@ -1,6 +1,7 @@
 // The dataset contract on a real note table: the order of hooks, state changes and
 // notifications of every operation, position flags, errors, bookmarks, filtering and locating.
 
+#include <algorithm>
 #include <functional>
 
 #include "StoreFixture.h"
@@ -375,6 +376,46 @@ TEST(PostOnAFailingDisk, ReportsTheErrorKeepsTheTypingAndLosesNothingAcknowledge
       }
     }
   }
+}
+
+// A full disk from call n of a Post on: a failure that changed nothing leaves the table as it was;
+// one that left the change half-way in the files (in doubt) makes the table read-only, and the
+// links hear of that once, while the state and the typed value stay for the person to see.
+TEST_F(DataSetTest, APostLeftInDoubtTellsTheLinksTheTableIsReadOnly) {
+  bool seenInDoubt = false, seenUnchanged = false;
+  for (uint64_t n = 1;; ++n) {
+    SCOPED_TRACE("full disk from call " + std::to_string(n));
+    QTemporaryDir folder;
+    engine::testing::FaultyFileSystem disk;
+    TTable t;
+    TDataSource src;
+    Log seen;
+    RecordingLink watcher{seen};
+    t.SetTableName(QString::fromStdString(WriteNoteTable(folder, kThree)));
+    t.SetIndexFieldNames("ID");
+    t.SetFileSystem(&disk);
+    src.SetDataSet(&t);
+    watcher.SetDataSource(&src);
+    t.Open();
+    t.Edit();
+    t.FieldNamed("MEMO").SetAsString("typed");
+    seen.clear();
+    disk.Arm(n, engine::testing::FaultyFileSystem::Mode::FullDisk);
+    try {
+      t.Post();
+      break;  // past the Post's last write
+    } catch (const engine::EngineError& e) {
+      EXPECT_EQ(e.Code(), engine::ResultCode::IoError);
+    }
+    const bool inDoubt = t.InDoubt();
+    (inDoubt ? seenInDoubt : seenUnchanged) = true;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "ReadOnlyChange"), inDoubt ? 1 : 0);
+    EXPECT_EQ(t.CanModify(), !inDoubt);
+    EXPECT_EQ(t.ReadOnlyReason().isEmpty(), !inDoubt);
+    EXPECT_EQ(t.State(), DataSetState::Editing);
+    EXPECT_EQ(t.FieldNamed("MEMO").AsString(), "typed");
+  }
+  EXPECT_TRUE(seenInDoubt && seenUnchanged) << "the series reaches both kinds of failure";
 }
 
 TEST_F(DataSetTest, PostErrorHookDecidesFailAbortOrRetry) {

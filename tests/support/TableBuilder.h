@@ -41,6 +41,7 @@ struct NoteTableShape {
   uint16_t idWidth = 10;
   uint16_t textWidth = 40;
   bool idTag = true;  // a production index with the tag ID
+  uint8_t languageDriver = 0;  // the code page's language driver byte (0: bytes as ISO 8859-1)
 };
 
 // ID, PARENT C(10), TEXT C(textWidth), MEMO M, as `shape` says, in `folder` under `name`, through
@@ -54,6 +55,7 @@ inline std::string WriteNoteTable(const std::string& folder, const std::vector<N
                  {"TEXT", 'C', shape.textWidth},
                  {"MEMO", 'M', 10}};
   if (shape.idTag) spec.tags = {{"ID", "ID"}};
+  spec.languageDriver = shape.languageDriver;
   std::vector<std::vector<std::string>> rows;
   rows.reserve(notes.size());
   for (const Note& n : notes) rows.push_back({n.id, n.parent, n.text, n.memo});
