@@ -6,6 +6,7 @@
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
 #include "app/TSplitter.h"
+#include "app/TTableStatus.h"
 #include "app/TableRemedy.h"
 #include "filter/TwwFilterDialog.h"
 #include "locate/TwwLocateDialog.h"
@@ -72,15 +73,19 @@ int FontPoints(const QFont& font, double dpi) {
   return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
 }
 
-TMainForm::TMainForm(const QString& programFolder, QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(const QString& programFolder, QWidget* parent, engine::FileSystem* fileSystem)
+    : QMainWindow(parent) {
   program_folder_ = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
   if (!program_folder_.endsWith(QLatin1Char('/'))) program_folder_ += QLatin1Char('/');
   CreateComponents();
+  Table->SetFileSystem(fileSystem);
   RunGuarded([this] { FormCreate(); });
 }
 
 TMainForm::~TMainForm() {
-  // The data-aware controls go first: their links point into the data source and the table.
+  // The table's status and the data-aware controls go first: their links point into the data
+  // source and the table, and the status writes into the status bar.
+  table_status_.reset();
   delete takeCentralWidget();
   delete LocateDialog;
   delete FilterDialog;
@@ -211,6 +216,7 @@ void TMainForm::CreateComponents() {
   rest->SetWidth(QString::number(Scaled(50)));
   fcStatusBar1->EndUpdate();
   column->addWidget(fcStatusBar1);
+  table_status_ = std::make_unique<TTableStatus>(*Table, *DataSource, *rest);
 
   setCentralWidget(client);
   setTabOrder(DBTreeView, Memo);
@@ -382,6 +388,7 @@ void TMainForm::FormCreate() {
     if (remedy.isEmpty()) throw;
     throw std::runtime_error((QString::fromUtf8(error.what()) + QLatin1Char('\n') + remedy).toStdString());
   }
+  table_status_->ReportOpenWarnings();
 }
 
 void TMainForm::FormClose() {
@@ -392,6 +399,12 @@ void TMainForm::FormClose() {
 
 bool TMainForm::SettleBeforeClose() {
   if (!Table->Active()) return true;
+  // A change failed part-way: the table takes nothing more, and the next start finishes the
+  // change from the journal or drops it. Trying again could only fail, so nothing is asked.
+  if (Table->InDoubt()) {
+    RunGuarded([this] { Table->Cancel(); });
+    return true;
+  }
   if (RunGuarded([this] { Table->SettleEdits(); })) return true;
   const MessageButton answer = Platform::Instance().MessageBoxes().Show(
       Text(kApplicationTitle), CloseAnywayText(), MessageIcon::Confirmation, mbOK | mbCancel);

@@ -8,14 +8,18 @@
 // Start-up (the constructor, which runs FormCreate): the components are built with the note
 // table closed, then FormCreate creates the font dialog and the settings object on
 // "TindrelII.ini" in the program folder, loads the settings (fonts; the three toggles are
-// replayed through their command handlers) and opens "Tindrel.dbf" in the program folder. An
-// error in FormCreate is shown by the default error handler, the remaining steps are skipped and
-// the window comes up all the same (with the table closed when the open failed).
+// replayed through their command handlers) and opens "Tindrel.dbf" in the program folder; what
+// the open found (a change completed from the journal after the program stopped...) is shown in
+// one warning box. An error in FormCreate is shown by the default error handler, the remaining
+// steps are skipped and the window comes up all the same (with the table closed when the open
+// failed). The table's health while it runs (a change its files refused, read-only notes) is
+// TTableStatus's, shown in the status bar's second panel.
 //
 // Closing: a pending edit is settled first (posted when modified), so typing is never lost; when
-// that fails the person is asked whether to close anyway and discard it. Then FormClose writes
-// the settings and frees the font dialog and the settings object. A failure there is shown and
-// the window stays open; every further attempt to close tries again.
+// that fails the person is asked whether to close anyway and discard it. A change that failed
+// part-way (the table is in doubt) is not tried again: the next start finishes or drops it. Then
+// FormClose writes the settings and frees the font dialog and the settings object. A failure
+// there is shown and the window stays open; every further attempt to close tries again.
 //
 // Destruction frees the data-aware controls before the data source and the table, and closes the
 // table without storing a record that is still being edited.
@@ -37,6 +41,10 @@ class QToolBar;
 
 namespace tindrel {
 
+namespace engine {
+class FileSystem;
+}
+
 class TDataSource;
 class TExchangeCommands;
 class TDBMemo;
@@ -45,6 +53,7 @@ class TIniFile;
 class TSplitter;
 class TDBTreeView;
 class TTable;
+class TTableStatus;
 class TfcStatusBar;
 class TwwDBNavigator;
 class TwwFilterDialog;
@@ -64,8 +73,10 @@ class TMainForm : public QMainWindow {
   static constexpr std::uint16_t kTreeOptionsMouseMoveSelect = 0x127F;
 
   // `programFolder` is where the table and the settings file live; empty means the folder of the
-  // running executable (never the working directory).
-  explicit TMainForm(const QString& programFolder = QString(), QWidget* parent = nullptr);
+  // running executable (never the working directory). `fileSystem` is what the table's files are
+  // reached through (null: the machine's).
+  explicit TMainForm(const QString& programFolder = QString(), QWidget* parent = nullptr,
+                     engine::FileSystem* fileSystem = nullptr);
   ~TMainForm() override;
 
   // The program folder, ending in "/".
@@ -246,6 +257,7 @@ class TMainForm : public QMainWindow {
   void RebuildTree();
 
   QString program_folder_;
+  std::unique_ptr<TTableStatus> table_status_;
   bool shown_before_ = false;
   std::uint16_t tree_options_ = kTreeOptions;
 };

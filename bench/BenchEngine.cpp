@@ -1,6 +1,7 @@
 // Engine figures on a note table of 100,000 generated notes (the table tool's create logic):
-// open with the index, a full scan in index order, single changes (each synced), and a pack
-// with half the records deleted. Run: build/bench/BenchEngine (see bench/README.md).
+// open with the index, open with a journal of 3,000 changes to complete, a full scan in index
+// order, single changes (each synced) beside one sync of the disk itself, and a pack with half
+// the records deleted. Run: build/bench/BenchEngine (see bench/README.md).
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include <string>
 
 #include "store/engine/Cursor.h"
+#include "store/engine/FileSystem.h"
 #include "store/engine/Table.h"
+#include "tests/support/engine/NoSyncFileSystem.h"
 #include "tools/NoteTable.h"
 
 namespace {
@@ -144,6 +147,58 @@ void Delete(benchmark::State& state) {
   }
 }
 
+// The disk's own sync, beside which a single change is measured: a write of `bytes` (in place,
+// or appended to the file as a journal record is), then fdatasync.
+void SyncOfTheDisk(benchmark::State& state, bool append) {
+  auto& fs = tindrel::engine::FileSystem::Default();
+  auto file = fs.Open(tables->folder + "/sync-probe", tindrel::engine::OpenMode::CreateReadWrite);
+  const std::string block(static_cast<size_t>(state.range(0)), 's');
+  uint64_t n = 0;
+  for (auto _ : state) {
+    file->WriteAt(append ? n * block.size() : (n % 64) * block.size(), block.data(), block.size());
+    file->Sync();
+    ++n;
+  }
+}
+
+// Opening a table whose journal holds 3,000 changes (modifies with memos of about 1 KB) that the
+// open completes: every record read back, applied to the files and the files synced.
+void OpenWithJournal(benchmark::State& state) {
+  constexpr int kChanges = 3000;
+  const std::string path = CopyOfFull("journal");
+  const std::string journalPath = path + "-journal";
+  std::string journal;
+  {
+    tindrel::testing::NoSyncFileSystem noSync;  // making the journal is set-up, not measured
+    tindrel::engine::OpenOptions options;
+    options.fileSystem = &noSync;
+    auto t = Table::Open(path, options);
+    const int text = t->FieldIndex("Text"), memo = t->FieldIndex("MEMO");
+    for (int n = 0; n < kChanges; ++n) {
+      Record rec = t->ReadRecord(static_cast<uint32_t>(n) * 31 % kNotes + 1);
+      t->SetText(rec, text, "Journaled title " + std::to_string(n));
+      rec.pendingMemos[memo] = t->EncodeText("Σημείωση " + std::to_string(n) + " " + std::string(900 + n % 200, 'j'), "MEMO");
+      t->Modify(rec);
+    }
+    FILE* f = std::fopen(journalPath.c_str(), "rb");
+    if (!f) return state.SkipWithError("the changes left no journal");
+    char buffer[1 << 16];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) journal.append(buffer, got);
+    std::fclose(f);
+  }
+  if (journal.size() < kChanges * size_t{900}) return state.SkipWithError("the journal was checkpointed");
+  for (auto _ : state) {
+    state.PauseTiming();
+    FILE* f = std::fopen(journalPath.c_str(), "wb");
+    std::fwrite(journal.data(), 1, journal.size(), f);
+    std::fclose(f);
+    state.ResumeTiming();
+    auto t = Table::Open(path);
+    if (t->Warnings().empty()) state.SkipWithError("the open completed nothing");
+  }
+  state.counters["journal_MB"] = static_cast<double>(journal.size()) / 1e6;
+}
+
 void PackHalfDeleted(benchmark::State& state) {
   const std::string dir = tables->folder + "/pack";
   fs::create_directory(dir);
@@ -166,7 +221,14 @@ int main(int argc, char** argv) {
   tables = &made;
   const std::string size = "/notes=" + std::to_string(kNotes);
   benchmark::RegisterBenchmark(("Open" + size).c_str(), Open)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("OpenWithJournal" + size + "/changes=3000").c_str(), OpenWithJournal)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("ScanInIndexOrder" + size).c_str(), ScanInIndexOrder)->Unit(benchmark::kMillisecond);
+  // The disk's sync right before the changes: on a shared disk it varies from minute to minute.
+  benchmark::RegisterBenchmark("SyncOfTheDisk/inPlace", SyncOfTheDisk, false)
+      ->ArgName("bytes")->Arg(512)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("SyncOfTheDisk/append", SyncOfTheDisk, true)
+      ->ArgName("bytes")->Arg(2048)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("ModifyWithMemo" + size).c_str(), ModifyWithMemo)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("Insert" + size).c_str(), Insert)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("Delete" + size).c_str(), Delete)->Unit(benchmark::kMillisecond);

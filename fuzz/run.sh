@@ -11,7 +11,7 @@ jobs=${FUZZ_JOBS:-1}
 fixtures=${TINDREL_FIXTURES_DIR:-tests/fixtures/dbase}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzIniFile FuzzFilterValue FuzzOpml FuzzCsv FuzzMarkdown)
+  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzJournal FuzzIniFile FuzzFilterValue FuzzOpml FuzzCsv FuzzMarkdown)
 fi
 
 if ! command -v clang++ >/dev/null; then
@@ -24,7 +24,7 @@ cmake --build build-fuzz --target "${targets[@]}"
 # Seeds: the fixture tables, memo files with the layout byte in front, and a few typical
 # settings files and filter values.
 work=fuzz-work
-mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,ini,filter,opml,csv,markdown}
+mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,journal,ini,filter,opml,csv,markdown}
 cp "$fixtures"/*.dbf "$work"/seed-dbf/ 2>/dev/null || true
 cp "$fixtures"/*.mdx "$work"/seed-mdx/ 2>/dev/null || true
 for f in "$fixtures"/*.dbt; do
@@ -37,6 +37,14 @@ printf '[InterFace]\nFontName=Arial\nFontSize=10\nStayOnTop=1\n\n[TreeView]\nFon
   >"$work"/seed-ini/typical.ini
 printf '\xef\xbb\xbf; comment\r\n[InterFace]\r\nFontName = Courier New \r\n[interface]\r\nFontSize=12\r\nnoequals\r\n[' \
   >"$work"/seed-ini/odd.ini
+# Journal seeds in the framed form (byte 0 odd): a record writing four bytes into the table, one
+# truncating the memo file, and two records in a row.
+write_record='\x2f\x00\x01\x00\x00\x00\x0b\x00\x00\x00Tindrel.dbf\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x20\x00\x00\x00\x00\x00\x00\x00\x04\x00\x00\x00abcd'
+truncate_record='\x2b\x00\x01\x00\x00\x00\x0b\x00\x00\x00Tindrel.dbt\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+printf "\x01$write_record" >"$work"/seed-journal/write
+printf "\x01$truncate_record" >"$work"/seed-journal/truncate
+printf "\x01$write_record$truncate_record" >"$work"/seed-journal/two
+printf '\x00TNDREDO1' >"$work"/seed-journal/torn
 printf '\x00fox' >"$work"/seed-filter/word
 printf '\x02red or fox' >"$work"/seed-filter/or
 printf '\x04a and "b c" or d' >"$work"/seed-filter/quoted
@@ -60,6 +68,7 @@ seed_for() {
     FuzzDbf) echo seed-dbf ;;
     FuzzMdx) echo seed-mdx ;;
     FuzzMemo) echo seed-memo ;;
+    FuzzJournal) echo seed-journal ;;
     FuzzIniFile) echo seed-ini ;;
     FuzzFilterValue) echo seed-filter ;;
     FuzzOpml) echo seed-opml ;;

@@ -60,6 +60,8 @@ void TwwNavDataLink::NotifyDataSetChange() { navigator_->UpdateAllButtons(ucData
 
 void TwwNavDataLink::NotifyEditingChange() { navigator_->UpdateAllButtons(ucEditingChange); }
 
+void TwwNavDataLink::NotifyReadOnlyChange() { navigator_->UpdateAllButtons(ucEditingChange); }
+
 void TwwNavDataLink::NotifyActiveChange() {
   TDataSet* dataSet = DataSet();
   if (dataSet && !dataSet->Active()) navigator_->DropNavBookmarks(dataSet);

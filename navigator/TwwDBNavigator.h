@@ -74,6 +74,7 @@ class TwwNavDataLink : public TDataLink {
   void NotifyDataSetChange() override;
   void NotifyEditingChange() override;
   void NotifyActiveChange() override;
+  void NotifyReadOnlyChange() override;
 
  private:
   TwwDBNavigator* navigator_;

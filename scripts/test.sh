@@ -2,7 +2,7 @@
 # Sets everything up and runs every test: installs what is missing, builds, runs CTest; then
 # builds the same tests once more with AddressSanitizer and UndefinedBehaviorSanitizer (leak
 # checking on) in a second build folder and runs them there too.
-# TINDREL_LONG_TESTS=1 switches on the long modes (hundreds of crash trials).
+# TINDREL_LONG_TESTS=1 switches on the long modes (hundreds of crash trials, 2,000 power-loss trials).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"

@@ -54,9 +54,11 @@ struct TIndexDef {
 };
 
 // The events a dataset sends to its data sources, and data sources to their links.
+// ReadOnlyChange: the dataset stopped taking changes without leaving its state (a change its
+// table could not store left the table read-only).
 enum class DataEventKind {
   FieldChange, RecordChange, DataSetChange, DataSetScroll, LayoutChange, UpdateRecord,
-  UpdateState, CheckBrowseMode, FocusControl
+  UpdateState, CheckBrowseMode, FocusControl, ReadOnlyChange
 };
 
 class TField;

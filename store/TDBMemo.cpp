@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "platform/Errors.h"
+#include "store/SpliceEdit.h"
 #include "store/TDataSet.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
@@ -49,8 +50,10 @@ void TDBMemo::SetWordWrap(bool on) {
   setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
 }
 
+QString TDBMemo::ShownText() const { return document()->toRawText(); }
+
 void TDBMemo::ShowText(const QString& text) {
-  if (text == toPlainText()) return;  // keeps the caret and the undo history
+  if (ControlForm(text) == ShownText()) return;  // keeps the caret and the undo history
   showing_ = true;
   setPlainText(text);
   showing_ = false;
@@ -63,11 +66,11 @@ void TDBMemo::LoadMemo() {
     ShowText(QString());
   } else {
     try {
-      QString text = field->AsString();
-      crlf_ = text.contains(QStringLiteral("\r\n"));
-      text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      const QString text = field->AsString();
       loaded_ = false;
       ShowText(text);
+      stored_ = text;
+      shownBefore_ = ShownText();
       loaded_ = true;
     } catch (const std::exception& error) {
       // Shown, but not loaded: the control stays read-only and the message is never written back.
@@ -83,9 +86,7 @@ void TDBMemo::UpdateReadOnly() { setReadOnly(!(link_.EditingField() && loaded_))
 void TDBMemo::WriteToField() {
   TField* field = link_.Field();
   if (!field || !loaded_) return;
-  QString text = toPlainText();
-  if (crlf_) text.replace(u'\n', QStringLiteral("\r\n"));
-  field->SetAsString(text);
+  field->SetAsString(SpliceEdit(stored_, shownBefore_, ShownText()));
 }
 
 bool TDBMemo::StartsEdit(QKeyEvent* event) const {

@@ -4,6 +4,8 @@
 // paste, cut, undo) starts an edit through the data source's automatic edit before the key is
 // taken. Escape reloads the stored text; leaving the control collects its edit into the field.
 // A text that could not be read shows as "(message)", counts as not loaded and is never written.
+// The control makes every line end a line break; writing back still changes only what the person
+// changed: outside the change, every stored character and line end stays as it was.
 
 #include <QPlainTextEdit>
 
@@ -40,6 +42,8 @@ class TDBMemo : public QPlainTextEdit {
 
  private:
   bool StartsEdit(QKeyEvent* event) const;
+  // The control's text as it holds it (paragraph breaks as U+2029, non-breaking spaces kept).
+  QString ShownText() const;
   void ShowText(const QString& text);
   void WriteToField();
   void UpdateReadOnly();
@@ -48,7 +52,8 @@ class TDBMemo : public QPlainTextEdit {
   bool loaded_ = false;
   bool focused_ = false;
   bool showing_ = false;   // the control's text is being replaced by the program
-  bool crlf_ = false;      // the stored text ends its lines with CR LF
+  QString stored_;         // the field's text as last loaded
+  QString shownBefore_;    // what the control made of it
 };
 
 }  // namespace tindrel

@@ -83,6 +83,7 @@ void TDataLink::DataEvent(DataEventKind kind, DataEventArgs args) {
     case DataEventKind::FocusControl:
       if (args.focusField) NotifyFocusControl(*args.focusField);
       break;
+    case DataEventKind::ReadOnlyChange: NotifyReadOnlyChange(); break;
     case DataEventKind::UpdateState: break;
   }
 }

@@ -47,6 +47,8 @@ class TDataLink {
   virtual void NotifyCheckBrowseMode() {}
   // Clear `field` when this link's control took the focus.
   virtual void NotifyFocusControl(TField*& field) {}
+  // The dataset can no longer be modified, in whatever state it is: stop offering changes.
+  virtual void NotifyReadOnlyChange() {}
 
  private:
   friend class TDataSource;

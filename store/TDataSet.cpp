@@ -80,9 +80,10 @@ void TDataSet::DataEvent(DataEventKind kind, DataEventArgs args) {
     if (kind == DataEventKind::LayoutChange || (kind == DataEventKind::UpdateState && state_ == DataSetState::Inactive))
       pendingEvent_ = DataEventKind::LayoutChange;
     // Requests to the controls (write your value, we are leaving the record, take the focus) still
-    // go through: a Post made while suspended must not lose what a control holds.
+    // go through: a Post made while suspended must not lose what a control holds. So does the
+    // news that the table stopped taking changes: no later event would carry it.
     if (kind != DataEventKind::UpdateRecord && kind != DataEventKind::CheckBrowseMode &&
-        kind != DataEventKind::FocusControl)
+        kind != DataEventKind::FocusControl && kind != DataEventKind::ReadOnlyChange)
       return;
   }
   for (TDataSource* source : std::vector<TDataSource*>(sources_)) {
@@ -105,12 +106,14 @@ void TDataSet::CallHook(const TDataSetNotifyEvent& hook) {
 
 void TDataSet::RunEngineStep(const TDataSetErrorEvent& hook, const std::function<void()>& step) {
   for (;;) {
+    const bool couldModify = CanModify();
     try {
       step();
       return;
     } catch (const SilentAbort&) {
       throw;
     } catch (const std::runtime_error& error) {
+      ChangeFailed(couldModify);
       TDataSetErrorEvent handler = hook;
       if (!handler) throw;
       TDataAction action = TDataAction::daFail;
@@ -119,6 +122,10 @@ void TDataSet::RunEngineStep(const TDataSetErrorEvent& hook, const std::function
       if (action == TDataAction::daAbort) throw SilentAbort();
     }
   }
+}
+
+void TDataSet::ChangeFailed(bool couldModify) {
+  if (couldModify && !CanModify()) DataEvent(DataEventKind::ReadOnlyChange);
 }
 
 void TDataSet::SuspendNotifications() {

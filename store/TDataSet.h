@@ -162,6 +162,10 @@ class TDataSet {
   // Re-reads around the engine cursor without a data-set change.
   void RefetchWindowInternal(bool exact);
   void DataEvent(DataEventKind kind, DataEventArgs args = {});
+  // After an engine call failed: when it left the table unable to take changes (its files
+  // refused a write), the links are told, so the controls stop offering changes while the state
+  // and the pending values stay as they were.
+  void ChangeFailed(bool couldModify);
   // A new opening or a pack: bookmarks taken before it are no longer live.
   // Also drops the helper cursor of LocateByValues, which knew the old record numbers.
   void NewGeneration();

@@ -73,6 +73,12 @@ void TFieldDataLink::NotifyUpdateData() {
   modified_ = false;
 }
 
+// The control turns read-only but keeps what the person typed: it is still in the record.
+void TFieldDataLink::NotifyReadOnlyChange() {
+  editingField_ = Editing() && CanModify();
+  Call(OnEditingChange);
+}
+
 void TFieldDataLink::NotifyFocusControl(TField*& field) {
   if (!field || field != field_) return;
   std::function<bool()> take = OnFocusControl;

@@ -46,6 +46,7 @@ class TFieldDataLink : public TDataLink {
   void NotifyRecordChange(TField* field) override;
   void NotifyUpdateData() override;
   void NotifyFocusControl(TField*& field) override;
+  void NotifyReadOnlyChange() override;
 
  private:
   void UpdateField();

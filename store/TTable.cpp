@@ -27,6 +27,12 @@ void TTable::SetReadOnly(bool on) {
 
 bool TTable::CanModify() const { return TDataSet::CanModify() && !readOnly_; }
 
+QString TTable::ReadOnlyReason() const {
+  return table_ ? QString::fromStdString(table_->ReadOnlyReason()) : QString();
+}
+
+bool TTable::InDoubt() const { return table_ && table_->InDoubt(); }
+
 bool TTable::HasProperty(const QString& name) const {
   static const QStringList names = {QStringLiteral("TableName"), QStringLiteral("Exclusive"), QStringLiteral("ReadOnly"),
                                     QStringLiteral("IndexFieldNames"), QStringLiteral("IndexName"),
@@ -43,6 +49,7 @@ void TTable::InternalOpen() {
   engineCursor_ = engineTable_->OpenCursor();
   table_ = engineTable_.get();
   cursor_ = engineCursor_.get();
+  for (const std::string& warning : table_->Warnings()) openWarnings_ << QString::fromStdString(warning);
   if (tableChanged_) cursor_->RegisterTableChanged(tableChanged_);
   UpdateIndexDefs();
   int tag = -1;
@@ -62,6 +69,7 @@ void TTable::InternalClose() {
   engineCursor_.reset();
   engineTable_.reset();
   indexDefs_.clear();
+  openWarnings_.clear();
 }
 
 int TTable::TagForFields(const QString& names) const {
@@ -167,7 +175,13 @@ void TTable::PackTable() {
     for (uint32_t r = 1; r < CurrentRecord().recno; ++r)
       if (table_->ReadRecord(r).IsDeleted()) --keep;
   }
-  table_->Pack();
+  const bool couldModify = CanModify();
+  try {
+    table_->Pack();
+  } catch (const std::exception&) {
+    ChangeFailed(couldModify);
+    throw;
+  }
   NewGeneration();
   CursorMovedByReader();
   cursor_->ForceReread();

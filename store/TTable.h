@@ -30,6 +30,16 @@ class TTable : public TDataSet {
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool on);  // only while closed
   bool CanModify() const override;
+  // Why the table takes no changes, one sentence ("" while it takes them, and while closed): its
+  // files cannot be written, it was opened read-only, or a change failed.
+  QString ReadOnlyReason() const;
+  // A change failed part-way: until the table is opened again it takes no changes, and that
+  // opening completes the change from the journal (or drops it when it never got that far).
+  bool InDoubt() const;
+  // What the engine reported when it opened the table, one line each: a change completed from
+  // its journal, an incomplete journal dropped, an interrupted pack finished, findings about
+  // the files.
+  const QStringList& OpenWarnings() const { return openWarnings_; }
   // The file system the engine opens the table through (null: the machine's); while closed.
   void SetFileSystem(engine::FileSystem* fileSystem) { fileSystem_ = fileSystem; }
 
@@ -89,6 +99,7 @@ class TTable : public TDataSet {
   QString indexName_;
   QString masterFields_;
   std::vector<TIndexDef> indexDefs_;
+  QStringList openWarnings_;
   std::unique_ptr<engine::Table> engineTable_;
   std::unique_ptr<engine::Cursor> engineCursor_;
   std::function<void()> tableChanged_;

@@ -18,17 +18,16 @@ int CheckCommand(const Args& args) {
 
   std::vector<std::string> problems;
   engine::OpenOptions options;
-  options.readOnly = true;
   std::unique_ptr<engine::Table> table;
   try {
-    table = engine::Table::Open(path, options);
+    table = OpenToRead(path, options);
   } catch (const EngineError& e) {
     // An index that cannot be opened is a finding of the check, not a reason to stop: the
     // table and its memo file are still checked.
     if (e.Code() != ResultCode::IndexDamaged && e.Code() != ResultCode::IndexFileMissing) throw;
     problems.push_back(e.Message());
     options.tolerateBadIndex = true;
-    table = engine::Table::Open(path, options);
+    table = OpenToRead(path, options);
   }
   for (const std::string& warning : table->Warnings()) std::printf("%s: note: %s\n", path.c_str(), warning.c_str());
   for (std::string& problem : table->Check()) problems.push_back(std::move(problem));

@@ -341,9 +341,8 @@ int DumpCommand(const Args& args) {
   if (!encoding.empty()) decoder = std::make_unique<Decoder>(encoding);
 
   engine::OpenOptions options;
-  options.readOnly = true;
   options.tolerateBadIndex = true;  // the records are read in record order; the index is not needed
-  auto table = Table::Open(path, options);
+  auto table = OpenToRead(path, options);
   for (const std::string& warning : table->Warnings())
     std::fprintf(stderr, "tindrel-table: warning: %s\n", warning.c_str());
 

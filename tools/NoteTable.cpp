@@ -1,14 +1,12 @@
 #include "tools/NoteTable.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
+#include <filesystem>
 
 #include "store/engine/EngineError.h"
+#include "store/engine/FileSystem.h"
+#include "store/engine/Journal.h"
 
 namespace tindrel::tools {
 
@@ -224,53 +222,6 @@ std::vector<Note> RandomNotes(uint32_t count, uint64_t seed) {
 
 namespace {
 
-// A plain file written in large sequential pieces; the table's files are closed by the engine
-// while this runs.
-class RawFile {
- public:
-  explicit RawFile(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0) Fail("cannot open");
-  }
-  ~RawFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  RawFile(const RawFile&) = delete;
-  RawFile& operator=(const RawFile&) = delete;
-
-  std::string Read(uint64_t offset, size_t length) {
-    std::string out(length, '\0');
-    ssize_t got = ::pread(fd_, out.data(), length, static_cast<off_t>(offset));
-    if (got < 0) Fail("cannot read");
-    out.resize(static_cast<size_t>(got));
-    return out;
-  }
-  void Write(uint64_t offset, std::string_view bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-      ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Fail("cannot write");
-      }
-      done += static_cast<size_t>(n);
-    }
-  }
-  void Truncate(uint64_t size) {
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) Fail("cannot truncate");
-  }
-  void Sync() {
-    if (::fdatasync(fd_) != 0) Fail("cannot sync");
-  }
-
- private:
-  [[noreturn]] void Fail(const char* what) {
-    throw EngineError(ResultCode::IoError, std::string(what) + " " + path_ + ": " + std::strerror(errno));
-  }
-  std::string path_;
-  int fd_ = -1;
-};
-
 uint32_t ReadU32(const std::string& b, size_t at) {
   return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) | static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
          static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
@@ -284,19 +235,23 @@ std::string WithExtension(const std::string& dbfPath, const char* ext) {
   return dbfPath.substr(0, dbfPath.size() - 4) + ext;
 }
 
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+std::string ReadAt(engine::File& file, uint64_t offset, size_t length) {
+  std::string out(length, '\0');
+  out.resize(file.ReadAt(offset, out.data(), length));
+  return out;
+}
 
-}  // namespace
+void WriteAt(engine::File& file, uint64_t offset, std::string_view bytes) { file.WriteAt(offset, bytes.data(), bytes.size()); }
 
-void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
-                     const std::function<void(uint32_t done, uint32_t total)>& progress) {
-  const std::string dbf = NoteTablePath(folder);
+// Writes the table `dbf` (which must not exist) with `notes`: the records and memos straight into
+// the files the engine created, synced once, then the index built by the engine's Reindex.
+void BuildNoteTable(const std::string& dbf, const std::vector<Note>& notes,
+                    const std::function<void(uint32_t done, uint32_t total)>& progress, engine::FileSystem& fs) {
   const std::string dbt = WithExtension(dbf, ".dbt");
-  for (const std::string& path : {dbf, dbt, WithExtension(dbf, ".mdx")}) {
-    if (Exists(path)) throw EngineError(ResultCode::InvalidCall, path + " already exists; it is left as it is");
-  }
   const auto total = static_cast<uint32_t>(notes.size());
-  engine::Table::Create(dbf, NoteTableSpec());
+  engine::Table::Create(dbf, NoteTableSpec(), &fs);
+  engine::OpenOptions options;
+  options.fileSystem = &fs;
 
   // The records are formatted by the engine itself (numbers, code page, refusals of characters
   // the code page cannot hold); only the memo pointers are filled in here.
@@ -305,7 +260,7 @@ void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
   int memoField = -1;
   uint32_t memoOffset = 0;
   {
-    auto table = engine::Table::Open(dbf);
+    auto table = engine::Table::Open(dbf, options);
     const int idField = table->FieldIndex("ID");
     const int parentField = table->FieldIndex("Parent");
     const int textField = table->FieldIndex("Text");
@@ -338,8 +293,8 @@ void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
 
   // The memo file: dBASE IV blocks "FF FF 08 00", length (8 + data), data, padded to the block.
   {
-    RawFile file(dbt);
-    std::string header = file.Read(0, 512);
+    auto file = fs.Open(dbt, engine::OpenMode::ReadWrite);
+    std::string header = ReadAt(*file, 0, 512);
     if (header.size() < 24) throw EngineError(ResultCode::MemoDamaged, dbt + ": the new memo file has no header");
     uint32_t blockSize = static_cast<unsigned char>(header[20]) | static_cast<unsigned char>(header[21]) << 8;
     if (blockSize < 64) blockSize = 512;
@@ -361,24 +316,24 @@ void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
       buffer += block;
       next += blocks;
       if (buffer.size() >= (8u << 20)) {
-        file.Write(bufferAt, buffer);
+        WriteAt(*file, bufferAt, buffer);
         bufferAt += buffer.size();
         buffer.clear();
       }
       if (progress && (i & 0x3FFF) == 0) progress(i / 2, total);
     }
-    file.Write(bufferAt, buffer);
-    file.Truncate(static_cast<uint64_t>(next) * blockSize);
+    WriteAt(*file, bufferAt, buffer);
+    file->Truncate(static_cast<uint64_t>(next) * blockSize);
     std::string nextBytes(4, '\0');
     PutU32(nextBytes, 0, next);
-    file.Write(0, nextBytes);
-    file.Sync();
+    WriteAt(*file, 0, nextBytes);
+    file->Sync();
   }
 
   // The table: records after the header, one end mark, the count in the header.
   {
-    RawFile file(dbf);
-    std::string header = file.Read(0, 32);
+    auto file = fs.Open(dbf, engine::OpenMode::ReadWrite);
+    std::string header = ReadAt(*file, 0, 32);
     if (header.size() < 32) throw EngineError(ResultCode::TableDamaged, dbf + ": the new table has no header");
     const uint32_t headerLength = static_cast<unsigned char>(header[8]) | static_cast<unsigned char>(header[9]) << 8;
     std::string buffer;
@@ -386,25 +341,59 @@ void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
     for (uint32_t i = 0; i < total; ++i) {
       buffer += records[i];
       if (buffer.size() >= (8u << 20)) {
-        file.Write(bufferAt, buffer);
+        WriteAt(*file, bufferAt, buffer);
         bufferAt += buffer.size();
         buffer.clear();
       }
     }
     buffer += '\x1A';
-    file.Write(bufferAt, buffer);
+    WriteAt(*file, bufferAt, buffer);
     const uint64_t size = bufferAt + buffer.size();
-    file.Truncate(size);
+    file->Truncate(size);
     std::string count(4, '\0');
     PutU32(count, 0, total);
-    file.Write(4, count);
-    file.Sync();
+    WriteAt(*file, 4, count);
+    file->Sync();
   }
   if (progress) progress(total * 3 / 4, total);
 
-  auto table = engine::Table::Open(dbf);
-  table->Reindex();
-  if (progress) progress(total, total);
+  engine::Table::Open(dbf, options)->Reindex();
+}
+
+}  // namespace
+
+void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
+                     const std::function<void(uint32_t done, uint32_t total)>& progress, engine::FileSystem* fileSystem) {
+  engine::FileSystem& fs = fileSystem ? *fileSystem : engine::FileSystem::Default();
+  const std::string dbf = NoteTablePath(folder);
+  const std::string journal = engine::Journal::PathFor(dbf);
+  // A create that stopped during its final renames left their journal: completing it puts the
+  // whole table in place (a torn one is dropped), as the table's first open would.
+  if (!fs.Exists(dbf) && fs.Exists(journal)) engine::Journal::Recover(fs, journal);
+  const std::vector<std::string> paths = {WithExtension(dbf, ".dbt"), WithExtension(dbf, ".mdx"), dbf};
+  for (const std::string& path : paths) {
+    if (fs.Exists(path)) throw EngineError(ResultCode::InvalidCall, path + " already exists; it is left as it is");
+  }
+
+  // The table is made whole in a folder of its own (what an earlier create left there is
+  // dropped), so that a crash never leaves a part of it under its own names.
+  const std::string work = dbf + "-create";
+  std::error_code ignored;
+  std::filesystem::remove_all(work, ignored);
+  if (!std::filesystem::create_directory(work, ignored) && !std::filesystem::is_directory(work))
+    throw EngineError(ResultCode::IoError, "cannot make the folder " + work + ": " + ignored.message());
+  BuildNoteTable(NoteTablePath(work), notes, progress, fs);
+
+  // Then it is swapped in as a pack swaps its new files in: beside the table under the pack's
+  // temporary names first, then renamed into place through a rename journal, the table last.
+  std::vector<std::pair<std::string, std::string>> renames;
+  for (const std::string& path : paths) {
+    const std::string temporary = path + "-pack";
+    fs.Rename(work + "/" + std::filesystem::path(path).filename().string(), temporary);
+    renames.emplace_back(temporary, path);
+  }
+  engine::Journal::RenameAll(fs, journal, renames);
+  std::filesystem::remove(work, ignored);
 }
 
 }  // namespace tindrel::tools

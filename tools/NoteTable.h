@@ -44,8 +44,13 @@ std::vector<Note> RandomNotes(uint32_t count, uint64_t seed);
 // `notes` in this order. Refuses (EngineError InvalidCall) when any of the three files exists.
 // The records and memos are written straight into the files the engine created, synced once,
 // and the index is then built by the engine's Reindex, so a large table costs a few syncs
-// instead of one per note. `progress` (may be empty) is told the notes written so far.
+// instead of one per note. All of it happens in the folder FOLDER/Tindrel.dbf-create; the
+// finished files are then renamed into place together, so a crash leaves either no table or
+// the whole one (a create interrupted during the renames is completed by the next create).
+// `progress` (may be empty) is told the notes written so far. The files
+// pass through `fs` (null: the machine's); the work folder is made on the machine's.
 void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
-                     const std::function<void(uint32_t done, uint32_t total)>& progress = {});
+                     const std::function<void(uint32_t done, uint32_t total)>& progress = {},
+                     engine::FileSystem* fs = nullptr);
 
 }  // namespace tindrel::tools

@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tindrel::engine {
-class Table;
-}
+#include "store/engine/Table.h"
 
 namespace tindrel::tools {
 
@@ -42,5 +40,11 @@ bool MakeIdTag(engine::Table& table, const NoteTableShape& shape);
 
 // Writes bytes to stdout as they are (values may hold NUL, CR and LF).
 void WriteOut(const std::string& bytes);
+
+// Opens TABLE for check and dump, read-only. A table with a journal beside it holds changes not
+// yet in its files: it is opened as the program opens it, which completes them when its files
+// can be written (its warnings say so); when they cannot, the error says what is pending and
+// how to complete it.
+std::unique_ptr<engine::Table> OpenToRead(const std::string& path, engine::OpenOptions options = {});
 
 }  // namespace tindrel::tools

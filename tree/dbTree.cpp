@@ -928,8 +928,11 @@ void TCustomDBTreeView::EditedText(TTreeNode* node, QString& text) {
           try {
             ds->Post();
           } catch (...) {
+            // The record keeps the typed title: the node shows it, so it stays in view and the
+            // label editor opens on it again.
             store = false;
             editPostFailed_ = true;
+            SetNodeText(node, text);
             throw;
           }
           // The posted record may have left the dataset (a filter): the node is stale then.

@@ -32,6 +32,9 @@ struct OpenOptions {
   // Open even when the production index is missing or damaged (reading only; for dump).
   bool tolerateBadIndex = false;
   FileSystem* fileSystem = nullptr;  // null: the machine's
+  // The journal is checkpointed (the files synced, the journal emptied) after the change that
+  // grows it past this size.
+  uint64_t checkpointBytes = uint64_t(8) << 20;
 };
 
 struct TableSpec {  // what Create makes
@@ -57,8 +60,9 @@ class Table {
   // Why the table is read-only, one sentence for a person ("" while it can be changed): its files
   // cannot be written, it was opened read-only, or a change failed and the table must be reopened.
   virtual const std::string& ReadOnlyReason() const = 0;
-  // A change passed its commit point but could not be written to the files: it is safe in the
-  // journal, which the next open completes; until then the table takes no changes.
+  // A write or sync to the table's files failed (or a pack was interrupted), so the files are
+  // behind what the table stored: every stored change is safe in the journal, which the next
+  // open completes; until then the table is read-only, and closing it keeps the journal.
   virtual bool InDoubt() const = 0;
   virtual const std::vector<FieldDesc>& Fields() const = 0;
   virtual int FieldIndex(std::string_view name) const = 0;  // without regard to case; -1 when none

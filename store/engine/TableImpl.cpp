@@ -145,7 +145,7 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
     : fs_(options.fileSystem ? *options.fileSystem : FileSystem::Default()),
       path_(path),
       options_(options),
-      journal_(fs_, Journal::PathFor(path)) {
+      journal_(fs_, Journal::PathFor(path), options.checkpointBytes) {
   if (!fs_.Exists(path_))
     throw EngineError(ResultCode::FileNotFound, "The table " + path_ + " does not exist", {"File: " + path_});
   const std::string memoPath = Companion(fs_, path_, ".dbt");
@@ -168,10 +168,14 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
                         {"File: " + path_});
     if (!writable)
       throw EngineError(ResultCode::TableDamaged,
-                        "The table " + path_ + " holds changes that are not complete and cannot be completed, because its "
-                        "files cannot be written",
+                        "The table " + path_ + " holds changes that are not yet in its files, and they cannot be "
+                        "completed now because " +
+                            (options.readOnly ? std::string("the table is opened read-only")
+                                              : std::string("its files cannot be written")) +
+                            "; open it once where its files can be written to complete them",
                         {"File: " + journalPath});
-    if (std::string done = Journal::Recover(fs_, journalPath); !done.empty()) warnings_.push_back(done + " in " + path_);
+    // R1 to R5 of Journal.cpp.
+    if (std::string done = Journal::Recover(fs_, journalPath); !done.empty()) warnings_.push_back(done);
     // A completed pack renamed new files into place: the handle (and its lock) may belong to
     // the file that was replaced.
     dbfFile_.reset();
@@ -248,12 +252,19 @@ void TableImpl::BecomeReadOnly(std::string reason) {
   readOnlyReason_ = std::move(reason);
 }
 
-bool TableImpl::InDoubt() const { return journal_.InDoubt(); }
+bool TableImpl::InDoubt() const { return journal_.InDoubt() || packInterrupted_; }
+
+void TableImpl::StopIfInDoubt() {
+  if (!journal_.InDoubt() || readOnly_) return;
+  BecomeReadOnly("Writing to the files of " + path_ +
+                 " failed; the stored changes are safe in its journal, and reopening the table completes them");
+  warnings_.push_back(readOnlyReason_);
+}
 
 TableImpl::~TableImpl() {
   for (CursorImpl* cursor : cursors_) cursor->DetachTable();
-  // The changes are safe in the journal whether or not this succeeds; the next open completes
-  // what did not reach the files.
+  // Steps 3 and 4; in doubt, the journal stays for the next open (step 5). The changes are safe
+  // in the journal whether or not this succeeds.
   try {
     journal_.Close();
   } catch (const EngineError&) {
@@ -302,7 +313,8 @@ void TableImpl::CheckRecord(const Record& record) const {
 }
 
 void TableImpl::CheckWritable() const {
-  if (readOnly_) throw EngineError(ResultCode::ReadOnlyTable, "The table " + path_ + " is read-only", {"File: " + path_});
+  if (readOnly_)
+    throw EngineError(ResultCode::ReadOnlyTable, "The table " + path_ + " is read-only", {readOnlyReason_, "File: " + path_});
   // A table opened without the exclusive lock takes it for its first change and keeps it: the
   // journal may hold its changes until the table closes, and only one writer may own it.
   if (!options_.exclusive && !lockedForChanges_) {
@@ -528,7 +540,7 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
     ++changeCount_;
   };
   try {
-    journal_.Commit();
+    journal_.Commit();  // steps 1 and 2 (and 3 when the journal is due)
   } catch (...) {
     // Past the commit point the change stands in the journal; keep the image in step with it.
     if (journal_.Committed()) {
@@ -538,14 +550,13 @@ void TableImpl::CommitChange(const std::vector<std::pair<uint64_t, std::string>>
     throw;
   }
   patch();
+  // A checkpoint after the change may have failed: the change is stored, the table stops.
+  StopIfInDoubt();
 }
 
 void TableImpl::AfterFailedChange() {
   journal_.Discard();
-  if (journal_.InDoubt() && !readOnly_) {
-    BecomeReadOnly("A change to " + path_ + " failed and could not be completed; reopen the table");
-    warnings_.push_back(readOnlyReason_);
-  }
+  StopIfInDoubt();
   if (committedDespiteError_) {
     committedDespiteError_ = false;
     return;
@@ -675,9 +686,12 @@ void TableImpl::Reindex() {
     index_->Rebuild(AllRecords(), journal_);
     journal_.Commit();
   } catch (...) {
+    // Past the commit point the rebuilt index stands in the journal and in memory.
+    committedDespiteError_ = journal_.Committed();
     AfterFailedChange();
     throw;
   }
+  StopIfInDoubt();
   ++changeCount_;
 }
 
@@ -771,7 +785,8 @@ std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
         index_ = std::move(newIndex);
         indexHandle_ = std::move(newHandle);
       }
-    } else if (!created.empty()) {
+    } else if (!created.empty() && !journal_.InDoubt()) {
+      // In doubt, the journal may hold the change, and completing it opens the file by name.
       newIndex.reset();
       newHandle.reset();
       try { fs_.Remove(created); } catch (...) {}
@@ -789,14 +804,21 @@ std::string TableImpl::AddIndexTag(const MdxIndex::TagSpec& spec) {
     indexReplaceable_ = false;
     readOnly_ = false;
     readOnlyReason_.clear();
+    StopIfInDoubt();  // a checkpoint after the change may have failed
   }
   return done;
 }
 
 void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& progress) {
   CheckWritable();
-  // The changes so far reach the files and the journal goes: the pack's swap uses its name.
-  journal_.Close();
+  // The changes so far reach the files and the journal goes (steps 3 and 4): the pack's swap
+  // uses its name.
+  try {
+    journal_.Close();
+  } catch (...) {
+    StopIfInDoubt();
+    throw;
+  }
   DirectWriter direct;
   const uint32_t total = dbf_.RecordCount();
   const std::string dbfTemp = path_ + "-pack";
@@ -805,7 +827,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
   const std::string memoTemp = memoPath + "-pack", indexTemp = indexPath + "-pack";
   std::unique_ptr<File> newDbf, newMemoFile, newIndexFile;
   std::string image;
-  try {
+  try {  // P1 of the rename journal's order (Journal.cpp)
     std::unique_ptr<MemoFile> newMemo;
     if (memo_) {
       newMemoFile = fs_.Open(memoTemp, OpenMode::CreateReadWrite);
@@ -873,7 +895,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
   if (newIndexFile) renames.emplace_back(indexTemp, indexPath);
   renames.emplace_back(dbfTemp, path_);  // the table last: its rename completes the swap
   try {
-    Journal::RenameAll(fs_, Journal::PathFor(path_), renames);
+    Journal::RenameAll(fs_, Journal::PathFor(path_), renames);  // P2 to P4
     // The new files are in place; reopen them by their names (the journal records names).
     auto dbfFile = fs_.Open(path_, OpenMode::ReadWrite);
     std::unique_ptr<File> memoHandle, indexHandle;
@@ -896,6 +918,7 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
     dbfFile_ = std::move(dbfFile);
     lockHolder_ = std::move(newDbf);
   } catch (...) {
+    packInterrupted_ = true;
     BecomeReadOnly("Packing " + path_ + " was interrupted; reopen the table to complete it");
     warnings_.push_back(readOnlyReason_);
     throw;

@@ -92,6 +92,8 @@ class TableImpl : public Table {
   // Writes record bytes (and, for an append, the new count and the end mark), then commits.
   void CommitChange(const std::vector<std::pair<uint64_t, std::string>>& dbfWrites, uint32_t newCount);
   void AfterFailedChange();
+  // Once the journal is in doubt the table takes no more changes until it is reopened.
+  void StopIfInDoubt();
   std::vector<std::string_view> AllRecords() const;
   std::string CompanionPath(const std::string& extension) const;
 
@@ -115,6 +117,7 @@ class TableImpl : public Table {
   mutable std::vector<std::string> warnings_;
   uint64_t changeCount_ = 0;
   bool committedDespiteError_ = false;
+  bool packInterrupted_ = false;
   // Opened with tolerateBadIndex past a missing or damaged index, files otherwise writable: the
   // one change it takes is AddIndexTag, which replaces the index.
   bool indexReplaceable_ = false;

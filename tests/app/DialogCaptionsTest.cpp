@@ -7,6 +7,7 @@
 #include "app/TExchangeForm.h"
 #include "app/TMainForm.h"
 #include "app/TProgressWindow.h"
+#include "app/TTableStatus.h"
 #include "filter/TwwFilterDlg.h"
 #include "locate/TwwLocateDlg.h"
 #include "navigator/DialogButtons.h"
@@ -263,7 +264,7 @@ class DialogCaptionsTest : public ::testing::Test {
     struct Box {
       MessageIcon icon;
       MessageButtons buttons;
-      const char* text;
+      QString text;
     } const boxes[] = {
         {MessageIcon::Information, mbOK, "No more matches found"},
         {MessageIcon::Warning, mbOK,
@@ -272,11 +273,18 @@ class DialogCaptionsTest : public ::testing::Test {
         {MessageIcon::Error, mbOK,
          "Table: Cannot open the table /home/someone/TindrelII/Tindrel.dbf: the file is damaged (the memo "
          "file Tindrel.dbt is shorter than its header says)."},
+        {MessageIcon::Warning, mbOK,
+         TTableStatus::OpenWarningsText({QStringLiteral("The last changes were completed from the journal in "
+                                                        "/home/someone/TindrelII/Tindrel.dbf")})},
+        {MessageIcon::Error, mbOK,
+         TTableStatus::FailedChangeText(
+             QStringLiteral("Writing /home/someone/TindrelII/Tindrel.dbt failed: No space left on device"), true, true,
+             QStringLiteral("A change to /home/someone/TindrelII/Tindrel.dbf failed; reopen the table"))},
     };
     QtMessageBoxes real;
     for (const Box& b : boxes) {
-      SCOPED_TRACE(b.text);
-      WithModal([&] { real.Show(QStringLiteral("Tindrel II"), QString::fromUtf8(b.text), b.icon, b.buttons); },
+      SCOPED_TRACE(b.text.toStdString());
+      WithModal([&] { real.Show(QStringLiteral("Tindrel II"), b.text, b.icon, b.buttons); },
                 [&](QWidget& window) {
                   ASSERT_NE(qobject_cast<QMessageBox*>(&window), nullptr);
                   ExpectAllFit(window);

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "store/engine/DbfFile.h"
 #include "store/engine/Journal.h"
 #include "store/engine/Table.h"
+#include "tests/engine/NoteDisk.h"
 #include "tests/support/engine/FaultyFileSystem.h"
 #include "tests/support/engine/RecordLines.h"
 #include "tests/support/engine/TempFolder.h"
@@ -234,30 +236,175 @@ TEST(JournalTest, ATornJournalIsDiscardedAndTheTableIsUntouched) {
   EXPECT_NE(t->Warnings().back().find("discarded"), std::string::npos);
 }
 
-// A journal is applied only to the files beside its table: a record naming a path elsewhere is
-// not a record this engine wrote, and is dropped with the rest of the journal.
-TEST(JournalTest, AJournalNamingAFileOutsideItsFolderIsNotApplied) {
-  auto u32 = [](uint32_t v) { std::string b(4, '\0'); PutU32(b.data(), v); return b; };
-  auto u64 = [&](uint64_t v) { return u32(static_cast<uint32_t>(v)) + u32(static_cast<uint32_t>(v >> 32)); };
-  for (const std::string name : {"../outside.txt", "sub/../../outside.txt", ".."}) {
+std::string U32(uint32_t v) {
+  std::string b(4, '\0');
+  PutU32(b.data(), v);
+  return b;
+}
+std::string U64(uint64_t v) { return U32(static_cast<uint32_t>(v)) + U32(static_cast<uint32_t>(v >> 32)); }
+
+// A redo record, as the journal frames it, writing `bytes` at offset 0 of the file `name`.
+std::string RecordWriting(const std::string& name, const std::string& bytes) {
+  return Journal::FrameRecord(U32(1) + U32(static_cast<uint32_t>(name.size())) + name + U32(1) + U32(0) + U32(0) +
+                              U64(0) + U32(static_cast<uint32_t>(bytes.size())) + bytes);
+}
+
+// A rename journal of one rename, with a sound checksum.
+std::string RenameJournal(const std::string& from, const std::string& to) {
+  std::string image = std::string("TNDRENM1") + U32(1) + U32(static_cast<uint32_t>(from.size())) + from +
+                      U32(static_cast<uint32_t>(to.size())) + to;
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a 64, the journal's checksum
+  for (unsigned char c : image) hash = (hash ^ c) * 1099511628211ull;
+  return image + U64(hash);
+}
+
+// A journal changes only the table's own files: a record naming any other file, beside the table
+// or elsewhere, is not one this engine wrote. Nothing of it is applied, and the journal is kept
+// beside the table as damaged.
+TEST(JournalTest, AJournalChangesOnlyTheTablesOwnFiles) {
+  const struct {
+    const char* name;
+    std::string journal;
+  } cases[] = {
+      {"a path outside the folder", RecordWriting("../outside.txt", "replaced")},
+      {"a path through a subfolder", RecordWriting("sub/../../outside.txt", "replaced")},
+      {"the parent folder", RecordWriting("..", "replaced")},
+      {"another file beside the table", RecordWriting("other.txt", "replaced")},
+      {"a temporary file of a pack", RecordWriting("n.dbf-pack", "replaced")},
+      {"a rename of another file onto the table", RenameJournal("other.txt", "n.dbf")},
+      {"a rename of a pack file out of the folder", RenameJournal("n.dbf-pack", "../outside.txt")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     TempFolder dir;
     std::filesystem::create_directory(dir.File("t"));
     TempFolder::Write(dir.File("outside.txt"), "untouched");
+    TempFolder::Write(dir.File("t/other.txt"), "untouched");
+    TempFolder::Write(dir.File("t/n.dbf-pack"), "untouched");
     TableSpec spec;
     spec.fields = {{"ID", 'C', 10}};
-    Table::Create(dir.File("t/n.dbf"), spec);
-    const std::string body = u32(1) + u32(static_cast<uint32_t>(name.size())) + name + u32(1) + u32(0) + u32(0) +
-                             u64(0) + u32(8) + "replaced";
-    std::string record = std::string("TNDREDO1") + u64(body.size()) + body;
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a 64, the journal's checksum
-    for (unsigned char c : record) hash = (hash ^ c) * 1099511628211ull;
-    record += u64(hash);
-    TempFolder::Write(Journal::PathFor(dir.File("t/n.dbf")), record);
+    const std::string table = dir.File("t/n.dbf");
+    Table::Create(table, spec);
+    const std::string dbf = TempFolder::Read(table);
+    TempFolder::Write(Journal::PathFor(table), c.journal);
 
-    auto t = Table::Open(dir.File("t/n.dbf"));
-    EXPECT_EQ(TempFolder::Read(dir.File("outside.txt")), "untouched") << name;
-    EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("t/n.dbf")))) << name;
+    auto t = Table::Open(table);
+    EXPECT_EQ(TempFolder::Read(dir.File("outside.txt")), "untouched");
+    EXPECT_EQ(TempFolder::Read(dir.File("t/other.txt")), "untouched");
+    EXPECT_EQ(TempFolder::Read(table), dbf);
+    EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(table)));
+    EXPECT_TRUE(TempFolder::Read(Journal::DamagedPathFor(table)) == c.journal);
+    EXPECT_EQ(t->Warnings(), std::vector<std::string>{"The journal of " + table + " is damaged: it is kept as " +
+                                                      Journal::DamagedPathFor(table)});
   }
+}
+
+// The journal of three changes, with the table's files as they were before them and the notes
+// after each.
+struct ThreeChanges {
+  TempFolder dir;
+  std::string table = dir.File("n.dbf");
+  std::map<std::string, std::string> before;  // the files
+  std::vector<std::string> records;           // one per change
+  std::vector<Snapshot> after;                // [0]: before the changes
+
+  ThreeChanges() {
+    MakeTable(dir, true, kChanges[0]);
+    for (const char* name : {"n.dbf", "n.dbt", "n.mdx"}) before[name] = TempFolder::Read(dir.File(name));
+    auto t = Table::Open(table);
+    after.push_back(Take(*t));
+    size_t end = 0;
+    for (const Change* change : {&kChanges[0], &kChanges[1], &kChanges[3]}) {
+      change->apply(*t);
+      const std::string journal = TempFolder::Read(Journal::PathFor(table));
+      records.push_back(journal.substr(end));
+      end = journal.size();
+      after.push_back(Take(*t));
+    }
+  }
+  // The files as before the changes, and this journal beside them.
+  void Reset(const std::string& journal) const {
+    for (const auto& [name, bytes] : before) TempFolder::Write(dir.File(name), bytes);
+    TempFolder::Write(Journal::PathFor(table), journal);
+  }
+};
+
+// Durability costs one sync of the disk per change: the journal's, at the commit point.
+TEST(JournalTest, AStoredChangeCostsOneSync) {
+  using testing::NoteChange;
+  auto disk = testing::NoteDisk(50);
+  auto t = testing::OpenNoteTable(*disk);
+  testing::NoteChanger changer(*t);
+  changer.Apply({NoteChange::Modify, 1, "the journal is made", "x"});
+  for (const NoteChange& change : {NoteChange{NoteChange::Append, 51, "Note 51", std::string(3000, 'a')},
+                                   NoteChange{NoteChange::Modify, 2, "Edited 2", std::string(5000, 'm')},
+                                   NoteChange{NoteChange::Delete, 3}}) {
+    disk->Arm(testing::PowerLossFileSystem::Fault::None);
+    changer.Apply(change);
+    EXPECT_EQ(disk->Syncs(), 1u) << change.kind;
+  }
+}
+
+// A journal damaged in the middle may hold a person's last changes behind the damage: the sound
+// start is completed, and the journal is kept beside the table (under a new name each time) and
+// reported. The torn remains of the change that was being stored are no damage.
+TEST(JournalTest, ADamagedJournalIsKeptBesideTheTableAfterItsSoundStartIsCompleted) {
+  const ThreeChanges three;
+  const auto& r = three.records;
+  std::string flipped = r[1];
+  flipped[flipped.size() / 2] ^= 0x40;
+  std::string badLength = r[1];
+  badLength[8 + 5] = 0x7F;  // the record's length, far past any record
+  const struct {
+    const char* name;
+    std::string journal;
+    size_t completed;  // changes completed from it
+    bool damaged;
+  } cases[] = {
+      {"a flipped bit in the second record", r[0] + flipped + r[2], 1, true},
+      {"the second record's start lost", r[0] + std::string(512, '\0') + r[1].substr(512) + r[2], 1, true},
+      {"an impossible length", r[0] + badLength + r[2], 1, true},
+      {"bytes behind the last record", r[0] + r[1] + r[2] + "x", 3, true},
+      {"the last record torn", r[0] + r[1] + r[2].substr(0, r[2].size() - 9), 2, false},
+      {"the last record's middle lost", r[0] + r[1] + r[2].substr(0, 16) + std::string(r[2].size() - 16, '\0'), 2, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    three.Reset(c.journal);
+    std::filesystem::remove(Journal::DamagedPathFor(three.table));
+    auto t = Table::Open(three.table);
+    EXPECT_TRUE(Take(*t) == three.after[c.completed]);
+    EXPECT_TRUE(t->Check().empty());
+    EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(three.table)));
+    EXPECT_EQ(std::filesystem::exists(Journal::DamagedPathFor(three.table)), c.damaged);
+    const std::string said = c.damaged ? "The journal of " + three.table +
+                                             " is damaged: the changes before the damage were completed, and it is "
+                                             "kept as " + Journal::DamagedPathFor(three.table)
+                                       : "The last changes to " + three.table + " were completed from the journal";
+    EXPECT_EQ(t->Warnings(), std::vector<std::string>{said});
+    if (c.damaged) {
+      EXPECT_TRUE(TempFolder::Read(Journal::DamagedPathFor(three.table)) == c.journal);
+    }
+  }
+  // A second damaged journal does not replace the first.
+  std::filesystem::remove(Journal::DamagedPathFor(three.table));
+  for (const char* behind : {"x", "y"}) {
+    three.Reset(r[0] + r[1] + r[2] + behind);
+    Table::Open(three.table);
+  }
+  EXPECT_TRUE(TempFolder::Read(Journal::DamagedPathFor(three.table)) == r[0] + r[1] + r[2] + "x");
+  EXPECT_TRUE(TempFolder::Read(Journal::DamagedPathFor(three.table) + "-2") == r[0] + r[1] + r[2] + "y");
+}
+
+// The journal is read one record at a time, each size checked before anything is allocated: a
+// journal of 64 GiB (sparse: one record, then nothing written) opens at once.
+TEST(JournalTest, AHugeJournalIsReadRecordByRecord) {
+  const ThreeChanges three;
+  three.Reset(three.records[0]);
+  std::filesystem::resize_file(Journal::PathFor(three.table), uint64_t(64) << 30);
+  auto t = Table::Open(three.table);
+  EXPECT_TRUE(Take(*t) == three.after[1]);
+  EXPECT_TRUE(std::filesystem::exists(Journal::DamagedPathFor(three.table)));
 }
 
 }  // namespace

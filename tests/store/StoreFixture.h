@@ -61,6 +61,7 @@ class RecordingLink : public TDataLink {
     }
   }
   void NotifyCheckBrowseMode() override { Put("CheckBrowseMode"); }
+  void NotifyReadOnlyChange() override { Put("ReadOnlyChange"); }
 
  private:
   void Put(const std::string& what) { log_.push_back(name_.empty() ? what : name_ + ":" + what); }

@@ -1,6 +1,7 @@
 // The memo pane on a real note table, offscreen: typing starts an edit, Escape reloads, moving
 // away stores the text, a read-only table keeps the control read-only, a failed read is shown
-// but never written back.
+// but never written back, and what is written back differs from the stored memo only where the
+// person changed it.
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,6 +12,7 @@
 
 #include "StoreFixture.h"
 #include "store/TDBMemo.h"
+#include "store/engine/CodePage.h"
 
 namespace tindrel::testing {
 namespace {
@@ -202,6 +204,84 @@ TEST_F(MemoTest, KeepsTheStoredLineEndings) {
   QTest::keyClicks(&memo, "y");
   table.First();
   EXPECT_EQ(StoredMemo(2), "ya\nb");
+}
+
+// The text control shows every kind of line end as a line break and a non-breaking space as a
+// space; the rest of the memo must come back byte for byte, whatever the person did elsewhere.
+TEST(MemoWriteBack, ChangesOnlyWhatThePersonChanged) {
+  struct CodePage {
+    int number;
+    std::string extra;  // a letter of the code page and a byte it does not map, at every memo's end
+  };
+  const CodePage codePages[] = {{1253, "\u03bb\uf7aa"}, {1252, "\u00e9\uf781"}};
+  enum class How { Typing, Paste };
+  struct Case {
+    const char* name;
+    std::string stored;
+    QString before;  // the new text goes in front of the first place the control shows this ("": the extra)
+    QString inserted;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"a non-breaking space elsewhere", "price\u00a0100 and more", "more", "new ", "price\u00a0100 and new more"},
+      {"a lone carriage return", "one\rtwo\nthree", "three", "x", "one\rtwo\nxthree"},
+      {"line feeds beside CR LF", "one\r\ntwo\nthree", "three", "x", "one\r\ntwo\nxthree"},
+      {"a break splits a CR LF line", "one\r\ntwo\nthree", "ne", "\n", "o\r\nne\r\ntwo\nthree"},
+      {"a break splits an LF line", "one\r\ntwo\nthree", "wo", "\n", "one\r\nt\nwo\nthree"},
+      {"a break in the last line takes the line end before it", "one\r\ntwo", "", "\nend", "one\r\ntwo\r\nend"},
+      {"a non-breaking space put in", "a b", "b", "x\u00a0y ", "a x\u00a0y b"},
+      {"a lone carriage return put in", "one\r\ntwo", "two", "p\rq ", "one\r\np\r\nq two"},
+  };
+  for (const CodePage& cp : codePages) {
+    for (const Case& c : cases) {
+      for (How how : {How::Typing, How::Paste}) {
+        SCOPED_TRACE(std::string(c.name) + ", code page " + std::to_string(cp.number) +
+                     (how == How::Typing ? ", typed" : ", pasted"));
+        if (how == How::Typing && c.inserted.contains(u'\r')) continue;  // no key types a lone CR
+        QTemporaryDir dir;
+        NoteTableShape shape;
+        shape.languageDriver = engine::CodePage::LanguageDriverFor(cp.number);
+        ASSERT_NE(shape.languageDriver, 0);
+        const std::string path =
+            WriteNoteTable(dir.path().toStdString(), {{"1", "", "One", c.stored + cp.extra}, {"2", "", "Two", "other"}},
+                           shape);
+        NoSyncFileSystem fs;  // what is stored matters here, not when it reaches the disk
+        TTable table;
+        TDataSource source;
+        TDBMemo memo;
+        table.SetFileSystem(&fs);
+        table.SetTableName(QString::fromStdString(path));
+        table.SetIndexFieldNames("ID");
+        source.SetDataSet(&table);
+        memo.SetDataSource(&source);
+        memo.SetDataField("MEMO");
+        table.Open();
+
+        const qsizetype at = c.before.isEmpty() ? memo.toPlainText().size() - 2 : memo.toPlainText().indexOf(c.before);
+        ASSERT_GE(at, 0);
+        QTextCursor caret = memo.textCursor();
+        caret.setPosition(static_cast<int>(at));
+        memo.setTextCursor(caret);
+        if (how == How::Paste) {
+          QApplication::clipboard()->setText(c.inserted);
+          if (QApplication::clipboard()->text() != c.inserted) GTEST_SKIP() << "no clipboard on this platform";
+          QTest::keyClick(&memo, Qt::Key_V, Qt::ControlModifier);
+        } else {
+          for (QChar ch : c.inserted) {
+            if (ch == u'\n') {
+              QTest::keyClick(&memo, Qt::Key_Return);
+              continue;
+            }
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(&memo, &press);
+          }
+        }
+        table.Next();  // moving away stores the memo
+        engine::Table* et = table.EngineTable();
+        EXPECT_EQ(et->ReadMemo(et->ReadRecord(1), 3), c.expected + cp.extra);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The dataset contract on a real note table: the order of hooks, state changes and
 // notifications of every operation, position flags, errors, bookmarks, filtering and locating.
 
+#include <algorithm>
 #include <functional>
 
 #include "StoreFixture.h"
 #include "store/TBlobField.h"
 #include "store/engine/EngineError.h"
 #include "tests/support/engine/FaultyFileSystem.h"
+#include "tests/support/engine/NoteChanges.h"
+#include "tests/support/engine/PowerLossFileSystem.h"
 
 namespace tindrel::testing {
 namespace {
@@ -264,14 +267,19 @@ INSTANTIATE_TEST_SUITE_P(Values, FailedPost,
                                                           engine::ResultCode::UnmappableCharacter}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
-  path = WriteNoteTable(dir, kThree);
-  engine::testing::FaultyFileSystem disk;
-  TTable t;
+// Opens `t` on the table at `path` through `disk`, in ID order.
+void OpenThrough(TTable& t, const std::string& path, engine::FileSystem& disk) {
   t.SetTableName(QString::fromStdString(path));
   t.SetIndexFieldNames("ID");
   t.SetFileSystem(&disk);
   t.Open();
+}
+
+TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
+  path = WriteNoteTable(dir, kThree);
+  engine::testing::FaultyFileSystem disk;
+  TTable t;
+  OpenThrough(t, path, disk);
   t.Edit();
   t.FieldNamed("MEMO").SetAsString("typed before the disk filled");
   disk.Arm(1, engine::testing::FaultyFileSystem::Mode::Fail);
@@ -284,6 +292,130 @@ TEST_F(DataSetTest, PostThatFailsOnTheDiskKeepsStateAndValues) {
   t.SetFileSystem(nullptr);
   t.Open();
   EXPECT_EQ(t.FieldNamed("MEMO").AsString(), "typed before the disk filled");
+}
+
+// A disk that fills up, or whose syncs fail, from the N-th call of a Post on, for every N the
+// Post and the close after it reach: the engine's error reaches the caller, the record stays in
+// its editing state with what was typed, and a table whose files fell behind its journal turns
+// read-only and says why. Closed, and started again on a healthy disk (cleanly or after a power
+// loss), the table holds every acknowledged change and the failed Post whole or not at all.
+TEST(PostOnAFailingDisk, ReportsTheErrorKeepsTheTypingAndLosesNothingAcknowledged) {
+  using engine::testing::PowerLossFileSystem;
+  using Fault = PowerLossFileSystem::Fault;
+  using Outcome = PowerLossFileSystem::Outcome;
+  PowerLossFileSystem base;
+  const std::string path = WriteNoteTable("/disk", kThree, {}, "Tindrel.dbf", &base);
+  const engine::testing::NoteModel acknowledged = {
+      {1, {"Alpha", "stored before the trouble"}}, {2, {"Beta", ""}}, {3, {"Gamma", ""}}};
+  const QString title = QString::fromUtf8("Typed title"), memo = QString::fromUtf8("typed memo\r\nsecond line");
+
+  for (const Fault fault : {Fault::DiskFull, Fault::FailingSyncs}) {
+    for (const bool insert : {false, true}) {
+      engine::testing::NoteModel posted = acknowledged;
+      posted[insert ? 4 : 2] = {title.toStdString(), memo.toStdString()};
+      // Opens the table on `disk`, stores one change, then types a change and posts it with
+      // the disk armed; returns whether the Post failed.
+      auto run = [&](PowerLossFileSystem& disk, uint64_t n, uint64_t* calls) {
+        TTable t;
+        OpenThrough(t, path, disk);
+        t.Edit();
+        t.FieldNamed("MEMO").SetAsString("stored before the trouble");
+        t.Post();
+        if (insert) {
+          t.Append();
+          t.FieldNamed("ID").SetAsString("4");
+          t.FieldNamed("Parent").SetAsString("1");
+        } else {
+          EXPECT_TRUE(t.LocateByValues("ID", {"2"}));
+          t.Edit();
+        }
+        t.FieldNamed("Text").SetAsString(title);
+        t.FieldNamed("MEMO").SetAsString(memo);
+        disk.Arm(calls ? Fault::None : fault, n);
+        bool failed = false;
+        try {
+          t.Post();
+        } catch (const engine::EngineError& e) {
+          failed = true;
+          EXPECT_EQ(e.Code(), engine::ResultCode::IoError) << e.Message();
+          EXPECT_EQ(t.State(), insert ? DataSetState::Inserting : DataSetState::Editing);
+          EXPECT_EQ(t.FieldNamed("Text").AsString(), title);
+          EXPECT_EQ(t.FieldNamed("MEMO").AsString(), memo);
+          const engine::Table& engineTable = *t.EngineTable();
+          EXPECT_EQ(engineTable.ReadOnly(), engineTable.InDoubt());
+          EXPECT_EQ(t.CanModify(), !engineTable.InDoubt());
+          EXPECT_EQ(engineTable.ReadOnlyReason().empty(), !engineTable.InDoubt());
+        }
+        t.Close();
+        if (calls) *calls = fault == Fault::DiskFull ? disk.Writes() : disk.Syncs();
+        return failed;
+      };
+      uint64_t calls = 0;
+      ASSERT_FALSE(run(*base.Restart(Outcome::KeepEverything), 0, &calls));
+      for (uint64_t n = 1; n <= calls + 1; ++n) {
+        SCOPED_TRACE(std::string(fault == Fault::DiskFull ? "full disk" : "failing syncs") + (insert ? ", insert" : ", edit") +
+                     ", call " + std::to_string(n) + " of " + std::to_string(calls));
+        auto disk = base.Restart(Outcome::KeepEverything);
+        const bool failed = run(*disk, n, nullptr);
+        if (n > calls) {
+          EXPECT_FALSE(failed);
+        }
+        for (const Outcome outcome :
+             {Outcome::KeepEverything, Outcome::LoseEverythingUnsynced, Outcome::LoseUnsyncedData, Outcome::Random}) {
+          auto healthy = disk->Restart(outcome, n);
+          TTable t;
+          ASSERT_NO_THROW(OpenThrough(t, path, *healthy));
+          EXPECT_TRUE(t.EngineTable()->Check().empty());
+          const auto found = engine::testing::ReadNotes(*t.EngineTable());
+          if (failed) {
+            EXPECT_TRUE(found == acknowledged || found == posted) << engine::testing::FirstDifference(found, posted);
+          } else {
+            EXPECT_TRUE(found == posted) << engine::testing::FirstDifference(found, posted);
+          }
+        }
+      }
+    }
+  }
+}
+
+// A full disk from call n of a Post on: a failure that changed nothing leaves the table as it was;
+// one that left the change half-way in the files (in doubt) makes the table read-only, and the
+// links hear of that once, while the state and the typed value stay for the person to see.
+TEST_F(DataSetTest, APostLeftInDoubtTellsTheLinksTheTableIsReadOnly) {
+  bool seenInDoubt = false, seenUnchanged = false;
+  for (uint64_t n = 1;; ++n) {
+    SCOPED_TRACE("full disk from call " + std::to_string(n));
+    QTemporaryDir folder;
+    engine::testing::FaultyFileSystem disk;
+    TTable t;
+    TDataSource src;
+    Log seen;
+    RecordingLink watcher{seen};
+    t.SetTableName(QString::fromStdString(WriteNoteTable(folder, kThree)));
+    t.SetIndexFieldNames("ID");
+    t.SetFileSystem(&disk);
+    src.SetDataSet(&t);
+    watcher.SetDataSource(&src);
+    t.Open();
+    t.Edit();
+    t.FieldNamed("MEMO").SetAsString("typed");
+    seen.clear();
+    disk.Arm(n, engine::testing::FaultyFileSystem::Mode::FullDisk);
+    try {
+      t.Post();
+      break;  // past the Post's last write
+    } catch (const engine::EngineError& e) {
+      EXPECT_EQ(e.Code(), engine::ResultCode::IoError);
+    }
+    const bool inDoubt = t.InDoubt();
+    (inDoubt ? seenInDoubt : seenUnchanged) = true;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "ReadOnlyChange"), inDoubt ? 1 : 0);
+    EXPECT_EQ(t.CanModify(), !inDoubt);
+    EXPECT_EQ(t.ReadOnlyReason().isEmpty(), !inDoubt);
+    EXPECT_EQ(t.State(), DataSetState::Editing);
+    EXPECT_EQ(t.FieldNamed("MEMO").AsString(), "typed");
+  }
+  EXPECT_TRUE(seenInDoubt && seenUnchanged) << "the series reaches both kinds of failure";
 }
 
 TEST_F(DataSetTest, PostErrorHookDecidesFailAbortOrRetry) {

@@ -12,10 +12,12 @@
 namespace tindrel::testing {
 
 // Creates the table `spec` describes at `path` (the .dbf) and appends `rows`, each a value per
-// field in field order ("" leaves the field blank; missing trailing values too). Returns `path`.
+// field in field order ("" leaves the field blank; missing trailing values too), through `disk`
+// (null: the machine's, without syncs). Returns `path`.
 inline std::string WriteTable(const std::string& path, const engine::TableSpec& spec,
-                              const std::vector<std::vector<std::string>>& rows) {
-  NoSyncFileSystem fs;
+                              const std::vector<std::vector<std::string>>& rows, engine::FileSystem* disk = nullptr) {
+  NoSyncFileSystem noSync;
+  engine::FileSystem& fs = disk ? *disk : noSync;
   engine::Table::Create(path, spec, &fs);
   engine::OpenOptions options;
   options.fileSystem = &fs;
@@ -39,22 +41,25 @@ struct NoteTableShape {
   uint16_t idWidth = 10;
   uint16_t textWidth = 40;
   bool idTag = true;  // a production index with the tag ID
+  uint8_t languageDriver = 0;  // the code page's language driver byte (0: bytes as ISO 8859-1)
 };
 
-// ID, PARENT C(10), TEXT C(textWidth), MEMO M, as `shape` says, in `folder` under `name`.
-// Returns the path of the .dbf.
+// ID, PARENT C(10), TEXT C(textWidth), MEMO M, as `shape` says, in `folder` under `name`, through
+// `disk` (null: the machine's). Returns the path of the .dbf.
 inline std::string WriteNoteTable(const std::string& folder, const std::vector<Note>& notes,
-                                  const NoteTableShape& shape = {}, const std::string& name = "Tindrel.dbf") {
+                                  const NoteTableShape& shape = {}, const std::string& name = "Tindrel.dbf",
+                                  engine::FileSystem* disk = nullptr) {
   engine::TableSpec spec;
   spec.fields = {{"ID", shape.numericId ? 'N' : 'C', shape.idWidth},
                  {"PARENT", 'C', 10},
                  {"TEXT", 'C', shape.textWidth},
                  {"MEMO", 'M', 10}};
   if (shape.idTag) spec.tags = {{"ID", "ID"}};
+  spec.languageDriver = shape.languageDriver;
   std::vector<std::vector<std::string>> rows;
   rows.reserve(notes.size());
   for (const Note& n : notes) rows.push_back({n.id, n.parent, n.text, n.memo});
-  return WriteTable(folder + "/" + name, spec, rows);
+  return WriteTable(folder + "/" + name, spec, rows, disk);
 }
 
 }  // namespace tindrel::testing

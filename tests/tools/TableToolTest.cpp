@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "store/engine/DbfFile.h"
+#include "store/engine/Journal.h"
 #include "store/engine/Table.h"
+#include "tests/support/engine/FaultyFileSystem.h"
+#include "tests/support/engine/NoSyncFileSystem.h"
 #include "tests/tools/ToolTestSupport.h"
 #include "tools/NoteTable.h"
 
@@ -208,6 +212,112 @@ TEST(TableTool, CheckFailsOnADamagedTableAndReindexRepairsTheIndex) {
   EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("Welcome to Tindrel II"), std::string::npos);
   EXPECT_NE(r.out.find("Καλώς ήρθατε στο Tindrel II"), std::string::npos);
+}
+
+// A starter table whose journal holds one stored change, a new note, that is not yet in its
+// files (as after a crash, or a table closed while a change could not be written).
+std::string TableWithPendingChange(const TempDir& dir) {
+  EXPECT_EQ(RunTool({"create", dir.Path()}).status, 0);
+  const std::string table = NotePath(dir);
+  std::map<std::string, std::string> before;
+  for (const char* name : {"Tindrel.dbf", "Tindrel.dbt", "Tindrel.mdx"}) before[name] = ReadFile(dir / name);
+  std::string journal;
+  {
+    auto t = Table::Open(table);
+    engine::Record rec = t->BlankRecord();
+    t->SetText(rec, t->FieldIndex("ID"), "13");
+    t->SetText(rec, t->FieldIndex("Parent"), "1");
+    t->SetText(rec, t->FieldIndex("Text"), "Stored in the journal");
+    t->SetText(rec, t->FieldIndex("MEMO"), "Σημείωση");
+    t->Append(rec);
+    journal = ReadFile(engine::Journal::PathFor(table));
+  }
+  for (const auto& [name, bytes] : before) WriteFile(dir / name, bytes);
+  WriteFile(engine::Journal::PathFor(table), journal);
+  return table;
+}
+
+// check and dump complete a journal beside the table when its files can be written, and say so;
+// when they cannot, they say that changes are pending and how to complete them, and change
+// nothing.
+TEST(TableTool, CheckAndDumpCompleteAPendingJournalOrSayHowTo) {
+  for (const char* command : {"check", "dump"}) {
+    SCOPED_TRACE(command);
+    TempDir dir;
+    const std::string table = TableWithPendingChange(dir);
+    const std::string journal = engine::Journal::PathFor(table);
+    const std::string completed = "The last changes to " + table + " were completed from the journal";
+    ProcessResult r = RunTool({command, table});
+    ASSERT_EQ(r.status, 0) << r.err;
+    if (std::string(command) == "check") {
+      EXPECT_EQ(r.out, table + ": note: " + completed + "\n" + table + ": consistent (13 records, 0 deleted, 1 tags)\n");
+    } else {
+      EXPECT_EQ(r.err, "tindrel-table: warning: " + completed + "\n");
+      EXPECT_NE(r.out.find("#13\n  ID      13\n  PARENT  1\n  TEXT    Stored in the journal\n  MEMO    Σημείωση\n"),
+                std::string::npos)
+          << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(journal));
+
+    TempDir readOnly;
+    const std::string pending = TableWithPendingChange(readOnly);
+    const std::string files = ReadFile(pending) + ReadFile(readOnly / "Tindrel.dbt") + ReadFile(readOnly / "Tindrel.mdx");
+    for (const std::string& path : {pending, readOnly / "Tindrel.dbt", readOnly / "Tindrel.mdx", readOnly.Path()})
+      std::filesystem::permissions(path, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write,
+                                   std::filesystem::perm_options::remove);
+    r = RunTool({command, pending});
+    std::filesystem::permissions(readOnly.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tindrel-table: The table " + pending +
+                         " holds changes that are not yet in its files, and they cannot be completed now because its "
+                         "files cannot be written; open it once where its files can be written to complete them\n"
+                         "File: " + engine::Journal::PathFor(pending) + "\n"
+                         "tindrel-table check " + pending + " completes them once the files can be written\n");
+    EXPECT_TRUE(std::filesystem::exists(engine::Journal::PathFor(pending)));
+    EXPECT_EQ(ReadFile(pending) + ReadFile(readOnly / "Tindrel.dbt") + ReadFile(readOnly / "Tindrel.mdx"), files);
+  }
+}
+
+// Create makes the table in a folder of its own and renames the finished files into place
+// together: cut at any step, it leaves no table, or the whole one, and never a part of one under
+// the table's names; a second create then makes it or says it is there.
+TEST(TableTool, CreateLeavesNoTableOrTheWholeOneWhereverItIsCut) {
+  const std::vector<tools::Note> notes = tools::RandomNotes(120, 5);
+  for (uint64_t step = 1;; ++step) {
+    SCOPED_TRACE("cut at step " + std::to_string(step));
+    TempDir dir;
+    // A crash keeps what was written (the page cache survives it): the syncs need not happen.
+    testing::NoSyncFileSystem noSync;
+    engine::testing::FaultyFileSystem fs(step, engine::testing::FaultyFileSystem::Mode::Crash, &noSync);
+    try {
+      tools::CreateNoteTable(dir.Path(), notes, {}, &fs);
+    } catch (const engine::EngineError&) {
+      EXPECT_TRUE(fs.Crashed());
+    }
+    const std::string table = NotePath(dir);
+    if (!std::filesystem::exists(table)) {
+      EXPECT_FALSE(std::filesystem::exists(dir / "Tindrel.dbt") && !std::filesystem::exists(engine::Journal::PathFor(table)));
+      EXPECT_FALSE(std::filesystem::exists(dir / "Tindrel.mdx") && !std::filesystem::exists(engine::Journal::PathFor(table)));
+    }
+    try {
+      tools::CreateNoteTable(dir.Path(), notes, {}, &noSync);
+    } catch (const engine::EngineError& e) {
+      EXPECT_NE(e.Message().find("already exists"), std::string::npos) << e.Message();
+    }
+    auto t = Table::Open(table);
+    EXPECT_TRUE(t->Check().empty());
+    ASSERT_EQ(t->RecordCount(), notes.size());
+    for (uint32_t recno = 1; recno <= t->RecordCount(); recno += 17) {
+      const auto rec = t->ReadRecord(recno);
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("Text")), notes[recno - 1].title);
+      EXPECT_EQ(t->GetText(rec, t->FieldIndex("MEMO")), notes[recno - 1].memo);
+    }
+    EXPECT_FALSE(std::filesystem::exists(table + "-create"));
+    if (!fs.Crashed()) break;
+    ASSERT_LT(step, 500u);
+  }
 }
 
 // A memo whose length runs past the end of the memo file: dump prints what is left of it with a

@@ -1,8 +1,7 @@
 #pragma once
 // A file system for crash and error tests: it passes every call to the machine's file system
-// and counts the calls that change something on disk (write, truncate, sync, rename, remove,
-// folder sync). At the N-th such call it either fails (throws IoError, like a full disk) or
-// "crashes": that call and every later one does nothing, as if the power went off there.
+// and counts the calls that change something on disk (create, write, truncate, sync, rename,
+// remove, folder sync). From the N-th such call on it fails or "crashes", as the mode says.
 
 #include <cstdint>
 #include <memory>
@@ -14,9 +13,17 @@ namespace tindrel::engine::testing {
 
 class FaultyFileSystem : public FileSystem {
  public:
-  enum class Mode { Fail, Crash };
-  // failAt 0: never; otherwise the 1-based number of the call that fails or crashes.
-  explicit FaultyFileSystem(uint64_t failAt = 0, Mode mode = Mode::Crash) : failAt_(failAt), mode_(mode) {}
+  enum class Mode {
+    Fail,         // call N throws IoError; the calls after it go through
+    Crash,        // call N and every later one do nothing, as if the power went off there
+    FullDisk,     // from call N on, every write and every creation of a file fails: no space left
+    FailingSync,  // from call N on, every sync of a file or a folder fails with an I/O error
+  };
+  enum class Call { Create, Write, Sync, Other };
+  // failAt 0: never; otherwise the 1-based number of the call that fails or crashes. The calls
+  // go to `inner` (null: the machine's file system).
+  explicit FaultyFileSystem(uint64_t failAt = 0, Mode mode = Mode::Crash, FileSystem* inner = nullptr)
+      : failAt_(failAt), mode_(mode), inner_(inner ? *inner : FileSystem::Default()) {}
 
   void Arm(uint64_t failAt, Mode mode) {
     failAt_ = failAt;
@@ -31,7 +38,7 @@ class FaultyFileSystem : public FileSystem {
   bool Crashed() const { return crashed_; }
 
   // Counts one changing call; returns false when the call must not happen.
-  bool Permit(const std::string& what);
+  bool Permit(const std::string& what, Call call = Call::Other);
 
   bool Exists(const std::string& path) override;
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override;
@@ -43,6 +50,7 @@ class FaultyFileSystem : public FileSystem {
  private:
   uint64_t failAt_;
   Mode mode_;
+  FileSystem& inner_;
   uint64_t calls_ = 0;
   uint64_t syncs_ = 0;
   bool crashed_ = false;
