@@ -18,12 +18,14 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "store/TDataSource.h"
 #include "store/TTable.h"
+#include "bench/HalfDeletedTable.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
@@ -54,16 +56,27 @@ class NoteTable {
   std::unique_ptr<TTable> table_;
 };
 
-// Writes `count` generated notes into `folder` from a child process. False when it failed.
+// Writes `count` generated notes into `folder` from a child process, one note at a time. False
+// when it failed.
 inline bool WriteGeneratedNotesInChild(const std::string& folder, uint32_t count, uint64_t seed) {
   const pid_t writer = fork();
   if (writer == 0) {
-    tools::CreateNoteTable(folder, tools::RandomNotes(count, seed));
+    tools::RandomNoteSource source(count, seed);
+    tools::CreateNoteTable(folder, count, [&](tools::Note& next) { return source.Next(next); });
     _exit(0);
   }
   int status = 0;
   if (writer < 0 || waitpid(writer, &status, 0) != writer) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The note counts the whole-program benchmarks run at: 10,000 and 100,000, and 1,000,000 when
+// TINDREL_BENCH_MILLION=1 is in the environment (its table alone is about 1.1 GB of files).
+inline std::vector<int64_t> ProgramNoteCounts() {
+  std::vector<int64_t> counts = {10000, 100000};
+  if (const char* million = std::getenv("TINDREL_BENCH_MILLION"); million && std::string(million) == "1")
+    counts.push_back(1000000);
+  return counts;
 }
 
 // Notes 1..n; note i > 1 hangs under note max(1, i / 8), so the tree is wide near the top and

@@ -1,20 +1,27 @@
-// The whole program at scale: the real main window, offscreen, on a note table of 100,000 notes
-// with memos from 0 bytes to 64 KiB. One session runs each step once, as a person would: open
-// (table opened and tree shown), browse 200 notes one by one, find a title word of the last note,
-// filter by that word and clear the filter, insert a child note and give it a title and delete it
-// again (the mean of 20 such pairs), pack. Each step's wall time is a counter in milliseconds;
-// peak_rss_MB_open is the process's peak resident memory with the 100,000 notes open. The table
-// is written by a child process, so the generated notes never count towards this process's peak.
+// The whole program at scale: the real main window, offscreen, on a generated note table of
+// 10,000 and 100,000 notes (and 1,000,000 with TINDREL_BENCH_MILLION=1 in the environment: about
+// 1.1 GB of files and a few minutes) with memos from 0 bytes to 64 KiB. One session runs each step
+// once, as a person would: open (table opened and tree shown), browse 200 notes one by one, find
+// a title word of the last note, filter by that word and rebuild the tree (what OK in the filter
+// dialog does), clear the filter again, insert a child note and give it a title, move it under
+// another note by drag and drop, and delete it again (the mean of 20 such rounds), pack with half
+// of the notes deleted, close. Each step's wall time is a counter in milliseconds;
+// peak_rss_MB_open is the process's peak resident memory with the notes open. The table is
+// written by a child process, so the generated notes never count towards this process's peak.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,6 +54,20 @@ double Milliseconds(const std::function<void()>& step) {
   step();
   QApplication::processEvents();
   return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// Drags the selected node onto `target` and drops it there, as the mouse would.
+void DropSelectedOnto(TDBTreeView& tree, TTreeNode* target) {
+  tree.MakeVisible(target);
+  QApplication::processEvents();
+  const QPoint at = tree.visualItemRect(target).topLeft() + QPoint(4, 3);
+  std::unique_ptr<QMimeData> data(tree.CreateDragData());
+  QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &enter);
+  QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &move);
+  QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &drop);
 }
 
 void BM_ProgramSession(benchmark::State& state) {
@@ -94,19 +115,26 @@ void BM_ProgramSession(benchmark::State& state) {
       criterion.FilterValue = word;
       form->FilterDialog->ApplyCriteria({criterion});
       form->MenuRebuildTree->trigger();
-      QApplication::processEvents();
-      passed = form->Table->RecordCount();
+    });
+    passed = form->Table->RecordCount();
+    const double unfilter = Milliseconds([&] {
       form->FilterDialog->ApplyCriteria({});
       form->MenuRebuildTree->trigger();
     });
 
-    // Insert and delete are single changes: their mean over several notes (each a child of the
-    // next note in ID order, deleted again) is the figure.
+    // Insert, move and delete are single changes: their mean over several notes is the figure.
+    // Each round inserts a child of the next note in ID order, drops it onto the note after
+    // that, and deletes it again.
     constexpr int kEdits = 20;
     double insert = 0;
+    double move = 0;
     double remove = 0;
+    bool moved = true;
     form->MenuFirst->trigger();
     for (int i = 0; i < kEdits; ++i) {
+      form->MenuNext->trigger();
+      QApplication::processEvents();
+      TTreeNode* target = form->DBTreeView->Selected();
       form->MenuNext->trigger();
       QApplication::processEvents();
       insert += Milliseconds([&] {
@@ -116,22 +144,46 @@ void BM_ProgramSession(benchmark::State& state) {
         QApplication::processEvents();
         if (form->Table->State() != DataSetState::Browse) form->MenuDataPost->trigger();
       }) / kEdits;
+      TTreeNode* inserted = form->DBTreeView->Selected();
+      const QString insertedID = NodeID(inserted);
+      const QString targetID = NodeID(target);
+      move += Milliseconds([&] { DropSelectedOnto(*form->DBTreeView, target); }) / kEdits;
+      TTreeNode* now = form->DBTreeView->FindNodeByID(insertedID);
+      moved = moved && now && now->parent() && NodeID(now->parent()) == targetID;
+      if (now) form->DBTreeView->Select(now);
+      QApplication::processEvents();
       remove += Milliseconds([&] { form->DBTreeView->DeleteSelected(); }) / kEdits;
     }
-    const double pack = Milliseconds([&] { form->MenuPack->trigger(); });
     const double close = Milliseconds([&] {
       form->close();
       form.reset();
     });
 
+    // Pack with half of the notes deleted: the flags are set while the table is closed, then
+    // the window opens again and packs.
+    state.PauseTiming();
+    bench::MarkEverySecondRecordDeleted((dir.path() + QStringLiteral("/Tindrel.dbf")).toStdString());
+    form = std::make_unique<TMainForm>(dir.path() + QLatin1Char('/'));
+    form->show();
+    QApplication::processEvents();
+    state.ResumeTiming();
+    const double pack = Milliseconds([&] { form->MenuPack->trigger(); });
+    const auto packed = static_cast<double>(form->Table->RecordCount());
+    form->close();
+    form.reset();
+
     state.counters["open_ms"] = open;
     state.counters["browse_per_note_ms"] = browse / kBrowsed;
     state.counters["search_ms"] = search;
-    state.counters["filter_and_clear_ms"] = filter;
+    state.counters["filter_ms"] = filter;
+    state.counters["unfilter_ms"] = unfilter;
     state.counters["insert_ms"] = insert;
+    state.counters["move_ms"] = move;
+    state.counters["moved"] = moved;
     state.counters["delete_ms"] = remove;
-    state.counters["pack_ms"] = pack;
     state.counters["close_ms"] = close;
+    state.counters["pack_half_ms"] = pack;
+    state.counters["after_pack"] = packed;
     state.counters["found"] = found;
     state.counters["filter_passed"] = passed;
     state.counters["peak_rss_MB_open"] = rssOpen;
@@ -139,9 +191,17 @@ void BM_ProgramSession(benchmark::State& state) {
     state.counters["notes"] = count;
   }
 }
-BENCHMARK(BM_ProgramSession)->ArgName("notes")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void RegisterProgramSessions() {
+  auto* session = benchmark::RegisterBenchmark("BM_ProgramSession", BM_ProgramSession);
+  session->ArgName("notes")->Unit(benchmark::kMillisecond)->Iterations(1);
+  for (int64_t notes : bench::ProgramNoteCounts()) session->Arg(notes);
+}
 
 }  // namespace
 }  // namespace tindrel
 
-int main(int argc, char** argv) { return tindrel::RunWidgetBenchmarks(argc, argv); }
+int main(int argc, char** argv) {
+  tindrel::RegisterProgramSessions();
+  return tindrel::RunWidgetBenchmarks(argc, argv);
+}

@@ -72,19 +72,28 @@ int CreateCommand(const Args& args) {
     throw engine::EngineError(engine::ResultCode::IoError,
                               "cannot make the folder " + folder + ": " + std::strerror(errno));
 
-  if (fromFormat.empty()) content = generate ? RandomNotes(static_cast<uint32_t>(notes), seed) : WelcomeNotes();
-  const bool chatty = content.size() >= 20000;
+  if (fromFormat.empty() && !generate) content = WelcomeNotes();
+  // Generated notes are made one at a time as they are written: a million of them never sit in
+  // memory together.
+  const auto total = generate ? static_cast<uint32_t>(notes) : static_cast<uint32_t>(content.size());
+  const bool chatty = total >= 20000;
   int shown = -1;
-  CreateNoteTable(folder, content, [&](uint32_t done, uint32_t total) {
-    if (!chatty || total == 0) return;
-    const int percent = static_cast<int>(uint64_t{done} * 100 / total) / 10 * 10;
+  const auto report = [&](uint32_t done, uint32_t of) {
+    if (!chatty || of == 0) return;
+    const int percent = static_cast<int>(uint64_t{done} * 100 / of) / 10 * 10;
     if (percent != shown) {
       shown = percent;
       std::fprintf(stderr, "Creating: %d%%\n", percent);
     }
-  });
+  };
+  if (generate) {
+    RandomNoteSource source(total, seed);
+    CreateNoteTable(folder, total, [&](Note& next) { return source.Next(next); }, report);
+  } else {
+    CreateNoteTable(folder, content, report);
+  }
   if (fromFormat.empty()) {
-    std::printf("%s: created with %zu notes\n", NoteTablePath(folder).c_str(), content.size());
+    std::printf("%s: created with %u notes\n", NoteTablePath(folder).c_str(), total);
   } else {
     std::printf("%s: created with %zu notes from %s\n", NoteTablePath(folder).c_str(), content.size(),
                 fromPath.c_str());

@@ -98,6 +98,7 @@ class Random {
   uint64_t Below(uint64_t n) { return n ? static_cast<uint64_t>((static_cast<unsigned __int128>(Next()) * n) >> 64) : 0; }
   double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
   uint64_t Between(uint64_t lo, uint64_t hi) { return lo + Below(hi - lo + 1); }
+  uint64_t State() const { return state_; }
 
  private:
   uint64_t state_;
@@ -194,29 +195,38 @@ size_t DrawMemoSize(Random& rnd) {
 
 }  // namespace
 
-std::vector<Note> RandomNotes(uint32_t count, uint64_t seed) {
-  Random rnd(seed);
-  std::vector<int64_t> ids(count);
-  for (uint32_t i = 0; i < count; ++i) ids[i] = i + 1;
-  for (uint32_t i = count; i > 1; --i) std::swap(ids[i - 1], ids[rnd.Below(i)]);
+RandomNoteSource::RandomNoteSource(uint32_t count, uint64_t seed) : state_(seed), ids_(count) {
+  Random rnd(state_);
+  for (uint32_t i = 0; i < count; ++i) ids_[i] = i + 1;
+  for (uint32_t i = count; i > 1; --i) std::swap(ids_[i - 1], ids_[rnd.Below(i)]);
+  state_ = rnd.State();
+}
 
-  std::vector<Note> notes(count);
-  for (uint32_t k = 0; k < count; ++k) {
-    Note& note = notes[k];
-    note.id = ids[k];
-    const double r = rnd.Unit();
-    if (k == 0 || r < 0.04) {
-      note.parent = 0;
-    } else if (r < 0.60) {
-      const uint32_t span = std::min<uint32_t>(k, 30);
-      note.parent = ids[k - 1 - rnd.Below(span)];
-    } else {
-      note.parent = ids[rnd.Below(k)];
-    }
-    const bool greek = rnd.Unit() < 0.35;
-    note.title = MakeTitle(rnd, greek, static_cast<uint64_t>(note.id));
-    note.memo = MakeMemo(rnd, greek, DrawMemoSize(rnd));
+bool RandomNoteSource::Next(Note& note) {
+  if (next_ >= ids_.size()) return false;
+  Random rnd(state_);
+  const auto k = static_cast<uint32_t>(next_++);
+  note.id = ids_[k];
+  const double r = rnd.Unit();
+  if (k == 0 || r < 0.04) {
+    note.parent = 0;
+  } else if (r < 0.60) {
+    const uint32_t span = std::min<uint32_t>(k, 30);
+    note.parent = ids_[k - 1 - rnd.Below(span)];
+  } else {
+    note.parent = ids_[rnd.Below(k)];
   }
+  const bool greek = rnd.Unit() < 0.35;
+  note.title = MakeTitle(rnd, greek, static_cast<uint64_t>(note.id));
+  note.memo = MakeMemo(rnd, greek, DrawMemoSize(rnd));
+  state_ = rnd.State();
+  return true;
+}
+
+std::vector<Note> RandomNotes(uint32_t count, uint64_t seed) {
+  RandomNoteSource source(count, seed);
+  std::vector<Note> notes(count);
+  for (Note& note : notes) source.Next(note);
   return notes;
 }
 
@@ -243,117 +253,118 @@ std::string ReadAt(engine::File& file, uint64_t offset, size_t length) {
 
 void WriteAt(engine::File& file, uint64_t offset, std::string_view bytes) { file.WriteAt(offset, bytes.data(), bytes.size()); }
 
-// Writes the table `dbf` (which must not exist) with `notes`: the records and memos straight into
-// the files the engine created, synced once, then the index built by the engine's Reindex.
-void BuildNoteTable(const std::string& dbf, const std::vector<Note>& notes,
+// Appends memo blocks to a new dBASE IV memo file and table records to a new table, each through
+// a buffer of a few megabytes, so that a table of any size costs its two files' writes and never
+// holds more than one note's text at a time.
+class BufferedAppender {
+ public:
+  BufferedAppender(engine::File& file, uint64_t at) : file_(file), at_(at) {}
+  void Append(std::string_view bytes) {
+    buffer_ += bytes;
+    if (buffer_.size() >= kFlushBytes) Flush();
+  }
+  void Flush() {
+    WriteAt(file_, at_, buffer_);
+    at_ += buffer_.size();
+    buffer_.clear();
+  }
+  uint64_t End() const { return at_ + buffer_.size(); }
+
+ private:
+  static constexpr size_t kFlushBytes = size_t(8) << 20;
+  engine::File& file_;
+  uint64_t at_;
+  std::string buffer_;
+};
+
+// Writes the table `dbf` (which must not exist) with the `total` notes `next` hands out: the
+// records and memos straight into the files the engine created, synced once, then the index
+// built by the engine's Reindex.
+void BuildNoteTable(const std::string& dbf, uint32_t total, const NoteSource& next,
                     const std::function<void(uint32_t done, uint32_t total)>& progress, engine::FileSystem& fs) {
   const std::string dbt = WithExtension(dbf, ".dbt");
-  const auto total = static_cast<uint32_t>(notes.size());
   engine::Table::Create(dbf, NoteTableSpec(), &fs);
   engine::OpenOptions options;
   options.fileSystem = &fs;
-
-  // The records are formatted by the engine itself (numbers, code page, refusals of characters
-  // the code page cannot hold); only the memo pointers are filled in here.
-  std::vector<std::string> records;
-  std::vector<std::string> memos;
-  int memoField = -1;
-  uint32_t memoOffset = 0;
+  Note note;
   {
+    // The records are formatted by the engine itself (numbers, code page, refusals of characters
+    // the code page cannot hold); only the memo pointers are filled in here.
     auto table = engine::Table::Open(dbf, options);
     const int idField = table->FieldIndex("ID");
     const int parentField = table->FieldIndex("Parent");
     const int textField = table->FieldIndex("Text");
-    memoField = table->FieldIndex("MEMO");
-    memoOffset = table->Fields()[memoField].offset;
+    const int memoField = table->FieldIndex("MEMO");
+    const uint32_t memoOffset = table->Fields()[memoField].offset;
+    auto format = [&](const Note& from) {
+      engine::Record record = table->BlankRecord();
+      table->SetText(record, idField, std::to_string(from.id));
+      if (from.parent) table->SetText(record, parentField, std::to_string(from.parent));
+      table->SetText(record, textField, from.title);
+      return record;
+    };
     if (total > 0 && total <= 64) {
       // A handful of notes: the ordinary path, one atomic change each.
-      for (const Note& note : notes) {
-        engine::Record record = table->BlankRecord();
-        table->SetText(record, idField, std::to_string(note.id));
-        if (note.parent) table->SetText(record, parentField, std::to_string(note.parent));
-        table->SetText(record, textField, note.title);
+      while (next(note)) {
+        engine::Record record = format(note);
         if (!note.memo.empty()) record.pendingMemos[memoField] = table->EncodeText(note.memo, "MEMO");
         table->Append(record);
         if (progress) progress(static_cast<uint32_t>(record.recno), total);
       }
       return;
     }
-    records.reserve(total);
-    memos.reserve(total);
-    for (const Note& note : notes) {
-      engine::Record record = table->BlankRecord();
-      table->SetText(record, idField, std::to_string(note.id));
-      if (note.parent) table->SetText(record, parentField, std::to_string(note.parent));
-      table->SetText(record, textField, note.title);
-      records.push_back(std::move(record.bytes));
-      memos.push_back(note.memo.empty() ? std::string() : table->EncodeText(note.memo, "MEMO"));
-    }
-  }
 
-  // The memo file: dBASE IV blocks "FF FF 08 00", length (8 + data), data, padded to the block.
-  {
-    auto file = fs.Open(dbt, engine::OpenMode::ReadWrite);
-    std::string header = ReadAt(*file, 0, 512);
-    if (header.size() < 24) throw EngineError(ResultCode::MemoDamaged, dbt + ": the new memo file has no header");
-    uint32_t blockSize = static_cast<unsigned char>(header[20]) | static_cast<unsigned char>(header[21]) << 8;
+    // The memo file: dBASE IV blocks "FF FF 08 00", length (8 + data), data, padded to the
+    // block. The table: records after the header, one end mark, the count in the header.
+    auto memoFile = fs.Open(dbt, engine::OpenMode::ReadWrite);
+    const std::string memoHeader = ReadAt(*memoFile, 0, 512);
+    if (memoHeader.size() < 24) throw EngineError(ResultCode::MemoDamaged, dbt + ": the new memo file has no header");
+    uint32_t blockSize = static_cast<unsigned char>(memoHeader[20]) | static_cast<unsigned char>(memoHeader[21]) << 8;
     if (blockSize < 64) blockSize = 512;
-    uint32_t next = ReadU32(header, 0);
-    if (next == 0) next = 1;
-    std::string buffer;
-    uint64_t bufferAt = static_cast<uint64_t>(next) * blockSize;
-    for (uint32_t i = 0; i < total; ++i) {
-      const std::string& memo = memos[i];
-      if (memo.empty()) continue;
-      std::string pointer = std::to_string(next);
-      pointer.insert(0, 10 - pointer.size(), ' ');
-      records[i].replace(memoOffset, 10, pointer);
-      std::string block("\xFF\xFF\x08\x00\0\0\0\0", 8);
-      PutU32(block, 4, static_cast<uint32_t>(memo.size() + 8));
-      block += memo;
-      const uint32_t blocks = static_cast<uint32_t>((block.size() + blockSize - 1) / blockSize);
-      block.resize(static_cast<size_t>(blocks) * blockSize, '\0');
-      buffer += block;
-      next += blocks;
-      if (buffer.size() >= (8u << 20)) {
-        WriteAt(*file, bufferAt, buffer);
-        bufferAt += buffer.size();
-        buffer.clear();
-      }
-      if (progress && (i & 0x3FFF) == 0) progress(i / 2, total);
-    }
-    WriteAt(*file, bufferAt, buffer);
-    file->Truncate(static_cast<uint64_t>(next) * blockSize);
-    std::string nextBytes(4, '\0');
-    PutU32(nextBytes, 0, next);
-    WriteAt(*file, 0, nextBytes);
-    file->Sync();
-  }
+    uint32_t nextBlock = ReadU32(memoHeader, 0);
+    if (nextBlock == 0) nextBlock = 1;
+    auto dbfFile = fs.Open(dbf, engine::OpenMode::ReadWrite);
+    const std::string dbfHeader = ReadAt(*dbfFile, 0, 32);
+    if (dbfHeader.size() < 32) throw EngineError(ResultCode::TableDamaged, dbf + ": the new table has no header");
+    const uint32_t headerLength = static_cast<unsigned char>(dbfHeader[8]) | static_cast<unsigned char>(dbfHeader[9]) << 8;
 
-  // The table: records after the header, one end mark, the count in the header.
-  {
-    auto file = fs.Open(dbf, engine::OpenMode::ReadWrite);
-    std::string header = ReadAt(*file, 0, 32);
-    if (header.size() < 32) throw EngineError(ResultCode::TableDamaged, dbf + ": the new table has no header");
-    const uint32_t headerLength = static_cast<unsigned char>(header[8]) | static_cast<unsigned char>(header[9]) << 8;
-    std::string buffer;
-    uint64_t bufferAt = headerLength;
-    for (uint32_t i = 0; i < total; ++i) {
-      buffer += records[i];
-      if (buffer.size() >= (8u << 20)) {
-        WriteAt(*file, bufferAt, buffer);
-        bufferAt += buffer.size();
-        buffer.clear();
+    BufferedAppender memos(*memoFile, static_cast<uint64_t>(nextBlock) * blockSize);
+    BufferedAppender records(*dbfFile, headerLength);
+    uint32_t written = 0;
+    std::string block;
+    while (next(note)) {
+      engine::Record record = format(note);
+      if (!note.memo.empty()) {
+        block.assign("\xFF\xFF\x08\x00\0\0\0\0", 8);
+        block += table->EncodeText(note.memo, "MEMO");
+        PutU32(block, 4, static_cast<uint32_t>(block.size()));
+        const auto blocks = static_cast<uint32_t>((block.size() + blockSize - 1) / blockSize);
+        block.resize(static_cast<size_t>(blocks) * blockSize, '\0');
+        std::string pointer = std::to_string(nextBlock);
+        pointer.insert(0, 10 - pointer.size(), ' ');
+        record.bytes.replace(memoOffset, 10, pointer);
+        memos.Append(block);
+        nextBlock += blocks;
       }
+      records.Append(record.bytes);
+      ++written;
+      if (progress && (written & 0x3FFF) == 0) progress(written * 3 / 4, total);
     }
-    buffer += '\x1A';
-    WriteAt(*file, bufferAt, buffer);
-    const uint64_t size = bufferAt + buffer.size();
-    file->Truncate(size);
+    memos.Flush();
+    memoFile->Truncate(static_cast<uint64_t>(nextBlock) * blockSize);
+    std::string nextBytes(4, '\0');
+    PutU32(nextBytes, 0, nextBlock);
+    WriteAt(*memoFile, 0, nextBytes);
+    memoFile->Sync();
+
+    records.Append("\x1A");
+    const uint64_t size = records.End();
+    records.Flush();
+    dbfFile->Truncate(size);
     std::string count(4, '\0');
-    PutU32(count, 0, total);
-    WriteAt(*file, 4, count);
-    file->Sync();
+    PutU32(count, 0, written);
+    WriteAt(*dbfFile, 4, count);
+    dbfFile->Sync();
   }
   if (progress) progress(total * 3 / 4, total);
 
@@ -363,6 +374,16 @@ void BuildNoteTable(const std::string& dbf, const std::vector<Note>& notes,
 }  // namespace
 
 void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
+                     const std::function<void(uint32_t done, uint32_t total)>& progress, engine::FileSystem* fileSystem) {
+  size_t at = 0;
+  CreateNoteTable(folder, static_cast<uint32_t>(notes.size()), [&](Note& next) {
+    if (at >= notes.size()) return false;
+    next = notes[at++];
+    return true;
+  }, progress, fileSystem);
+}
+
+void CreateNoteTable(const std::string& folder, uint32_t total, const NoteSource& next,
                      const std::function<void(uint32_t done, uint32_t total)>& progress, engine::FileSystem* fileSystem) {
   engine::FileSystem& fs = fileSystem ? *fileSystem : engine::FileSystem::Default();
   const std::string dbf = NoteTablePath(folder);
@@ -382,7 +403,7 @@ void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
   std::filesystem::remove_all(work, ignored);
   if (!std::filesystem::create_directory(work, ignored) && !std::filesystem::is_directory(work))
     throw EngineError(ResultCode::IoError, "cannot make the folder " + work + ": " + ignored.message());
-  BuildNoteTable(NoteTablePath(work), notes, progress, fs);
+  BuildNoteTable(NoteTablePath(work), total, next, progress, fs);
 
   // Then it is swapped in as a pack swaps its new files in: beside the table under the pack's
   // temporary names first, then renamed into place through a rename journal, the table last.

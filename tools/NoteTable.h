@@ -40,6 +40,22 @@ std::vector<Note> WelcomeNotes();
 // memos from 0 bytes to 64 KiB with most of them small.
 std::vector<Note> RandomNotes(uint32_t count, uint64_t seed);
 
+// Hands out notes one at a time into `next`; false when there are no more.
+using NoteSource = std::function<bool(Note& next)>;
+
+// The notes of RandomNotes(count, seed), one at a time, so that a table of a million of them is
+// made without holding them all.
+class RandomNoteSource {
+ public:
+  RandomNoteSource(uint32_t count, uint64_t seed);
+  bool Next(Note& note);
+
+ private:
+  uint64_t state_;
+  std::vector<int64_t> ids_;
+  size_t next_ = 0;
+};
+
 // Writes a new note table FOLDER/Tindrel.dbf with its memo file and production index holding
 // `notes` in this order. Refuses (EngineError InvalidCall) when any of the three files exists.
 // The records and memos are written straight into the files the engine created, synced once,
@@ -50,6 +66,10 @@ std::vector<Note> RandomNotes(uint32_t count, uint64_t seed);
 // `progress` (may be empty) is told the notes written so far. The files
 // pass through `fs` (null: the machine's); the work folder is made on the machine's.
 void CreateNoteTable(const std::string& folder, const std::vector<Note>& notes,
+                     const std::function<void(uint32_t done, uint32_t total)>& progress = {},
+                     engine::FileSystem* fs = nullptr);
+// The same with the `total` notes that `next` hands out, held one at a time.
+void CreateNoteTable(const std::string& folder, uint32_t total, const NoteSource& next,
                      const std::function<void(uint32_t done, uint32_t total)>& progress = {},
                      engine::FileSystem* fs = nullptr);
 

@@ -152,8 +152,30 @@ TTvRecordInfo* TTVRecordList::ChildAt(int index) {
 void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   int i = 0;
   if (!FindByID(id, i)) return;
-  items_[static_cast<size_t>(i)]->ParentID = parentID;
-  if (parentList_) parentList_->Sorted = false;
+  TTvRecordInfo* info = items_[static_cast<size_t>(i)].get();
+  if (!parentList_ || !parentList_->Sorted) {
+    info->ParentID = parentID;
+    if (parentList_) parentList_->Sorted = false;
+    return;
+  }
+  // The parent order stays sorted: the one snapshot is taken out at its old place and put in at
+  // its new one, so a move costs a shift of pointers instead of a sort of every snapshot at the
+  // next lookup.
+  auto inParentOrder = [](const TTvRecordInfo* a, const TTvRecordInfo* b) {
+    const int c = CompareOrdinal(a->ParentID, b->ParentID);
+    return c != 0 ? c < 0 : CompareNodeText(a->Text, b->Text) < 0;
+  };
+  std::vector<TTvRecordInfo*>& order = parentList_->Items;
+  const auto [from, to] = std::equal_range(order.begin(), order.end(), info, inParentOrder);
+  const auto at = std::find(from, to, info);
+  if (at == to) {  // not where the order says it is: sort again at the next lookup
+    info->ParentID = parentID;
+    parentList_->Sorted = false;
+    return;
+  }
+  order.erase(at);
+  info->ParentID = parentID;
+  order.insert(std::upper_bound(order.begin(), order.end(), info, inParentOrder), info);
 }
 
 TSnapshotCompare TTVRecordList::CompareSnapshots(TTVRecordList* other) {

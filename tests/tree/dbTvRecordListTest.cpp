@@ -94,6 +94,34 @@ TEST(TTVRecordList, SetParentIdResortsTheParentOrder) {
   EXPECT_EQ(list.ChildAt(index + 1)->ParentID, QStringLiteral("2"));
 }
 
+TEST(TTVRecordList, MovesKeepTheParentOrderOfAFreshSort) {
+  // Siblings with equal texts in other cases, moves to a parent that has no children yet, to
+  // the top level and back, and onto the same parent: after each, the kept order holds the
+  // same (parent, text) sequence as a list sorted afresh from the same snapshots.
+  TTVRecordList list = ListOf({{"1", "", "root"}, {"2", "1", "beta"}, {"3", "1", "Alpha"}, {"4", "1", "alpha"},
+                               {"5", "2", "gamma"}, {"6", "2", "Beta"}, {"7", "", "other"}, {"8", "7", "delta"}});
+  int index = -1;
+  ASSERT_TRUE(list.FindFirstChild(QStringLiteral("1"), index));
+  struct Move {
+    const char* id;
+    const char* parent;
+  };
+  for (const Move& m : {Move{"3", "2"}, Move{"6", "8"}, Move{"4", ""}, Move{"4", "1"}, Move{"2", "2"}, Move{"8", "8"},
+                        Move{"5", "5"}, Move{"9", "1"}}) {
+    list.SetParentID(QString::fromUtf8(m.id), QString::fromUtf8(m.parent));
+    ASSERT_TRUE(list.ParentList()->Sorted) << m.id;
+    TTVRecordList fresh;
+    for (int i = 0; i < list.Count(); ++i) fresh.AddRecord(list.At(i).RecordID, list.At(i).ParentID, list.At(i).Text);
+    fresh.FindFirstChild(QStringLiteral("1"), index);  // sorts its parent order
+    for (int i = 0; i < list.Count(); ++i) {
+      EXPECT_EQ(list.ChildAt(i)->ParentID, fresh.ChildAt(i)->ParentID) << "after moving " << m.id << ", at " << i;
+      EXPECT_EQ(CompareNodeText(list.ChildAt(i)->Text, fresh.ChildAt(i)->Text), 0) << "after moving " << m.id;
+    }
+    const bool known = list.FindByID(QString::fromUtf8(m.id), index);
+    if (known) EXPECT_EQ(list.At(index).ParentID, QString::fromUtf8(m.parent));
+  }
+}
+
 TEST(TTVRecordList, CompareSnapshotsCodes) {
   auto base = [] { return ListOf({{"1", "", "a"}, {"2", "1", "b"}, {"3", "1", "c"}}); };
   TTVRecordList a = base();
