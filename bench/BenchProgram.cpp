@@ -16,12 +16,11 @@
 #include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTemporaryDir>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -134,7 +133,8 @@ void BM_ProgramSession(benchmark::State& state) {
     for (int i = 0; i < kEdits; ++i) {
       form->MenuNext->trigger();
       QApplication::processEvents();
-      TTreeNode* target = form->DBTreeView->Selected();
+      // By its ID: a reload during the insert may replace every node.
+      const QString targetID = NodeID(form->DBTreeView->Selected());
       form->MenuNext->trigger();
       QApplication::processEvents();
       insert += Milliseconds([&] {
@@ -144,9 +144,9 @@ void BM_ProgramSession(benchmark::State& state) {
         QApplication::processEvents();
         if (form->Table->State() != DataSetState::Browse) form->MenuDataPost->trigger();
       }) / kEdits;
-      TTreeNode* inserted = form->DBTreeView->Selected();
-      const QString insertedID = NodeID(inserted);
-      const QString targetID = NodeID(target);
+      const QString insertedID = NodeID(form->DBTreeView->Selected());
+      TTreeNode* target = form->DBTreeView->FindNodeByID(targetID);
+      if (!target) break;
       move += Milliseconds([&] { DropSelectedOnto(*form->DBTreeView, target); }) / kEdits;
       TTreeNode* now = form->DBTreeView->FindNodeByID(insertedID);
       moved = moved && now && now->parent() && NodeID(now->parent()) == targetID;
