@@ -479,9 +479,19 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   }
   // Children come in text order already (the parent order); with text sorting the top level is
   // put in that order too, so the tree is sorted once, here, and not once per added node.
-  if (SortsByText())
-    std::stable_sort(topLevel.begin(), topLevel.end(),
-                     [](const TTreeNode* a, const TTreeNode* b) { return *a < *b; });
+  if (SortsByText()) {
+    // One collation key per node: comparing keys is far cheaper than collating titles pairwise.
+    struct Keyed {
+      QCollatorSortKey key;
+      TTreeNode* node;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<size_t>(topLevel.size()));
+    for (TTreeNode* node : topLevel) keyed.push_back({NodeTextKey(node->text(0)), node});
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+    for (size_t i = 0; i < keyed.size(); ++i) topLevel[static_cast<qsizetype>(i)] = keyed[i].node;
+  }
   // The nodes were built detached from the control; handing them over at once costs one insert.
   addTopLevelItems(topLevel);
 }
