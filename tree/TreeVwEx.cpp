@@ -211,7 +211,10 @@ THitArea TCustomTreeViewEx::HitTest(QPoint pos) const {
   TTreeNode* node = itemAt(pos);
   if (!node) return haNowhere;
   const QRect rect = visualItemRect(node);
-  if (pos.x() < rect.left()) return haOnIndent;
+  if (pos.x() < rect.left()) {
+    const bool onButtonColumn = pos.x() >= rect.left() - indentation();
+    return onButtonColumn && node->childCount() > 0 ? haOnButton : haOnIndent;
+  }
   const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
   int width = fontMetrics().horizontalAdvance(node->text(0)) + 2 * margin;
   if (!node->icon(0).isNull()) width += iconSize().width() + margin;

@@ -64,7 +64,9 @@ enum TSortType { stNone, stData, stText, stBoth };
 enum TNodeAttachMode { naAdd, naAddChild };
 
 // Where a point lies relative to the node row under it.
-enum THitArea { haNowhere, haOnItem, haOnRight, haOnIndent };
+// haOnButton is the node's expand button (the column just left of it, when it has children);
+// haOnIndent is the rest of the space left of the node.
+enum THitArea { haNowhere, haOnItem, haOnRight, haOnIndent, haOnButton };
 
 // Bits of MouseStateFlags.
 enum TMouseStateFlag : std::uint8_t {
