@@ -393,7 +393,11 @@ void TCustomTreeViewEx::DeleteSubtree(TTreeNode* node, bool nested, DeleteState&
   TTreeNode* next = nullptr;
   if (!nested) {
     prev = Selected();
-    if (node == prev) {
+    // The selection may lie inside the subtree: on the node itself, or on a descendant the walk
+    // could not delete (and left selected). It goes with the node, so the next one is outside.
+    bool prevInside = false;
+    for (TTreeNode* p = prev; p && !prevInside; p = p->parent()) prevInside = p == node;
+    if (prevInside) {
       TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
       const int at = parent->indexOfChild(node);
       if (at + 1 < parent->childCount()) next = parent->child(at + 1);

@@ -1143,6 +1143,9 @@ bool TCustomDBTreeView::DeleteNode(TTreeNode* node) {
     if (ds->State() == DataSetState::Inserting) ds->Cancel();
     else ds->Delete();
   }
+  // Children still here are records the walk could not delete: they stay in the table, so the
+  // tree is rebuilt once the walk is over and shows them where they now belong.
+  if (node->childCount() > 0) SetState(sfDirty);
   RemoveNode(node);
   UpdateShowRoot();
   return true;

@@ -375,6 +375,40 @@ TEST(TreeDelete, ANodeWhoseIdIsDuplicatedIsNotDeleted) {
   EXPECT_EQ(w.StoredIds().size(), 3u);
 }
 
+// A node the walk cannot delete stays under its parent until the parent goes: the selection must
+// never be left on it (it is freed with the parent), and its record shows up again afterwards.
+TEST(TreeDelete, ASubtreeHoldingANodeThatCannotBeDeletedEndsOnALiveNode) {
+  struct Case {
+    const char* name;
+    std::vector<Note> notes;
+    bool removeChildBehindTheTree;  // its record vanishes without the tree being told (a table
+                                    // without change registration, so nothing polls for it)
+    std::vector<std::string> storedAfter;
+    std::string shapeAfter;
+  };
+  const std::vector<Case> cases = {
+      {"duplicated ID", {{"1", "", "top"}, {"2", "1", "twin a"}, {"2", "", "twin b"}}, false, {"2", "2"},
+       "twin a,twin b"},
+      {"record gone", {{"1", "", "top"}, {"2", "1", "gone"}, {"3", "", "other"}}, true, {"3"}, "other"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TreeWindow w(c.notes, false, 40, /*plainTable=*/c.removeChildBehindTheTree);
+    RecordedErrors errors;
+    w.Open();
+    if (c.removeChildBehindTheTree) w.table->EngineTable()->Delete(2);
+    w.Click(w.Node("1"));
+    w.platform.boxes.Answer(mbAll);
+    w.tree->DeleteSelected();
+    QApplication::processEvents();
+    EXPECT_EQ(w.StoredIds(), c.storedAfter);
+    EXPECT_EQ(w.Shape(), c.shapeAfter);
+    TTreeNode* selected = w.tree->currentItem();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(NodeID(selected), w.Current());  // a node of the tree, showing the current record
+  }
+}
+
 TEST(TreeOutsideInsert, AppendFromElsewhereBecomesATreeInsertWithAGeneratedId) {
   for (bool asChild : {false, true}) {
     SCOPED_TRACE(asChild ? "as child" : "beside");
