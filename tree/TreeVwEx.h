@@ -264,6 +264,10 @@ class TCustomTreeViewEx : public QTreeView {
     int buttonsIndex = 0;
   };
   void DeleteSubtree(TTreeNode* node, bool nested, DeleteState& state);
+  // One node of the walk: select it, ask, delete it; the top node also restores the selection.
+  void DeleteOneNode(TTreeNode* node, bool nested, DeleteState& state);
+  // The base test of one node, without its descendants.
+  bool CanDeleteOneNode(TTreeNode* node);
   bool ConfirmDeleteNode(TTreeNode* node, DeleteState& state);
   // Set while a delete walk runs.
   int DeleteWalkDepth() const { return deleteWalkDepth_; }

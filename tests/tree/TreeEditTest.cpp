@@ -2,6 +2,7 @@
 // cycle with its question, outside inserts and deletes, and the ID generator.
 #include <QLineEdit>
 
+#include "tests/support/engine/NoSyncFileSystem.h"
 #include "tests/tree/TreeFixture.h"
 #include "tree/TreeStrings.h"
 
@@ -407,6 +408,30 @@ TEST(TreeDelete, ASubtreeHoldingANodeThatCannotBeDeletedEndsOnALiveNode) {
     ASSERT_NE(selected, nullptr);
     EXPECT_EQ(NodeID(selected), w.Current());  // a node of the tree, showing the current record
   }
+}
+
+TEST(TreeDelete, AVeryDeepChainWithTheMainWindowsOptionsOpensAndGoesWithAll) {
+  std::vector<Note> notes;
+  const int depth = 30000;
+  for (int i = 1; i <= depth; ++i) notes.push_back({std::to_string(i), i == 1 ? "" : std::to_string(i - 1), "n"});
+  notes.push_back({std::to_string(depth + 1), "", "other"});
+  NoSyncFileSystem disk;  // 30,000 deletes: what is tested is the tree, not the disk's syncs
+  TreeWindow w(notes);
+  w.table->SetFileSystem(&disk);
+  w.Open();  // auto-expand on: the whole chain opens
+  TTreeNode* deepest = w.Node(std::to_string(depth).c_str());
+  ASSERT_NE(deepest, nullptr);
+  EXPECT_TRUE(deepest->parent()->isExpanded());
+  w.tree->Select(deepest);
+  QApplication::processEvents();
+  EXPECT_EQ(w.Current(), QString::number(depth));
+  w.tree->Select(w.Node("1"));
+  w.platform.boxes.Answer(mbAll);
+  w.tree->DeleteSelected();
+  QApplication::processEvents();
+  EXPECT_EQ(w.platform.boxes.shown.size(), 1u);
+  EXPECT_EQ(w.StoredIds(), std::vector<std::string>{std::to_string(depth + 1)});
+  EXPECT_EQ(w.Shape(), "other");
 }
 
 TEST(TreeOutsideInsert, AppendFromElsewhereBecomesATreeInsertWithAGeneratedId) {
