@@ -866,6 +866,7 @@ void TCustomDBTreeView::InsertNode(bool asChild) {
         parent->SetAsString(parentID);
       node = AddRecordNode(selected, false);
     }
+    insertedID_ = newID;
     if (node) {
       Select(node);
       MakeVisible(node);
@@ -974,7 +975,10 @@ void TCustomDBTreeView::LabelEditEnded() {
     }
     if (ds->State() == DataSetState::Inserting) {
       if (otherFieldsChanged_) {
-        SetState(sfTextRefreshPending);  // memo text is waiting in the record: keep it pending
+        // Memo text is waiting in the record: it stays pending, and a later cancel still takes
+        // its node away.
+        SetState(sfInsertPending);
+        SetState(sfTextRefreshPending);
         return;
       }
       DeleteWithoutAsking(Selected());
@@ -1066,35 +1070,51 @@ void TCustomDBTreeView::BeforePostReaction() {
   ClearState(sfTextRefreshPending);
 }
 
+void TCustomDBTreeView::RemoveUnpostedNode(TTreeNode* node) {
+  TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
+  const int at = parent->indexOfChild(node);
+  TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+                          : at > 0                      ? parent->child(at - 1)
+                                                        : node->parent();
+  {
+    BusyGuard busy(*this);
+    if (next) Select(next);
+    RemoveNode(node);
+  }
+  UpdateShowRoot();
+  // The cancel left some other record current: the one now selected becomes it.
+  if (HasOption(dtSynchronizeDataSet) && Selected()) MoveToSelectedRecord();
+}
+
 void TCustomDBTreeView::AfterCancelReaction() {
   ClearState(sfReloadAfterPost);
+  const bool insertCancelled = HasState(sfInsertPending);
   if (HasState(sfTextRefreshPending)) {
-    if (TTreeNode* sel = Selected(); sel && !IsEditingLabel()) SetNodeText(sel, TextField().AsString());
+    // After a cancelled insert the current record is another note; the new node goes below.
+    if (TTreeNode* sel = Selected(); sel && !IsEditingLabel() && !insertCancelled)
+      SetNodeText(sel, TextField().AsString());
     ClearState(sfTextRefreshPending);
   }
   if (HasState(sfEditPending)) {
     ClearState(sfEditPending);
     if (busyCount_ == 0 && IsEditingLabel()) EndLabelEdit(false);
-  } else if (HasState(sfInsertPending)) {
+  } else if (insertCancelled) {
     ClearState(sfInsertPending);
     if (busyCount_ == 0) {
       if (IsEditingLabel() && Selected()) {
         TTreeNode* node = Selected();
         EndLabelEdit(false);
-        TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
-        const int at = parent->indexOfChild(node);
-        TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
-                                : at > 0                      ? parent->child(at - 1)
-                                                              : node->parent();
-        {
-          BusyGuard busy(*this);
-          if (next) Select(next);
-          RemoveNode(node);
-        }
-        UpdateShowRoot();
+        RemoveUnpostedNode(node);
       } else if (!IsEditingLabel()) {
-        snapshot_.reset();
-        Reload();
+        // The node made for the record that was never stored; failing that, the tree is read
+        // again from scratch (the snapshot never held the new record, so it would see no change).
+        TTreeNode* node = insertedID_.isEmpty() ? nullptr : FindNodeByID(insertedID_);
+        if (node && node->childCount() == 0) {
+          RemoveUnpostedNode(node);
+        } else {
+          snapshot_.reset();
+          Reload();
+        }
       }
     }
   }

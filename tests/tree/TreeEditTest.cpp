@@ -137,6 +137,48 @@ TEST(TreeInsert, EscapeKeepsANewNoteWhoseBodyWasTyped) {
   EXPECT_EQ(Stored(w, "5"), "4|");
 }
 
+// Writes a title into the open label by moving into the memo, types `body` there and comes back
+// to the tree, where the label opens again; then presses Escape in it.
+void TitleAndBodyThenEscape(TreeWindow& w, const QString& title, const QString& body) {
+  QLineEdit* editor = LabelEditor();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  editor->insert(title);
+  w.memo->setFocus();
+  QApplication::processEvents();
+  QTest::keyClicks(w.memo, body);
+  w.tree->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(w.tree->IsEditingLabel());
+  QTest::keyClick(LabelEditor(), Qt::Key_Escape);
+  QApplication::processEvents();
+}
+
+int NodesWithID(TreeWindow& w, const char* id) {
+  int n = 0;
+  for (TTreeNode* node = w.tree->topLevelItem(0); node; node = w.tree->itemBelow(node))
+    n += NodeID(node) == QString::fromUtf8(id);
+  return n;
+}
+
+TEST(TreeInsert, CancellingANewNoteKeptByEscapeTakesItsNodeAway) {
+  TreeWindow w(Family());
+  w.Open();
+  w.Click(w.Node("4"));
+  w.tree->InsertNode(true);
+  TitleAndBodyThenEscape(w, QStringLiteral("draft"), QStringLiteral("the body"));
+  ASSERT_EQ(w.table->State(), DataSetState::Inserting);
+  w.table->Cancel();  // the navigator's Cancel
+  EXPECT_EQ(Stored(w, "5"), "none");
+  EXPECT_EQ(w.Shape(), "other,top(kid a,kid b)");
+  EXPECT_EQ(w.SelectedID(), w.Current());
+  // The next note gets the free ID again, and only one node shows it.
+  w.tree->InsertNode(true);
+  TypeLabel(QStringLiteral("second try"));
+  EXPECT_EQ(Stored(w, "5"), "4|second try");
+  EXPECT_EQ(NodesWithID(w, "5"), 1);
+}
+
 TEST(TreeInsert, TheInsertKeyInsertsBesideAndWithShiftOrCtrlBelow) {
   struct Case {
     Qt::KeyboardModifiers modifiers;
