@@ -983,7 +983,12 @@ void TCustomDBTreeView::LabelEditEnded() {
       }
       DeleteWithoutAsking(Selected());
     } else if (ds->State() == DataSetState::Editing) {
-      if (otherFieldsChanged_) return;
+      if (otherFieldsChanged_) {
+        // The same for an edit: a later cancel gives the node its stored title back.
+        SetState(sfEditPending);
+        SetState(sfTextRefreshPending);
+        return;
+      }
       BusyGuard busy(*this);
       ds->Cancel();
     }

@@ -258,6 +258,19 @@ TEST(TreeEdit, ATitleWrittenThenCancelledElsewhereGetsItsOldTextBack) {
   EXPECT_EQ(Stored(w, "3"), "1|kid b");
 }
 
+TEST(TreeEdit, CancellingAnEditKeptByEscapeGivesTheNodeItsStoredTitleBack) {
+  TreeWindow w(Family());
+  w.Open();
+  w.Click(w.Node("3"));
+  w.tree->StartLabelEdit(w.Node("3"));
+  TitleAndBodyThenEscape(w, QStringLiteral("kid b renamed"), QStringLiteral("typed"));
+  ASSERT_EQ(w.table->State(), DataSetState::Editing);  // the memo typing is kept
+  w.table->Cancel();  // the navigator's Cancel
+  EXPECT_EQ(Stored(w, "3"), "1|kid b");
+  EXPECT_EQ(w.Node("3")->text(0), QStringLiteral("kid b"));
+  EXPECT_EQ(w.Field("MEMO").AsString(), QString());
+}
+
 TEST(TreeEdit, TheLabelEditorHoldsNoMoreThanTheTextFieldTakes) {
   TreeWindow w(Family(), false, /*textWidth=*/8);
   w.Open();
