@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -60,7 +62,29 @@ bool TTreeNodeEx::operator<(const TTreeNode& other) const {
   return CompareNodeText(text(0), other.text(0)) < 0;
 }
 
+namespace {
+
+// Qt lays out the open rows of a tree view with one nested call per level, about 320 bytes of
+// stack each: a chain of 30,000 open notes needs some 10 MB of the main thread's stack, more
+// than the usual limit of 8 MB. That limit is a soft one, checked by the kernel each time the
+// stack grows, so raising it once (up to the hard limit) lets open chains of 100,000 notes and
+// more be laid out.
+void AllowDeepLayouts() {
+  static const bool raised = [] {
+    constexpr rlim_t kWanted = rlim_t{64} << 20;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_STACK, &limit) != 0) return false;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kWanted) return true;
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(kWanted, limit.rlim_max);
+    return setrlimit(RLIMIT_STACK, &limit) == 0;
+  }();
+  (void)raised;
+}
+
+}  // namespace
+
 TCustomTreeViewEx::TCustomTreeViewEx(QWidget* parent) : QTreeView(parent), nodeModel_(new TTreeNodeModel(this)) {
+  AllowDeepLayouts();
   setModel(nodeModel_);
   setHeaderHidden(true);
   header()->setSortIndicator(0, Qt::AscendingOrder);
@@ -211,7 +235,10 @@ THitArea TCustomTreeViewEx::HitTest(QPoint pos) const {
   TTreeNode* node = itemAt(pos);
   if (!node) return haNowhere;
   const QRect rect = visualItemRect(node);
-  if (pos.x() < rect.left()) return haOnIndent;
+  if (pos.x() < rect.left()) {
+    const bool onButtonColumn = pos.x() >= rect.left() - indentation();
+    return onButtonColumn && node->childCount() > 0 ? haOnButton : haOnIndent;
+  }
   const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
   int width = fontMetrics().horizontalAdvance(node->text(0)) + 2 * margin;
   if (!node->icon(0).isNull()) width += iconSize().width() + margin;
@@ -278,14 +305,24 @@ void TCustomTreeViewEx::StopTimers() {
   if (selectTimer_) selectTimer_->Stop();
 }
 
-bool TCustomTreeViewEx::CanDeleteNode(TTreeNode* node) {
+bool TCustomTreeViewEx::CanDeleteOneNode(TTreeNode* node) {
   if (!node || readOnly_ || !HasExOption(txAllowDelete)) return false;
   if (HasExOption(txRootItemReadOnly) && IsTopLevel(node)) return false;
   bool allow = true;
   if (OnCanDeleteNode) OnCanDeleteNode(*this, node, allow);
-  if (!allow) return false;
-  for (int i = 0; i < node->childCount(); ++i)
-    if (!CanDeleteNode(node->child(i))) return false;
+  return allow;
+}
+
+bool TCustomTreeViewEx::CanDeleteNode(TTreeNode* node) {
+  // The node, then every descendant in order (each child before the next one's subtree); the
+  // first refusal decides. An explicit stack: chains can be many thousands deep.
+  std::vector<TTreeNode*> pending{node};
+  while (!pending.empty()) {
+    TTreeNode* n = pending.back();
+    pending.pop_back();
+    if (!CanDeleteOneNode(n)) return false;
+    for (int i = n->childCount() - 1; i >= 0; --i) pending.push_back(n->child(i));
+  }
   return true;
 }
 
@@ -380,17 +417,40 @@ void TCustomTreeViewEx::DeleteWithConfirmAndSettle(TTreeNode* node) {
 }
 
 void TCustomTreeViewEx::DeleteSubtree(TTreeNode* node, bool nested, DeleteState& state) {
+  // Descendants first, deepest first and last child first, then the node itself. An explicit
+  // stack of (node, next child to visit): chains can be many thousands deep.
   if (state.stop || !node) return;
-  for (int i = node->childCount() - 1; i >= 0; --i) {
-    if (i >= node->childCount()) continue;
-    DeleteSubtree(node->child(i), true, state);
+  struct Frame {
+    TTreeNode* node;
+    int nextChild;
+  };
+  std::vector<Frame> stack{{node, node->childCount() - 1}};
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.nextChild >= 0) {
+      const int i = frame.nextChild--;
+      if (i >= frame.node->childCount()) continue;
+      TTreeNode* child = frame.node->child(i);
+      stack.push_back({child, child->childCount() - 1});  // `frame` is not used after this
+      continue;
+    }
+    TTreeNode* current = frame.node;
+    stack.pop_back();
+    DeleteOneNode(current, nested || !stack.empty(), state);
     if (state.stop) return;
   }
+}
+
+void TCustomTreeViewEx::DeleteOneNode(TTreeNode* node, bool nested, DeleteState& state) {
   TTreeNode* prev = nullptr;
   TTreeNode* next = nullptr;
   if (!nested) {
     prev = Selected();
-    if (node == prev) {
+    // The selection may lie inside the subtree: on the node itself, or on a descendant the walk
+    // could not delete (and left selected). It goes with the node, so the next one is outside.
+    bool prevInside = false;
+    for (TTreeNode* p = prev; p && !prevInside; p = p->parent()) prevInside = p == node;
+    if (prevInside || !prev) {
       TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
       const int at = parent->indexOfChild(node);
       if (at + 1 < parent->childCount()) next = parent->child(at + 1);
@@ -400,7 +460,11 @@ void TCustomTreeViewEx::DeleteSubtree(TTreeNode* node, bool nested, DeleteState&
       next = prev;
     }
   }
-  Select(node);
+  // Once the answers are known (All, or no questions at all) a descendant is not selected
+  // first: that would only make its record current, which DeleteNode does itself, and each
+  // selection makes the control lay out every open row again (quadratic on a long open chain).
+  const bool asking = !state.yesToAll && HasExOption(txConfirmDelete);
+  if (!nested || asking) Select(node);
   const bool ok = ConfirmDeleteNode(node, state);
   state.stop = !ok;
   if (ok) {

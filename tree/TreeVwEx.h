@@ -64,7 +64,9 @@ enum TSortType { stNone, stData, stText, stBoth };
 enum TNodeAttachMode { naAdd, naAddChild };
 
 // Where a point lies relative to the node row under it.
-enum THitArea { haNowhere, haOnItem, haOnRight, haOnIndent };
+// haOnButton is the node's expand button (the column just left of it, when it has children);
+// haOnIndent is the rest of the space left of the node.
+enum THitArea { haNowhere, haOnItem, haOnRight, haOnIndent, haOnButton };
 
 // Bits of MouseStateFlags.
 enum TMouseStateFlag : std::uint8_t {
@@ -262,6 +264,10 @@ class TCustomTreeViewEx : public QTreeView {
     int buttonsIndex = 0;
   };
   void DeleteSubtree(TTreeNode* node, bool nested, DeleteState& state);
+  // One node of the walk: select it, ask, delete it; the top node also restores the selection.
+  void DeleteOneNode(TTreeNode* node, bool nested, DeleteState& state);
+  // The base test of one node, without its descendants.
+  bool CanDeleteOneNode(TTreeNode* node);
   bool ConfirmDeleteNode(TTreeNode* node, DeleteState& state);
   // Set while a delete walk runs.
   int DeleteWalkDepth() const { return deleteWalkDepth_; }

@@ -479,9 +479,19 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   }
   // Children come in text order already (the parent order); with text sorting the top level is
   // put in that order too, so the tree is sorted once, here, and not once per added node.
-  if (SortsByText())
-    std::stable_sort(topLevel.begin(), topLevel.end(),
-                     [](const TTreeNode* a, const TTreeNode* b) { return *a < *b; });
+  if (SortsByText()) {
+    // One collation key per node: comparing keys is far cheaper than collating titles pairwise.
+    struct Keyed {
+      QCollatorSortKey key;
+      TTreeNode* node;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<size_t>(topLevel.size()));
+    for (TTreeNode* node : topLevel) keyed.push_back({NodeTextKey(node->text(0)), node});
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+    for (size_t i = 0; i < keyed.size(); ++i) topLevel[static_cast<qsizetype>(i)] = keyed[i].node;
+  }
   // The nodes were built detached from the control; handing them over at once costs one insert.
   addTopLevelItems(topLevel);
 }
@@ -856,6 +866,7 @@ void TCustomDBTreeView::InsertNode(bool asChild) {
         parent->SetAsString(parentID);
       node = AddRecordNode(selected, false);
     }
+    insertedID_ = newID;
     if (node) {
       Select(node);
       MakeVisible(node);
@@ -964,12 +975,20 @@ void TCustomDBTreeView::LabelEditEnded() {
     }
     if (ds->State() == DataSetState::Inserting) {
       if (otherFieldsChanged_) {
-        SetState(sfTextRefreshPending);  // memo text is waiting in the record: keep it pending
+        // Memo text is waiting in the record: it stays pending, and a later cancel still takes
+        // its node away.
+        SetState(sfInsertPending);
+        SetState(sfTextRefreshPending);
         return;
       }
       DeleteWithoutAsking(Selected());
     } else if (ds->State() == DataSetState::Editing) {
-      if (otherFieldsChanged_) return;
+      if (otherFieldsChanged_) {
+        // The same for an edit: a later cancel gives the node its stored title back.
+        SetState(sfEditPending);
+        SetState(sfTextRefreshPending);
+        return;
+      }
       BusyGuard busy(*this);
       ds->Cancel();
     }
@@ -1056,35 +1075,51 @@ void TCustomDBTreeView::BeforePostReaction() {
   ClearState(sfTextRefreshPending);
 }
 
+void TCustomDBTreeView::RemoveUnpostedNode(TTreeNode* node) {
+  TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
+  const int at = parent->indexOfChild(node);
+  TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
+                          : at > 0                      ? parent->child(at - 1)
+                                                        : node->parent();
+  {
+    BusyGuard busy(*this);
+    if (next) Select(next);
+    RemoveNode(node);
+  }
+  UpdateShowRoot();
+  // The cancel left some other record current: the one now selected becomes it.
+  if (HasOption(dtSynchronizeDataSet) && Selected()) MoveToSelectedRecord();
+}
+
 void TCustomDBTreeView::AfterCancelReaction() {
   ClearState(sfReloadAfterPost);
+  const bool insertCancelled = HasState(sfInsertPending);
   if (HasState(sfTextRefreshPending)) {
-    if (TTreeNode* sel = Selected(); sel && !IsEditingLabel()) SetNodeText(sel, TextField().AsString());
+    // After a cancelled insert the current record is another note; the new node goes below.
+    if (TTreeNode* sel = Selected(); sel && !IsEditingLabel() && !insertCancelled)
+      SetNodeText(sel, TextField().AsString());
     ClearState(sfTextRefreshPending);
   }
   if (HasState(sfEditPending)) {
     ClearState(sfEditPending);
     if (busyCount_ == 0 && IsEditingLabel()) EndLabelEdit(false);
-  } else if (HasState(sfInsertPending)) {
+  } else if (insertCancelled) {
     ClearState(sfInsertPending);
     if (busyCount_ == 0) {
       if (IsEditingLabel() && Selected()) {
         TTreeNode* node = Selected();
         EndLabelEdit(false);
-        TTreeNode* parent = node->parent() ? node->parent() : invisibleRootItem();
-        const int at = parent->indexOfChild(node);
-        TTreeNode* next = at + 1 < parent->childCount() ? parent->child(at + 1)
-                                : at > 0                      ? parent->child(at - 1)
-                                                              : node->parent();
-        {
-          BusyGuard busy(*this);
-          if (next) Select(next);
-          RemoveNode(node);
-        }
-        UpdateShowRoot();
+        RemoveUnpostedNode(node);
       } else if (!IsEditingLabel()) {
-        snapshot_.reset();
-        Reload();
+        // The node made for the record that was never stored; failing that, the tree is read
+        // again from scratch (the snapshot never held the new record, so it would see no change).
+        TTreeNode* node = insertedID_.isEmpty() ? nullptr : FindNodeByID(insertedID_);
+        if (node && node->childCount() == 0) {
+          RemoveUnpostedNode(node);
+        } else {
+          snapshot_.reset();
+          Reload();
+        }
       }
     }
   }
@@ -1133,6 +1168,9 @@ bool TCustomDBTreeView::DeleteNode(TTreeNode* node) {
     if (ds->State() == DataSetState::Inserting) ds->Cancel();
     else ds->Delete();
   }
+  // Children still here are records the walk could not delete: they stay in the table, so the
+  // tree is rebuilt once the walk is over and shows them where they now belong.
+  if (node->childCount() > 0) SetState(sfDirty);
   RemoveNode(node);
   UpdateShowRoot();
   return true;

@@ -219,6 +219,8 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   bool WouldCycle(const QString& movedID, const QString& newParentID);
   bool MoveNodeInDataSet(TTreeNode* node, TTreeNode* target, TNodeAttachMode mode);
   void DeleteWithoutAsking(TTreeNode* node);
+  // Takes away the node of a new record that was cancelled, selecting its neighbour.
+  void RemoveUnpostedNode(TTreeNode* node);
 
   // Reactions routed by the link.
   void ActiveChanged(bool active);
@@ -239,6 +241,7 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   std::unique_ptr<TTreeViewLink> link_;
   QString tableIDField_, tableParentField_, tableTextField_, rootID_;
   QString pendingDeleteID_;
+  QString insertedID_;  // the ID the last tree insert gave its new record
   std::uint16_t stateFlags_ = 0;
   std::unique_ptr<TTVRecordList> snapshot_;
   std::unique_ptr<TNodeIDIndex> idIndex_;

@@ -1,12 +1,37 @@
 #include "tree/dbTvRecordList.h"
 
+#include <QCollator>
+#include <QLocale>
+
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <optional>
 
 namespace tindrel {
 
-int CompareNodeText(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
+namespace {
+
+// The collator of the current locale, case not counted; made again when the locale changes.
+// The C locale names no language, and its collation is code-point order (every accented Greek
+// capital before Α, and ό, ύ, ώ after ω), so it gets the root order of the collation tables.
+const QCollator& NodeTextCollator() {
+  static QLocale madeFor = QLocale::c();
+  static std::optional<QCollator> collator;
+  const QLocale now;
+  if (!collator || now != madeFor) {
+    madeFor = now;
+    collator.emplace(now.language() == QLocale::C ? QLocale(QLocale::English) : now);
+    collator->setCaseSensitivity(Qt::CaseInsensitive);
+  }
+  return *collator;
+}
+
+}  // namespace
+
+int CompareNodeText(const QString& a, const QString& b) { return NodeTextCollator().compare(a, b); }
+
+QCollatorSortKey NodeTextKey(const QString& text) { return NodeTextCollator().sortKey(text); }
 
 namespace {
 
@@ -43,6 +68,7 @@ void TTVRecordList::AddRecord(const QString& recordID, const QString& parentID, 
   info->RecordID = recordID;
   info->ParentID = parentID;
   info->Text = text;
+  info->Order = Count();
   items_.push_back(std::move(info));
   parentList_.reset();
   SetSortedByID(false);
@@ -60,7 +86,8 @@ void TTVRecordList::SetSortedByID(bool value) {
   entries.reserve(items_.size());
   for (auto& item : items_) entries.push_back({OrdinalKey(item->RecordID), std::move(item)});
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return CompareByKey(a.key, a.info->RecordID, b.key, b.info->RecordID) < 0;
+    const int c = CompareByKey(a.key, a.info->RecordID, b.key, b.info->RecordID);
+    return c != 0 ? c < 0 : a.info->Order < b.info->Order;
   });
   for (size_t i = 0; i < entries.size(); ++i) items_[i] = std::move(entries[i].info);
 }
@@ -113,15 +140,17 @@ bool TTVRecordList::FindFirstChild(const QString& parentID, int& index) {
   if (!list->Sorted) {
     struct Entry {
       OrdinalKey key;
+      QCollatorSortKey text;
       TTvRecordInfo* info;
     };
     std::vector<Entry> entries;
     entries.reserve(list->Items.size());
-    for (TTvRecordInfo* info : list->Items) entries.push_back({OrdinalKey(info->ParentID), info});
+    for (TTvRecordInfo* info : list->Items)
+      entries.push_back({OrdinalKey(info->ParentID), NodeTextKey(info->Text), info});
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      const int c = CompareByKey(a.key, a.info->ParentID, b.key, b.info->ParentID);
-      if (c != 0) return c < 0;
-      return CompareNodeText(a.info->Text, b.info->Text) < 0;
+      int c = CompareByKey(a.key, a.info->ParentID, b.key, b.info->ParentID);
+      if (c == 0) c = a.text.compare(b.text);
+      return c != 0 ? c < 0 : a.info->Order < b.info->Order;
     });
     for (size_t i = 0; i < entries.size(); ++i) list->Items[i] = entries[i].info;
     list->Sorted = true;

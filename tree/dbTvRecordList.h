@@ -4,8 +4,10 @@
 // order (TTVParentList, owns nothing) from which the children of a record are found.
 //
 // ID order is an ordinal, case-sensitive comparison of the ID texts ("10" sorts before "2");
-// parent order is by parent ID the same way, then by text without regard to case.
+// parent order is by parent ID the same way, then by text in the collation of the person's
+// locale without regard to case. Ties keep the order the records were read in.
 
+#include <QCollatorSortKey>
 #include <QString>
 
 #include <cstdint>
@@ -19,10 +21,15 @@ struct TTvRecordInfo {
   QString ParentID;  // empty without a parent field or with a blank value
   QString Text;
   bool Expanded = false;  // carries a node's expansion across a full rebuild
+  int Order = 0;          // position in the read: equal IDs, and equal titles, keep it
 };
 
-// The text order of siblings, shared by the parent order and the tree's own text sort.
+// The text order of siblings, shared by the parent order and the tree's own text sort: the
+// locale's collation (accented letters next to their base letters), case not counted.
 int CompareNodeText(const QString& a, const QString& b);
+// A key that orders as CompareNodeText does; comparing keys is much cheaper than comparing
+// texts, so sorts of many titles make one key per title first.
+QCollatorSortKey NodeTextKey(const QString& text);
 
 class TTVParentList {
  public:

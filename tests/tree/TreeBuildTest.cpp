@@ -46,6 +46,23 @@ TEST(TreeBuild, SiblingsFollowTheTextOrderWithoutCase) {
   EXPECT_EQ(w.Shape(), "root(Alpha,beta,gamma)");
 }
 
+TEST(TreeBuild, SiblingsFollowTheLocalesCollation) {
+  const QLocale saved;
+  QLocale::setDefault(QLocale(QLocale::Greek, QLocale::Greece));
+  const std::vector<Note> notes = {{"1", "", "Ωμέγα"},   {"2", "", "Άλφα"},    {"3", "", "Όμικρον"},
+                                   {"4", "1", "Ύψιλον"}, {"5", "1", "Βήτα"},   {"6", "1", "Έψιλον"},
+                                   {"7", "", "Ήτα"}};
+  // stBoth: the build puts the nodes in order; stNone, then stBoth: the control's own sort does.
+  for (TSortType first : {stBoth, stNone}) {
+    SCOPED_TRACE(first);
+    TreeWindow w(notes, false, 40, false, 10, /*Greek code page 1253*/ 0xCB);
+    w.Open(kMainWindowTreeOptions, first);
+    w.tree->SetSortType(stBoth);
+    EXPECT_EQ(w.Shape(), "Άλφα,Ήτα,Όμικρον,Ωμέγα(Βήτα,Έψιλον,Ύψιλον)");
+  }
+  QLocale::setDefault(saved);
+}
+
 TEST(TreeBuild, FlatListWithoutParentFieldInIdOrder) {
   TreeWindow w({{"2", "1", "two"}, {"1", "", "one"}, {"10", "2", "ten"}});
   w.tree->ApplyMainWindowSettings();

@@ -106,6 +106,30 @@ TEST(TreeDrag, ATopLevelDropOnEmptySpaceOrTheIndentClearsTheParent) {
   }
 }
 
+TEST(TreeDrag, ADropOnAnotherNodesExpandButtonIsRefused) {
+  TreeWindow w(Family());
+  w.Open();
+  ASSERT_TRUE(w.tree->ShowRoot());  // top-level nodes have buttons too
+  w.Click(w.Node("3"));
+  Dragger drag(w);
+  auto buttonOf = [&](const char* id) {
+    const QRect r = w.tree->visualItemRect(w.Node(id));
+    return QPoint(r.left() - w.tree->indentation() / 2, r.center().y());
+  };
+  for (const char* id : {"1", "2"}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(w.tree->HitTest(buttonOf(id)), haOnButton);
+    EXPECT_FALSE(drag.Drop(buttonOf(id)));
+    EXPECT_FALSE(w.tree->DropAtTopLevel());
+  }
+  EXPECT_EQ(StoredParent(w, "3"), "1");
+  // Left of the button is still the indent: a drop there goes to the top level.
+  const QPoint indent = buttonOf("2") - QPoint(w.tree->indentation(), 0);
+  EXPECT_EQ(w.tree->HitTest(indent), haOnIndent);
+  EXPECT_TRUE(drag.Drop(indent));
+  EXPECT_EQ(StoredParent(w, "3"), "");
+}
+
 TEST(TreeDrag, ATopLevelNodeDroppedOnEmptySpaceIsRefused) {
   TreeWindow w(Family());
   w.Open();

@@ -2,6 +2,7 @@
 // cycle with its question, outside inserts and deletes, and the ID generator.
 #include <QLineEdit>
 
+#include "tests/support/engine/NoSyncFileSystem.h"
 #include "tests/tree/TreeFixture.h"
 #include "tree/TreeStrings.h"
 
@@ -136,6 +137,48 @@ TEST(TreeInsert, EscapeKeepsANewNoteWhoseBodyWasTyped) {
   EXPECT_EQ(Stored(w, "5"), "4|");
 }
 
+// Writes a title into the open label by moving into the memo, types `body` there and comes back
+// to the tree, where the label opens again; then presses Escape in it.
+void TitleAndBodyThenEscape(TreeWindow& w, const QString& title, const QString& body) {
+  QLineEdit* editor = LabelEditor();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  editor->insert(title);
+  w.memo->setFocus();
+  QApplication::processEvents();
+  QTest::keyClicks(w.memo, body);
+  w.tree->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(w.tree->IsEditingLabel());
+  QTest::keyClick(LabelEditor(), Qt::Key_Escape);
+  QApplication::processEvents();
+}
+
+int NodesWithID(TreeWindow& w, const char* id) {
+  int n = 0;
+  for (TTreeNode* node = w.tree->topLevelItem(0); node; node = w.tree->itemBelow(node))
+    n += NodeID(node) == QString::fromUtf8(id);
+  return n;
+}
+
+TEST(TreeInsert, CancellingANewNoteKeptByEscapeTakesItsNodeAway) {
+  TreeWindow w(Family());
+  w.Open();
+  w.Click(w.Node("4"));
+  w.tree->InsertNode(true);
+  TitleAndBodyThenEscape(w, QStringLiteral("draft"), QStringLiteral("the body"));
+  ASSERT_EQ(w.table->State(), DataSetState::Inserting);
+  w.table->Cancel();  // the navigator's Cancel
+  EXPECT_EQ(Stored(w, "5"), "none");
+  EXPECT_EQ(w.Shape(), "other,top(kid a,kid b)");
+  EXPECT_EQ(w.SelectedID(), w.Current());
+  // The next note gets the free ID again, and only one node shows it.
+  w.tree->InsertNode(true);
+  TypeLabel(QStringLiteral("second try"));
+  EXPECT_EQ(Stored(w, "5"), "4|second try");
+  EXPECT_EQ(NodesWithID(w, "5"), 1);
+}
+
 TEST(TreeInsert, TheInsertKeyInsertsBesideAndWithShiftOrCtrlBelow) {
   struct Case {
     Qt::KeyboardModifiers modifiers;
@@ -213,6 +256,19 @@ TEST(TreeEdit, ATitleWrittenThenCancelledElsewhereGetsItsOldTextBack) {
   w.table->Cancel();  // the navigator's Cancel
   EXPECT_EQ(w.Node("3")->text(0), QStringLiteral("kid b"));
   EXPECT_EQ(Stored(w, "3"), "1|kid b");
+}
+
+TEST(TreeEdit, CancellingAnEditKeptByEscapeGivesTheNodeItsStoredTitleBack) {
+  TreeWindow w(Family());
+  w.Open();
+  w.Click(w.Node("3"));
+  w.tree->StartLabelEdit(w.Node("3"));
+  TitleAndBodyThenEscape(w, QStringLiteral("kid b renamed"), QStringLiteral("typed"));
+  ASSERT_EQ(w.table->State(), DataSetState::Editing);  // the memo typing is kept
+  w.table->Cancel();  // the navigator's Cancel
+  EXPECT_EQ(Stored(w, "3"), "1|kid b");
+  EXPECT_EQ(w.Node("3")->text(0), QStringLiteral("kid b"));
+  EXPECT_EQ(w.Field("MEMO").AsString(), QString());
 }
 
 TEST(TreeEdit, TheLabelEditorHoldsNoMoreThanTheTextFieldTakes) {
@@ -373,6 +429,64 @@ TEST(TreeDelete, ANodeWhoseIdIsDuplicatedIsNotDeleted) {
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_NE(errors.shown[0].find("more than one record has the ID '2'"), std::string::npos);
   EXPECT_EQ(w.StoredIds().size(), 3u);
+}
+
+// A node the walk cannot delete stays under its parent until the parent goes: the selection must
+// never be left on it (it is freed with the parent), and its record shows up again afterwards.
+TEST(TreeDelete, ASubtreeHoldingANodeThatCannotBeDeletedEndsOnALiveNode) {
+  struct Case {
+    const char* name;
+    std::vector<Note> notes;
+    bool removeChildBehindTheTree;  // its record vanishes without the tree being told (a table
+                                    // without change registration, so nothing polls for it)
+    std::vector<std::string> storedAfter;
+    std::string shapeAfter;
+  };
+  const std::vector<Case> cases = {
+      {"duplicated ID", {{"1", "", "top"}, {"2", "1", "twin a"}, {"2", "", "twin b"}}, false, {"2", "2"},
+       "twin a,twin b"},
+      {"record gone", {{"1", "", "top"}, {"2", "1", "gone"}, {"3", "", "other"}}, true, {"3"}, "other"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TreeWindow w(c.notes, false, 40, /*plainTable=*/c.removeChildBehindTheTree);
+    RecordedErrors errors;
+    w.Open();
+    if (c.removeChildBehindTheTree) w.table->EngineTable()->Delete(2);
+    w.Click(w.Node("1"));
+    w.platform.boxes.Answer(mbAll);
+    w.tree->DeleteSelected();
+    QApplication::processEvents();
+    EXPECT_EQ(w.StoredIds(), c.storedAfter);
+    EXPECT_EQ(w.Shape(), c.shapeAfter);
+    TTreeNode* selected = w.tree->currentItem();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(NodeID(selected), w.Current());  // a node of the tree, showing the current record
+  }
+}
+
+TEST(TreeDelete, AVeryDeepChainWithTheMainWindowsOptionsOpensAndGoesWithAll) {
+  std::vector<Note> notes;
+  const int depth = 30000;
+  for (int i = 1; i <= depth; ++i) notes.push_back({std::to_string(i), i == 1 ? "" : std::to_string(i - 1), "n"});
+  notes.push_back({std::to_string(depth + 1), "", "other"});
+  NoSyncFileSystem disk;  // 30,000 deletes: what is tested is the tree, not the disk's syncs
+  TreeWindow w(notes);
+  w.table->SetFileSystem(&disk);
+  w.Open();  // auto-expand on: the whole chain opens
+  TTreeNode* deepest = w.Node(std::to_string(depth).c_str());
+  ASSERT_NE(deepest, nullptr);
+  EXPECT_TRUE(deepest->parent()->isExpanded());
+  w.tree->Select(deepest);
+  QApplication::processEvents();
+  EXPECT_EQ(w.Current(), QString::number(depth));
+  w.tree->Select(w.Node("1"));
+  w.platform.boxes.Answer(mbAll);
+  w.tree->DeleteSelected();
+  QApplication::processEvents();
+  EXPECT_EQ(w.platform.boxes.shown.size(), 1u);
+  EXPECT_EQ(w.StoredIds(), std::vector<std::string>{std::to_string(depth + 1)});
+  EXPECT_EQ(w.Shape(), "other");
 }
 
 TEST(TreeOutsideInsert, AppendFromElsewhereBecomesATreeInsertWithAGeneratedId) {

@@ -43,9 +43,9 @@ class PlainTable : public TTable {
 
 struct TreeWindow {
   explicit TreeWindow(const std::vector<Note>& notes, bool numericId = false, uint16_t textWidth = 40,
-                      bool plainTable = false, uint16_t idWidth = 10)
+                      bool plainTable = false, uint16_t idWidth = 10, uint8_t languageDriver = 0)
       : table(plainTable ? std::make_unique<PlainTable>() : std::make_unique<TTable>()) {
-    path = WriteNoteTable(dir.path().toStdString(), notes, {numericId, idWidth, textWidth});
+    path = WriteNoteTable(dir.path().toStdString(), notes, {numericId, idWidth, textWidth, true, languageDriver});
     table->SetTableName(QString::fromStdString(path));
     table->SetIndexFieldNames(QStringLiteral("ID"));
     source.SetDataSet(table.get());

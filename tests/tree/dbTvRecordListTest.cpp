@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include <QLocale>
 #include <QStringList>
 
 #include "tree/dbTvRecordList.h"
@@ -71,6 +72,45 @@ TEST(TTVRecordList, ParentOrderIsByParentThenTextWithoutCase) {
   EXPECT_FALSE(list.FindFirstChild(QStringLiteral("R"), index));
   EXPECT_EQ(index, 4);
   EXPECT_EQ(list.ChildAt(4), nullptr);
+}
+
+// Sets the default locale for one scope.
+class LocaleScope {
+ public:
+  explicit LocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
+  ~LocaleScope() { QLocale::setDefault(saved_); }
+
+ private:
+  QLocale saved_;
+};
+
+QStringList ChildTexts(TTVRecordList& list, const char* parent) {
+  QStringList texts;
+  int i = 0;
+  if (!list.FindFirstChild(QString::fromUtf8(parent), i)) return texts;
+  for (; list.ChildAt(i) && list.ChildAt(i)->ParentID == QString::fromUtf8(parent); ++i) texts << list.ChildAt(i)->Text;
+  return texts;
+}
+
+TEST(TTVRecordList, SiblingsFollowTheLocalesCollationAndEqualTitlesKeepTheReadOrder) {
+  for (const QLocale& locale : {QLocale(QLocale::Greek, QLocale::Greece), QLocale::c()}) {
+    SCOPED_TRACE(locale.name().toStdString());
+    LocaleScope scope(locale);
+    TTVRecordList list = ListOf({{"1", "G", "Ωρα"},    {"2", "G", "Άγγελος"}, {"3", "G", "Ύπνος"},
+                                 {"4", "G", "Βουνό"},  {"5", "G", "Όρος"},    {"6", "G", "Έλα"},
+                                 {"7", "G", "Ώμος"},   {"8", "G", "Ζώνη"},    {"10", "G", "Ήλιος"},
+                                 {"11", "G", "Ίρις"},  {"12", "G", "ορος"},   {"20", "L", "Zebra"},
+                                 {"21", "L", "éclair"}, {"22", "L", "Apple"},  {"23", "L", "ärger"},
+                                 {"24", "L", "Eagle"}, {"9", "T", "note"},    {"13", "T", "NOTE"},
+                                 {"30", "T", "Note"}});
+    list.SetSortedByID(true);  // the parent order is made from the ID order, not the read order
+    EXPECT_EQ(ChildTexts(list, "G").join(u' '),
+              QStringLiteral("Άγγελος Βουνό Έλα Ζώνη Ήλιος Ίρις ορος Όρος Ύπνος Ώμος Ωρα"));
+    EXPECT_EQ(ChildTexts(list, "L").join(u' '), QStringLiteral("Apple ärger Eagle éclair Zebra"));
+    EXPECT_EQ(ChildTexts(list, "T").join(u' '), QStringLiteral("note NOTE Note"));
+    EXPECT_LT(CompareNodeText(QStringLiteral("Όρος"), QStringLiteral("Ωρα")), 0);
+    EXPECT_EQ(CompareNodeText(QStringLiteral("NOTE"), QStringLiteral("note")), 0);
+  }
 }
 
 TEST(TTVRecordList, AddingAfterTheParentListWasBuiltStartsAFreshOne) {
