@@ -529,7 +529,11 @@ void TDataSet::Post() {
   });
   pending_.clear();
   cursorOnCurrent_ = false;
-  if (cursor_->SetToRecord(current_.recno) != ResultCode::Ok) cursor_->MoveToBegin();
+  // A record the filter no longer passes leaves the dataset: the cursor stays on its place, so the
+  // refetch below makes its next neighbour current (the prior one at the end).
+  if (cursor_->SetToRecord(current_.recno) != ResultCode::Ok &&
+      cursor_->SetToRecordPlace(current_.recno) != ResultCode::Ok)
+    cursor_->MoveToBegin();
   SetState(DataSetState::Browse);
   RefetchWindowInternal(false);
   DataEvent(DataEventKind::DataSetChange);

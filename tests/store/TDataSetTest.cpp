@@ -700,6 +700,51 @@ TEST_F(DataSetTest, ARecordEditedOutOfTheFilterLeavesAndANeighbourBecomesCurrent
   EXPECT_EQ(Ids(*table), (QStringList{"3"}));
 }
 
+// A record posted out of the filter leaves the dataset and its next neighbour in the current
+// order becomes current (the prior one when it was the last), whether the expression or the hook
+// filters and in index or record order; Next then goes on from there.
+struct EditedOutCase {
+  const char* name;
+  const char* order;  // IndexFieldNames
+  bool byHook;
+  QString edited;     // ID of the record edited out of the filter
+  QString current;    // ID current after the Post
+  QString afterNext;  // ID current after one Next
+};
+
+class EditedOutOfTheFilter : public DataSetTest, public ::testing::WithParamInterface<EditedOutCase> {};
+
+TEST_P(EditedOutOfTheFilter, TheNextRecordBecomesCurrent) {
+  const EditedOutCase& c = GetParam();
+  // Record order 1, 5, 2, 4, 3, 6; ID order 1 .. 6. Note 2 never passes.
+  OpenTable({{"1", "", "Keep one", ""}, {"5", "", "Keep five", ""}, {"2", "", "Drop", ""},
+             {"4", "", "Keep four", ""}, {"3", "", "Keep three", ""}, {"6", "", "Keep six", ""}});
+  table->SetIndexFieldNames(c.order);
+  if (c.byHook) {
+    table->SetOnFilterRecord([](TDataSet& ds, bool& accept) { accept = ds.FieldNamed("Text").AsString().startsWith("Keep"); });
+  } else {
+    table->SetFilter("Text = 'Keep*'");
+  }
+  table->SetFiltered(true);
+  ASSERT_TRUE(table->LocateByValues("ID", {c.edited}));
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("Gone");
+  table->Post();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), c.current);
+  table->Next();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), c.afterNext);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditedOutOfTheFilter,
+    ::testing::Values(EditedOutCase{"MiddleByIndex", "ID", false, "3", "4", "5"},
+                      EditedOutCase{"FirstByIndex", "ID", false, "1", "3", "4"},
+                      EditedOutCase{"LastByIndexTakesThePrior", "ID", false, "6", "5", "5"},
+                      EditedOutCase{"MiddleByHook", "ID", true, "4", "5", "6"},
+                      EditedOutCase{"MiddleInRecordOrder", "", false, "5", "4", "3"},
+                      EditedOutCase{"LastInRecordOrderTakesThePrior", "", true, "6", "3", "3"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DataSetTest, CancelledInsertReturnsToTheRecordCurrentBefore) {
   OpenTable(kThree);
   table->Next();
