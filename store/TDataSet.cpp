@@ -661,10 +661,22 @@ QString TDataSet::ReadFirstBytes(int index, size_t maxBytes) const {
   return QString::fromStdString(table_->ReadMemo(*rec, index, maxBytes));
 }
 
+bool TDataSet::FieldHolds(const TField& field, const std::optional<QString>& value) const {
+  try {
+    if (!value || value->isEmpty()) return field.IsNull();
+    return !field.IsNull() && field.AsString() == *value;
+  } catch (const std::exception&) {
+    return false;  // a value that cannot be read is not known to be equal
+  }
+}
+
 void TDataSet::WriteField(TField& field, std::optional<QString> value) {
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting)
     throw Error(QStringLiteral("Dataset not in edit or insert mode"));
   if (field.ReadOnly()) throw Error(QStringLiteral("Field '%1' cannot be modified").arg(field.FieldName()));
+  // Writing the value the field already holds changes nothing: the record stays unmodified, so
+  // settling it cancels instead of storing an unchanged record.
+  if (FieldHolds(field, value)) return;
   pending_[field.Index()] = std::move(value);
   modified_ = true;
   DataEventArgs args;

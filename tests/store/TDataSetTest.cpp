@@ -219,6 +219,44 @@ TEST_F(DataSetTest, AMoveSettlesThePendingEditOfAControl) {
   EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "typed into the memo");
 }
 
+// Only a write that changes a value marks the record modified; settling an edit whose writes all
+// gave back what was stored cancels it, and nothing is posted.
+struct WriteCase {
+  const char* name;
+  const char* field;
+  std::optional<QString> value;
+  bool modifies;
+};
+
+class WritesWhileEditing : public DataSetTest, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WritesWhileEditing, MarkTheRecordModifiedOnlyWhenTheValueChanges) {
+  const WriteCase& c = GetParam();
+  OpenTable(kThree);  // note 1: Parent blank, Text "Alpha", MEMO "first"
+  table->Edit();
+  TField& field = table->FieldNamed(c.field);
+  if (c.value) field.SetAsString(*c.value);
+  else field.Clear();
+  EXPECT_EQ(table->Modified(), c.modifies);
+  log.clear();
+  table->Next();
+  const bool posted = std::find(log.begin(), log.end(), "BeforePost") != log.end();
+  EXPECT_EQ(posted, c.modifies);
+  EXPECT_EQ(std::find(log.begin(), log.end(), "BeforeCancel") != log.end(), !c.modifies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WritesWhileEditing,
+    ::testing::Values(WriteCase{"SameTitle", "Text", QString("Alpha"), false},
+                      WriteCase{"SameMemo", "MEMO", QString("first"), false},
+                      WriteCase{"EmptyIntoBlank", "Parent", QString(""), false},
+                      WriteCase{"ClearOfBlank", "Parent", std::nullopt, false},
+                      WriteCase{"OtherTitle", "Text", QString("Alpha2"), true},
+                      WriteCase{"OtherCase", "Text", QString("alpha"), true},
+                      WriteCase{"OtherMemo", "MEMO", QString("first "), true},
+                      WriteCase{"ClearOfAValue", "Text", std::nullopt, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DataSetTest, EditWhileSuspendedStillCollectsTheControlsValue) {
   // Suspension silences change notifications, not the request to write a control's value.
   OpenTable(kThree);
