@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "store/FilterExpression.h"
+#include "store/FirstFailure.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TMemoField.h"
@@ -86,9 +87,15 @@ void TDataSet::DataEvent(DataEventKind kind, DataEventArgs args) {
         kind != DataEventKind::FocusControl && kind != DataEventKind::ReadOnlyChange)
       return;
   }
+  // A change of state reaches every source, as each source takes it to every link; the first
+  // failure goes on once all were told.
+  FirstFailure failure;
   for (TDataSource* source : std::vector<TDataSource*>(sources_)) {
-    if (std::find(sources_.begin(), sources_.end(), source) != sources_.end()) source->DataEvent(kind, args);
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end()) continue;
+    if (kind == DataEventKind::UpdateState) failure.Run([&] { source->DataEvent(kind, args); });
+    else source->DataEvent(kind, args);
   }
+  failure.Raise();
 }
 
 void TDataSet::SetState(DataSetState state) {
@@ -194,15 +201,21 @@ void TDataSet::Open() {
     state_ = DataSetState::Inactive;
     throw;
   }
-  SetState(DataSetState::Browse);
+  // The table is open once every link has heard of it: a link that fails on the news (a control
+  // whose field is missing) does not stop the others or AfterOpen, and its error goes on after.
+  FirstFailure linkFailure;
+  linkFailure.Run([this] { SetState(DataSetState::Browse); });
   CallHook(AfterOpen);
+  linkFailure.Raise();
 }
 
 void TDataSet::Close() {
   if (state_ == DataSetState::Inactive) return;
   if (!destroying_) CallHook(BeforeClose);
   pending_.clear();
-  SetState(DataSetState::Inactive);
+  // Closing completes whatever a link makes of the news; its error goes on once the table is shut.
+  FirstFailure linkFailure;
+  linkFailure.Run([this] { SetState(DataSetState::Inactive); });
   hasRecord_ = false;
   current_ = engine::Record{};
   bof_ = eof_ = true;
@@ -212,6 +225,7 @@ void TDataSet::Close() {
   InternalClose();
   NewGeneration();
   if (!destroying_) CallHook(AfterClose);
+  if (!destroying_) linkFailure.Raise();
 }
 
 void TDataSet::CreateFields() {

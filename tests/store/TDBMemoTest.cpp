@@ -200,6 +200,36 @@ TEST_F(MemoTest, MissingMemoFieldIsReportedWithTheControlsName) {
   EXPECT_FALSE(memo.Loaded());
 }
 
+TEST_F(MemoTest, OpeningWithoutTheMemoFieldStillCompletesTheOpenForEveryLink) {
+  path = dir.filePath("NoMemo.dbf").toStdString();
+  engine::TableSpec spec;
+  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
+  spec.tags = {{"ID", "ID"}};
+  engine::Table::Create(path, spec);
+  // Told after the memo: visual links hear the news last attached first.
+  RecordingLink later(log, "later", true);
+  later.SetDataSource(&source);
+  int stateChanges = 0;
+  source.OnStateChange = [&](TDataSource&) { ++stateChanges; };
+  RecordHooks(table, log);
+  table.SetTableName(QString::fromStdString(path));
+  table.SetIndexFieldNames("ID");
+  source.SetDataSet(&table);
+  memo.SetDataSource(&source);
+  memo.SetDataField("MEMO");
+  log.clear();
+  EXPECT_EQ(ErrorOf([&] { table.Open(); }), "Memo: Field 'MEMO' not found");
+  EXPECT_TRUE(table.Active());
+  EXPECT_EQ(table.State(), DataSetState::Browse);
+  EXPECT_EQ(log, (Log{"BeforeOpen", "later:ActiveChange", "AfterOpen"}));
+  EXPECT_EQ(stateChanges, 1);
+  EXPECT_FALSE(memo.Loaded());
+  EXPECT_TRUE(memo.isReadOnly());
+  table.Close();
+  EXPECT_FALSE(table.Active());
+  EXPECT_EQ(log.back(), "AfterClose");
+}
+
 // The right-click menu, opened on the memo and handed to `choose` (which may trigger one of its
 // items) while it shows; it is closed after.
 void RightClick(TDBMemo& memo, const std::function<void(QMenu&)>& choose) {
