@@ -1,5 +1,6 @@
 #include "app/TFontDialog.h"
 
+#include "app/SettingsKeys.h"
 #include "platform/Platform.h"
 
 #include <QFontInfo>
@@ -21,6 +22,9 @@ bool TFontDialog::Execute(QWidget* parent) {
     font.setFamily(font_.family());
     font.setStyleHint(font_.styleHint(), font_.styleStrategy());
   }
+  // The dialog takes any size that is typed; the settings file keeps 1 to kMaxFontSize points.
+  if (font.pointSizeF() > settings::kMaxFontSize) font.setPointSize(settings::kMaxFontSize);
+  else if (font.pointSizeF() > 0 && font.pointSizeF() < 1) font.setPointSize(1);
   font_ = font;
   return true;
 }

@@ -4,7 +4,8 @@
 // platform's font dialog service, so tests answer it without a person.
 //
 // The dialog starts on the family the text is drawn in; when the person keeps it, the font keeps
-// the family name it had, even one not installed here (a substitute draws it).
+// the family name it had, even one not installed here (a substitute draws it). The chosen size is
+// held to 1..settings::kMaxFontSize points, the sizes the settings file keeps.
 
 #include <QFont>
 

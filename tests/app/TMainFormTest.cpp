@@ -572,8 +572,9 @@ INSTANTIATE_TEST_SUITE_P(
         FontChoiceCase{"MemoSizeOnlyKeepsAFamilyNotInstalled", true, "Courier New", nullptr, 14, "Courier New", 14},
         FontChoiceCase{"MemoSizeOnlyKeepsAnUnknownFamily", true, "No Such Family", nullptr, 12, "No Such Family", 12},
         FontChoiceCase{"TreeSizeOnlyKeepsItsFamily", false, "MS Sans Serif", nullptr, 11, "MS Sans Serif", 11},
-        FontChoiceCase{"AnotherFamilyIsTaken", true, "Courier New", "DejaVu Serif", 9, "DejaVu Serif", 9}),
-
+        FontChoiceCase{"AnotherFamilyIsTaken", true, "Courier New", "DejaVu Serif", 9, "DejaVu Serif", 9},
+        FontChoiceCase{"ASizeAboveTheLargestIsHeldThere", true, "Courier New", nullptr, 96, "Courier New", 72},
+        FontChoiceCase{"TheLargestSizeIsKept", false, "MS Sans Serif", "DejaVu Serif", 72, "DejaVu Serif", 72}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
