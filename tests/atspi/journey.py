@@ -12,9 +12,9 @@ title and Enter, types its text into the memo (Tab) and reads it back after movi
 back; finds a note with the F7 locate window and narrows the tree with the F8 filter window,
 reading each window's fields, their names and its default button, and hearing the found note
 announced as the current row; checks that the window's class is the desktop entry's
-StartupWMClass; closes the program with Alt+X, starts it again and finds the note and its text
-there, keeps a screenshot of the virtual screen as an artifact and finally reads the table back
-with the table tool.
+StartupWMClass and its title exactly the program's caption; closes the program with Alt+X,
+starts it again and finds the note and its text there, keeps a screenshot of the virtual screen
+as an artifact and finally reads the table back with the table tool.
 
     journey.py --program PATH/tindrel --table-tool PATH/tindrel-table
                --desktop-entry PATH/desktop-entry.sh --icons BUILD/app/icons [--artifacts FOLDER]
@@ -37,6 +37,7 @@ TITLE = "Journey note from outside"
 MEMO = "Seeds to buy: basil, dill"
 PACK_NOTE = "Pack removes deleted notes for good"
 CAPTION_START = "Tindrel II"
+CAPTION = "Tindrel II  - (Desktop Edition)"
 
 REQUIRED_TOOLS = ["Xvfb", "xdotool", "dbus-daemon", "dbus-send", "import"]
 BUS_LAUNCHERS = ["/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"]
@@ -522,6 +523,7 @@ class Journey:
         check("A deleted note keeps its space" in self.memo_text(app), "the memo does not show the found note")
         self.filter(app, tree, window, before + 1)
         self.check_window_class(window)
+        self.check_window_title(window)
 
         self.close_program(window)
 
@@ -645,6 +647,15 @@ class Journey:
             env=self.env, capture_output=True, text=True, timeout=10)
         check(window in answer.stdout.split(), f"the window's class is not the entry's StartupWMClass {wm_class[0]!r}")
         log(f"the window's class is the desktop entry's StartupWMClass {wm_class[0]!r}")
+
+    def check_window_title(self, window):
+        """The window's title on the desktop is exactly the program's caption, with nothing
+        appended."""
+        answer = subprocess.run(["xdotool", "getwindowname", window], env=self.env, capture_output=True, text=True,
+                                timeout=10)
+        title = answer.stdout.rstrip("\n")
+        check(title == CAPTION, f"the window's title is {title!r}, not {CAPTION!r}")
+        log(f"the window's title is {title!r}")
 
     def rows_with(self, tree, title):
         rows = self.row_titles(tree)
