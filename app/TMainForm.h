@@ -195,6 +195,10 @@ class TMainForm : public QMainWindow {
   // RunGuarded; called directly they throw.
   void FormCreate();
   void FormClose();
+  // The desktop session ends (logout, shutdown) or the application quits with the window's close
+  // not completed: stores the pending edit when it was changed and writes the settings, as a
+  // close does, asking nothing; failures are shown. The window stays. Nothing once closed.
+  void SaveForSessionEnd();
   void LoadSettings();
   void SaveSettings();
 

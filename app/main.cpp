@@ -1,6 +1,7 @@
 // The program entry: the application with its title and error handler, the main window, the
 // message loop. No arguments are read.
 #include "app/ProgramName.h"
+#include "app/SessionEnd.h"
 #include "app/TMainForm.h"
 #include "platform/ErrorBox.h"
 #include "platform/GuardedApplication.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
   tindrel::NameProgram(application);
   tindrel::InstallDefaultErrorHandler();
   tindrel::TMainForm MainForm;
+  // A SIGTERM, a logout or a shutdown keeps the typing and the settings as a close does.
+  tindrel::SessionEnd sessionEnd(MainForm);
   MainForm.show();
   return application.exec();
 }
