@@ -39,7 +39,7 @@ MEMO = "Seeds to buy: basil, dill"
 PACK_NOTE = "Pack removes deleted notes for good"
 CAPTION_START = "Tindrel II"
 CAPTION = "Tindrel II  - (Desktop Edition)"
-PENDING = " and chives"
+PENDING = "Chives too. "
 
 REQUIRED_TOOLS = ["Xvfb", "xdotool", "dbus-daemon", "dbus-send", "import"]
 BUS_LAUNCHERS = ["/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"]
@@ -551,7 +551,8 @@ class Journey:
         records = [chunk for chunk in dump.split("\n#") if f"TEXT    {TITLE}\n" in chunk]
         check(len(records) == 1, f"the table holds {len(records)} records titled {TITLE!r}, not one")
         check("PARENT  1\n" in records[0], f"the new note is not a child of the first note:\n{records[0]}")
-        check(f"MEMO    {MEMO}{PENDING}" in records[0], f"the new note's memo, typed before the SIGTERM, is not stored:\n{records[0]}")
+        check(f"MEMO    {PENDING}{MEMO}" in records[0],
+              f"the new note's memo, typed before the SIGTERM, is not stored:\n{records[0]}")
         checked = subprocess.run(
             [self.args.table_tool, "check", os.path.join(self.folder, "Tindrel.dbf")], capture_output=True, text=True
         )
@@ -667,9 +668,11 @@ class Journey:
         self.keys("ctrl+w")
         self.keys("Tab")
         wait_for("the memo focused after Tab", lambda: self.focused(app, self.Atspi.Role.TEXT, "Note text"), timeout=20)
-        self.keys("ctrl+End")
-        self.type_text(PENDING)
-        wait_for("the pending typing in the memo", lambda: self.memo_text(app) == MEMO + PENDING, timeout=20)
+        self.type_text(PENDING)  # at the caret, which a browsing memo keeps at its start
+        try:
+            wait_for("the pending typing in the memo", lambda: self.memo_text(app) == PENDING + MEMO, timeout=20)
+        except JourneyFailed:
+            raise JourneyFailed(f"the memo reads {self.memo_text(app)!r}, not {PENDING + MEMO!r}")
         check(self.post_and_cancel(app) == (True, True), "the typing is not pending before the SIGTERM")
         self.program.send_signal(signal.SIGTERM)
         try:
