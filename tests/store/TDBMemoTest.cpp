@@ -39,6 +39,14 @@ class MemoTest : public ::testing::Test {
     table.Open();
     RecordHooks(table, log);
   }
+  // A table with ID and TEXT but no memo field, at `path`.
+  void MakeTableWithoutMemo() {
+    path = dir.filePath("NoMemo.dbf").toStdString();
+    engine::TableSpec spec;
+    spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
+    spec.tags = {{"ID", "ID"}};
+    engine::Table::Create(path, spec);
+  }
   std::string StoredMemo(uint32_t recno) {
     engine::Table* et = table.EngineTable();
     return et->ReadMemo(et->ReadRecord(recno), 3);
@@ -191,21 +199,13 @@ TEST_F(MemoTest, PasteStartsAnEdit) {
 }
 
 TEST_F(MemoTest, MissingMemoFieldIsReportedWithTheControlsName) {
-  path = dir.filePath("NoMemo.dbf").toStdString();
-  engine::TableSpec spec;
-  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
-  spec.tags = {{"ID", "ID"}};
-  engine::Table::Create(path, spec);
+  MakeTableWithoutMemo();
   EXPECT_EQ(ErrorOf([&] { OpenPath(); }), "Memo: Field 'MEMO' not found");
   EXPECT_FALSE(memo.Loaded());
 }
 
 TEST_F(MemoTest, OpeningWithoutTheMemoFieldStillCompletesTheOpenForEveryLink) {
-  path = dir.filePath("NoMemo.dbf").toStdString();
-  engine::TableSpec spec;
-  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
-  spec.tags = {{"ID", "ID"}};
-  engine::Table::Create(path, spec);
+  MakeTableWithoutMemo();
   // Told after the memo: visual links hear the news last attached first.
   RecordingLink later(log, "later", true);
   later.SetDataSource(&source);
