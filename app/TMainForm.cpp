@@ -413,6 +413,14 @@ bool TMainForm::SettleBeforeClose() {
   return true;
 }
 
+void TMainForm::SaveForSessionEnd() {
+  if (!SettingsFile) return;
+  RunGuarded([this] {
+    if (Table->Active() && !Table->InDoubt()) Table->SettleEdits();
+  });
+  RunGuarded([this] { SaveSettings(); });
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
   // A window whose close already completed has nothing more to write.
   if (!SettingsFile) return event->accept();

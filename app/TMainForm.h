@@ -19,7 +19,8 @@
 // that fails the person is asked whether to close anyway and discard it. A change that failed
 // part-way (the table is in doubt) is not tried again: the next start finishes or drops it. Then
 // FormClose writes the settings and frees the font dialog and the settings object. A failure
-// there is shown and the window stays open; every further attempt to close tries again.
+// there is shown and the window stays open; every further attempt to close tries again. A SIGTERM
+// closes the window the same way; a logout stores the edit and the settings at once (SessionEnd).
 //
 // Destruction frees the data-aware controls before the data source and the table, and closes the
 // table without storing a record that is still being edited.
@@ -195,6 +196,10 @@ class TMainForm : public QMainWindow {
   // RunGuarded; called directly they throw.
   void FormCreate();
   void FormClose();
+  // The desktop session ends (logout, shutdown) or the application quits with the window's close
+  // not completed: stores the pending edit when it was changed and writes the settings, as a
+  // close does, asking nothing; failures are shown. The window stays. Nothing once closed.
+  void SaveForSessionEnd();
   void LoadSettings();
   void SaveSettings();
 

@@ -1,5 +1,7 @@
 // The program entry: the application with its title and error handler, the main window, the
 // message loop. No arguments are read.
+#include "app/ProgramName.h"
+#include "app/SessionEnd.h"
 #include "app/TMainForm.h"
 #include "platform/ErrorBox.h"
 #include "platform/GuardedApplication.h"
@@ -31,13 +33,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   tindrel::GuardedApplication application(argc, argv);
-  application.setApplicationName(QString::fromUtf8(tindrel::kApplicationTitle));
-  application.setApplicationDisplayName(QString::fromUtf8(tindrel::kApplicationTitle));
-  // The desktop entry scripts/desktop-entry.sh installs: the desktop groups the window with it
-  // (on X11 by the window's class, which is the application name: its StartupWMClass).
-  application.setDesktopFileName(QStringLiteral("tindrel"));
+  tindrel::NameProgram(application);
   tindrel::InstallDefaultErrorHandler();
   tindrel::TMainForm MainForm;
+  // A SIGTERM, a logout or a shutdown keeps the typing and the settings as a close does.
+  tindrel::SessionEnd sessionEnd(MainForm);
   MainForm.show();
   return application.exec();
 }

@@ -2,6 +2,11 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
+
+#include <functional>
+#include <memory>
+#include <utility>
 
 #include "platform/Errors.h"
 #include "store/SpliceEdit.h"
@@ -146,11 +151,42 @@ void TDBMemo::insertFromMimeData(const QMimeData* source) {
 }
 
 void TDBMemo::contextMenuEvent(QContextMenuEvent* event) {
-  // The menu's cut, paste and undo work only on a writable control, so the edit starts first.
-  RunGuarded([&] {
-    if (loaded_ && link_.CanModify()) link_.EditField();
-  });
-  QPlainTextEdit::contextMenuEvent(event);
+  // Opening the menu changes nothing. On a note that can be changed the menu offers the items of
+  // a writable control, and the edit starts only when one of those that change the text is chosen.
+  const bool canEdit = loaded_ && link_.CanModify();
+  std::unique_ptr<QMenu> menu;
+  if (canEdit && isReadOnly()) {
+    setReadOnly(false);
+    menu.reset(createStandardContextMenu(event->pos()));
+    setReadOnly(true);
+  } else {
+    menu.reset(createStandardContextMenu(event->pos()));
+  }
+  if (canEdit) StartEditOnChangingItems(*menu);
+  menu->exec(event->globalPos());
+}
+
+void TDBMemo::StartEditOnChangingItems(QMenu& menu) {
+  const std::pair<const char*, std::function<void()>> changing[] = {
+      {"edit-undo", [this] { undo(); }},
+      {"edit-redo", [this] { redo(); }},
+      {"edit-cut", [this] { cut(); }},
+      {"edit-paste", [this] { paste(); }},
+      {"edit-delete", [this] { textCursor().removeSelectedText(); }},
+  };
+  for (QAction* action : menu.actions()) {
+    for (const auto& [name, change] : changing) {
+      if (action->objectName() != QLatin1String(name)) continue;
+      QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+      connect(action, &QAction::triggered, this, [this, change] {
+        RunGuarded([&] {
+          if (!loaded_) return;
+          link_.EditField();  // may raise: the change is then dropped and the error reported
+          if (!isReadOnly()) change();
+        });
+      });
+    }
+  }
 }
 
 void TDBMemo::focusInEvent(QFocusEvent* event) {

@@ -2,12 +2,15 @@
 // A multi-line text control bound to a memo field of the current record. It is read-only while
 // the dataset browses: the first key that changes the text (typing, Backspace, Return, Delete,
 // paste, cut, undo) starts an edit through the data source's automatic edit before the key is
-// taken. Escape reloads the stored text; leaving the control collects its edit into the field.
+// taken; of the right-click menu, only an item that changes the text does. Escape reloads the
+// stored text; leaving the control collects its edit into the field.
 // A text that could not be read shows as "(message)", counts as not loaded and is never written.
 // The control makes every line end a line break; writing back still changes only what the person
 // changed: outside the change, every stored character and line end stays as it was.
 
 #include <QPlainTextEdit>
+
+class QMenu;
 
 #include "store/TFieldDataLink.h"
 
@@ -42,6 +45,8 @@ class TDBMemo : public QPlainTextEdit {
 
  private:
   bool StartsEdit(QKeyEvent* event) const;
+  // Makes the menu's undo, redo, cut, paste and delete start an edit before they act.
+  void StartEditOnChangingItems(QMenu& menu);
   // The control's text as it holds it (paragraph breaks as U+2029, non-breaking spaces kept).
   QString ShownText() const;
   void ShowText(const QString& text);

@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "store/FilterExpression.h"
+#include "store/FirstFailure.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TMemoField.h"
@@ -86,9 +87,15 @@ void TDataSet::DataEvent(DataEventKind kind, DataEventArgs args) {
         kind != DataEventKind::FocusControl && kind != DataEventKind::ReadOnlyChange)
       return;
   }
+  // A change of state reaches every source, as each source takes it to every link; the first
+  // failure goes on once all were told.
+  FirstFailure failure;
   for (TDataSource* source : std::vector<TDataSource*>(sources_)) {
-    if (std::find(sources_.begin(), sources_.end(), source) != sources_.end()) source->DataEvent(kind, args);
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end()) continue;
+    if (kind == DataEventKind::UpdateState) failure.Run([&] { source->DataEvent(kind, args); });
+    else source->DataEvent(kind, args);
   }
+  failure.Raise();
 }
 
 void TDataSet::SetState(DataSetState state) {
@@ -194,15 +201,21 @@ void TDataSet::Open() {
     state_ = DataSetState::Inactive;
     throw;
   }
-  SetState(DataSetState::Browse);
+  // The table is open once every link has heard of it: a link that fails on the news (a control
+  // whose field is missing) does not stop the others or AfterOpen, and its error goes on after.
+  FirstFailure linkFailure;
+  linkFailure.Run([this] { SetState(DataSetState::Browse); });
   CallHook(AfterOpen);
+  linkFailure.Raise();
 }
 
 void TDataSet::Close() {
   if (state_ == DataSetState::Inactive) return;
   if (!destroying_) CallHook(BeforeClose);
   pending_.clear();
-  SetState(DataSetState::Inactive);
+  // Closing completes whatever a link makes of the news; its error goes on once the table is shut.
+  FirstFailure linkFailure;
+  linkFailure.Run([this] { SetState(DataSetState::Inactive); });
   hasRecord_ = false;
   current_ = engine::Record{};
   bof_ = eof_ = true;
@@ -212,6 +225,7 @@ void TDataSet::Close() {
   InternalClose();
   NewGeneration();
   if (!destroying_) CallHook(AfterClose);
+  if (!destroying_) linkFailure.Raise();
 }
 
 void TDataSet::CreateFields() {
@@ -529,7 +543,11 @@ void TDataSet::Post() {
   });
   pending_.clear();
   cursorOnCurrent_ = false;
-  if (cursor_->SetToRecord(current_.recno) != ResultCode::Ok) cursor_->MoveToBegin();
+  // A record the filter no longer passes leaves the dataset: the cursor stays on its place, so the
+  // refetch below makes its next neighbour current (the prior one at the end).
+  if (cursor_->SetToRecord(current_.recno) != ResultCode::Ok &&
+      cursor_->SetToRecordPlace(current_.recno) != ResultCode::Ok)
+    cursor_->MoveToBegin();
   SetState(DataSetState::Browse);
   RefetchWindowInternal(false);
   DataEvent(DataEventKind::DataSetChange);
@@ -657,10 +675,22 @@ QString TDataSet::ReadFirstBytes(int index, size_t maxBytes) const {
   return QString::fromStdString(table_->ReadMemo(*rec, index, maxBytes));
 }
 
+bool TDataSet::FieldHolds(const TField& field, const std::optional<QString>& value) const {
+  try {
+    if (!value || value->isEmpty()) return field.IsNull();
+    return !field.IsNull() && field.AsString() == *value;
+  } catch (const std::exception&) {
+    return false;  // a value that cannot be read is not known to be equal
+  }
+}
+
 void TDataSet::WriteField(TField& field, std::optional<QString> value) {
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting)
     throw Error(QStringLiteral("Dataset not in edit or insert mode"));
   if (field.ReadOnly()) throw Error(QStringLiteral("Field '%1' cannot be modified").arg(field.FieldName()));
+  // Writing the value the field already holds changes nothing: the record stays unmodified, so
+  // settling it cancels instead of storing an unchanged record.
+  if (FieldHolds(field, value)) return;
   pending_[field.Index()] = std::move(value);
   modified_ = true;
   DataEventArgs args;

@@ -208,6 +208,8 @@ class TDataSet {
   void ReadField(int index, bool transliterate, QString& text, bool* isNull) const;
   QString ReadFirstBytes(int index, size_t maxBytes) const;
   void WriteField(TField& field, std::optional<QString> value);
+  // Whether the field already holds `value` (none or empty: null).
+  bool FieldHolds(const TField& field, const std::optional<QString>& value) const;
 
   QString name_;
   DataSetState state_ = DataSetState::Inactive;

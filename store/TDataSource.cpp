@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "store/FirstFailure.h"
 #include "store/TDataLink.h"
 #include "store/TDataSet.h"
 
@@ -43,16 +44,22 @@ void TDataSource::RemoveDataLink(TDataLink* link) {
 }
 
 void TDataSource::NotifyLinks(DataEventKind kind, DataEventArgs args) {
-  // Non-visual links first, then visual ones; within each pass the last attached first.
+  // Non-visual links first, then visual ones; within each pass the last attached first. A change
+  // of state reaches every link even when one of them fails on it (a control whose field is
+  // missing): the others would otherwise keep the old state. The first failure goes on after.
+  const bool toEveryLink = kind == DataEventKind::UpdateState;
+  FirstFailure failure;
   const std::vector<TDataLink*> snapshot = links_;
   for (int pass = 0; pass < 2; ++pass) {
     for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
       TDataLink* link = *it;
       if (link->VisualControl() != (pass == 1)) continue;
       if (std::find(links_.begin(), links_.end(), link) == links_.end()) continue;  // detached meanwhile
-      link->DataEvent(kind, args);
+      if (toEveryLink) failure.Run([&] { link->DataEvent(kind, args); });
+      else link->DataEvent(kind, args);
     }
   }
+  failure.Raise();
 }
 
 void TDataSource::UpdateState() {
@@ -60,13 +67,15 @@ void TDataSource::UpdateState() {
   if (state == state_) return;
   const DataSetState old = state_;
   state_ = state;
-  NotifyLinks(DataEventKind::UpdateState, {});
+  FirstFailure failure;
+  failure.Run([this] { NotifyLinks(DataEventKind::UpdateState, {}); });
   TNotifyEvent onState = OnStateChange;
   if (onState) onState(*this);
   if (old == DataSetState::Inactive) {
     TDataChangeEvent onData = OnDataChange;
     if (onData) onData(*this, nullptr);
   }
+  failure.Raise();
 }
 
 void TDataSource::DataEvent(DataEventKind kind, DataEventArgs args) {

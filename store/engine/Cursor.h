@@ -39,6 +39,9 @@ class Cursor {
   virtual ResultCode Current(Record& out) = 0;
   // Moves onto record `recno` (a bookmark); RecordNotFound when it is gone or out of range.
   virtual ResultCode SetToRecord(uint32_t recno) = 0;
+  // Moves onto record `recno`'s place in the order even when the filter refuses it, so that a
+  // step goes on to its neighbours that pass; RecordNotFound when it is gone or out of range.
+  virtual ResultCode SetToRecordPlace(uint32_t recno) = 0;
   virtual uint32_t CurrentRecno() const = 0;  // 0 on a crack
 
   // Key search on the active tag. `values` are the texts of the tag's key fields, in key order

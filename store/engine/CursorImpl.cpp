@@ -152,10 +152,15 @@ ResultCode CursorImpl::Current(Record& out) {
   return ResultCode::Ok;
 }
 
-ResultCode CursorImpl::SetToRecord(uint32_t recno) {
+ResultCode CursorImpl::SetToRecord(uint32_t recno) { return MoveOntoRecord(recno, true); }
+ResultCode CursorImpl::SetToRecordPlace(uint32_t recno) { return MoveOntoRecord(recno, false); }
+
+ResultCode CursorImpl::MoveOntoRecord(uint32_t recno, bool filtered) {
   TableImpl& table = T();
+  if (!table.IsLive(recno)) return ResultCode::RecordNotFound;
   Record record;
-  if (!Accepts(recno, record)) return ResultCode::RecordNotFound;
+  if (filtered && !Accepts(recno, record)) return ResultCode::RecordNotFound;
+  if (!filtered) record.bytes.assign(table.RawRecord(recno));
   if (tag_ < 0) {
     where_ = Where::On;
     recno_ = recno;

@@ -30,6 +30,7 @@ class CursorImpl : public Cursor {
   ResultCode Prior(Record& out) override;
   ResultCode Current(Record& out) override;
   ResultCode SetToRecord(uint32_t recno) override;
+  ResultCode SetToRecordPlace(uint32_t recno) override;
   uint32_t CurrentRecno() const override { return where_ == Where::On ? recno_ : 0; }
   ResultCode SeekKey(const std::vector<std::string>& values, bool exact) override;
   uint32_t RecordCount() override;
@@ -44,6 +45,8 @@ class CursorImpl : public Cursor {
   enum class Where { Begin, On, End };
   TableImpl& T() const;
   bool Accepts(uint32_t recno, Record& out);
+  // Moves onto a live record; `filtered`: only onto one the filter accepts.
+  ResultCode MoveOntoRecord(uint32_t recno, bool filtered);
   // Tag order: the place of the current entry; `exact` tells whether the entry is still there
   // (else the place is that of the first entry after it).
   size_t Locate(bool& exact);

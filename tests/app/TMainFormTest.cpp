@@ -22,6 +22,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
@@ -100,6 +102,15 @@ class MainFormTest : public ::testing::Test {
     };
     for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
     return lines;
+  }
+
+  // The memo's font as designed: "Courier New" 10 pt, drawn by a fixed-pitch substitute where it
+  // is not installed.
+  static QFont DesignMemoFont() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSize(10);
+    return font;
   }
 
   std::vector<QString> BoxTexts() const {
@@ -469,12 +480,15 @@ TEST_F(MainFormTest, PackStoresThePendingTypingThenRemovesTheDeletedRecords) {
 
 TEST_F(MainFormTest, FontCommandsApplyAConfirmedFontAndKeepTheOldOneOnCancel) {
   auto form = Start();
+  // The dialog starts on the family each font is drawn in ("Courier New", or its substitute).
+  const QString memoShown = QFontInfo(form->Memo->font()).family();
+  const QString treeShown = QFontInfo(form->TreeFont()).family();
   QFont chosen(QStringLiteral("DejaVu Serif"));
   chosen.setPointSize(14);
   platform_.fonts.Choose(chosen);
   form->MenuMemoFont->trigger();
   ASSERT_EQ(platform_.fonts.initial_fonts.size(), 1u);
-  EXPECT_EQ(platform_.fonts.initial_fonts[0].family(), "Courier New");
+  EXPECT_EQ(platform_.fonts.initial_fonts[0].family(), memoShown);
   EXPECT_EQ(form->Memo->font().family(), "DejaVu Serif");
   EXPECT_EQ(form->Memo->font().pointSize(), 14);
 
@@ -483,13 +497,14 @@ TEST_F(MainFormTest, FontCommandsApplyAConfirmedFontAndKeepTheOldOneOnCancel) {
   EXPECT_EQ(form->Memo->font().family(), "DejaVu Serif");
   EXPECT_EQ(form->Memo->font().pointSize(), 14);
 
-  QFont treeChoice(QStringLiteral("DejaVu Sans"));
+  // Another family than the one the tree is drawn in (choosing that one keeps "MS Sans Serif").
+  QFont treeChoice(QStringLiteral("DejaVu Serif"));
   treeChoice.setPointSize(7);
   platform_.fonts.Choose(treeChoice);
   form->PopUpTreeFont->trigger();
   ASSERT_EQ(platform_.fonts.initial_fonts.size(), 3u);
-  EXPECT_EQ(platform_.fonts.initial_fonts[2].family(), "MS Sans Serif");
-  EXPECT_EQ(form->DBTreeView->font().family(), "DejaVu Sans");
+  EXPECT_EQ(platform_.fonts.initial_fonts[2].family(), treeShown);
+  EXPECT_EQ(form->DBTreeView->font().family(), "DejaVu Serif");
   EXPECT_EQ(form->DBTreeView->font().pointSize(), 7);
 
   form->MenuStayOnTop->trigger();
@@ -497,8 +512,70 @@ TEST_F(MainFormTest, FontCommandsApplyAConfirmedFontAndKeepTheOldOneOnCancel) {
   EXPECT_TRUE(form->close());
   EXPECT_EQ(Settings(),
             "[InterFace]\nStayOnTop=1\nFontName=DejaVu Serif\nFontSize=14\nMemoWordWrap=0\n"
-            "\n[TreeView]\nMouseMoveSelect=0\nFontName=DejaVu Sans\nFontSize=7\n");
+            "\n[TreeView]\nMouseMoveSelect=0\nFontName=DejaVu Serif\nFontSize=7\n");
 }
+
+// The font dialog offers only installed families and takes any typed size. Changing only the
+// size keeps the family the text had, installed or not; another family chosen is taken; the size
+// is held to what the settings file keeps, and the next start reads back what was applied.
+struct FontChoiceCase {
+  const char* name;
+  bool memo;                  // the memo's font command, else the tree's
+  const char* storedFamily;   // the settings file's FontName
+  const char* chosenFamily;   // null: the family the dialog started on
+  int chosenPoints;
+  const char* family;         // applied, saved and read back
+  int points;
+};
+
+class FontChoice : public MainFormTest, public ::testing::WithParamInterface<FontChoiceCase> {};
+
+TEST_P(FontChoice, KeepsTheFamilyUnlessAnotherIsChosenAndAUsableSize) {
+  const FontChoiceCase& c = GetParam();
+  const QString section = c.memo ? QStringLiteral("InterFace") : QStringLiteral("TreeView");
+  WriteSettings(("[" + section + "]\nFontName=" + QString::fromUtf8(c.storedFamily) + "\n").toUtf8());
+  platform_.fonts.ChooseFrom([&c](const QFont& initial) {
+    // As the dialog hands it back: one of its listed families (the starting font's when it is
+    // installed, else the application's), with the person's size.
+    QString family = initial.family();
+    if (!QFontDatabase::families().contains(family)) family = QFont().family();
+    QFont chosen(c.chosenFamily ? QString::fromUtf8(c.chosenFamily) : family);
+    chosen.setPointSize(c.chosenPoints);
+    return chosen;
+  });
+  auto font = [&c](TMainForm& form) { return c.memo ? form.Memo->font() : form.TreeFont(); };
+  {
+    auto form = Start();
+    (c.memo ? form->MenuMemoFont : form->MenuTreeFont)->trigger();
+    ASSERT_EQ(platform_.fonts.initial_fonts.size(), 1u);
+    EXPECT_EQ(font(*form).family(), c.family);
+    EXPECT_EQ(font(*form).pointSize(), c.points);
+    if (c.memo && !c.chosenFamily)
+      EXPECT_EQ(QFontInfo(font(*form)).fixedPitch(), QFontInfo(DesignMemoFont()).fixedPitch())
+          << "the memo keeps a fixed-pitch substitute";
+    EXPECT_TRUE(form->close());
+  }
+  const std::string saved = Settings();
+  const size_t begin = saved.find("[" + section.toStdString() + "]");
+  ASSERT_NE(begin, std::string::npos) << saved;
+  const std::string written = saved.substr(begin, saved.find('[', begin + 1) - begin);
+  EXPECT_NE(written.find("\nFontName=" + std::string(c.family) + "\n"), std::string::npos) << saved;
+  EXPECT_NE(written.find("\nFontSize=" + std::to_string(c.points) + "\n"), std::string::npos) << saved;
+  auto again = Start();
+  EXPECT_EQ(font(*again).family(), c.family);
+  EXPECT_EQ(font(*again).pointSize(), c.points);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FontChoice,
+    ::testing::Values(
+        FontChoiceCase{"MemoSizeOnlyKeepsAFamilyNotInstalled", true, "Courier New", nullptr, 14, "Courier New", 14},
+        FontChoiceCase{"MemoSizeOnlyKeepsAnUnknownFamily", true, "No Such Family", nullptr, 12, "No Such Family", 12},
+        FontChoiceCase{"TreeSizeOnlyKeepsItsFamily", false, "MS Sans Serif", nullptr, 11, "MS Sans Serif", 11},
+        FontChoiceCase{"AnotherFamilyIsTaken", true, "Courier New", "DejaVu Serif", 9, "DejaVu Serif", 9},
+        FontChoiceCase{"ASizeAboveTheLargestIsHeldThere", true, "Courier New", nullptr, 96, "Courier New", 72},
+        FontChoiceCase{"TheLargestSizeIsKept", false, "MS Sans Serif", "DejaVu Serif", 72, "DejaVu Serif", 72}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
   auto form = Start();

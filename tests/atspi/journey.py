@@ -12,9 +12,10 @@ title and Enter, types its text into the memo (Tab) and reads it back after movi
 back; finds a note with the F7 locate window and narrows the tree with the F8 filter window,
 reading each window's fields, their names and its default button, and hearing the found note
 announced as the current row; checks that the window's class is the desktop entry's
-StartupWMClass; closes the program with Alt+X, starts it again and finds the note and its text
-there, keeps a screenshot of the virtual screen as an artifact and finally reads the table back
-with the table tool.
+StartupWMClass and its title exactly the program's caption; closes the program with Alt+X,
+starts it again and finds the note and its text there, keeps a screenshot of the virtual screen
+as an artifact, types more into the memo and ends the program with a SIGTERM, and finally reads
+the table back with the table tool (the typing before the SIGTERM stored).
 
     journey.py --program PATH/tindrel --table-tool PATH/tindrel-table
                --desktop-entry PATH/desktop-entry.sh --icons BUILD/app/icons [--artifacts FOLDER]
@@ -37,6 +38,8 @@ TITLE = "Journey note from outside"
 MEMO = "Seeds to buy: basil, dill"
 PACK_NOTE = "Pack removes deleted notes for good"
 CAPTION_START = "Tindrel II"
+CAPTION = "Tindrel II  - (Desktop Edition)"
+PENDING = "Chives too. "
 
 REQUIRED_TOOLS = ["Xvfb", "xdotool", "dbus-daemon", "dbus-send", "import"]
 BUS_LAUNCHERS = ["/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"]
@@ -522,6 +525,7 @@ class Journey:
         check("A deleted note keeps its space" in self.memo_text(app), "the memo does not show the found note")
         self.filter(app, tree, window, before + 1)
         self.check_window_class(window)
+        self.check_window_title(window)
 
         self.close_program(window)
 
@@ -536,7 +540,7 @@ class Journey:
         log(f"the memo of {TITLE!r} reads {MEMO!r} after starting again")
         shot = self.screenshot()
         print(f"Screenshot of the journey's window: {shot}", flush=True)
-        self.close_program(window)
+        self.end_with_sigterm(app, window)
 
         dump = subprocess.run(
             [self.args.table_tool, "dump", os.path.join(self.folder, "Tindrel.dbf")],
@@ -547,7 +551,8 @@ class Journey:
         records = [chunk for chunk in dump.split("\n#") if f"TEXT    {TITLE}\n" in chunk]
         check(len(records) == 1, f"the table holds {len(records)} records titled {TITLE!r}, not one")
         check("PARENT  1\n" in records[0], f"the new note is not a child of the first note:\n{records[0]}")
-        check(f"MEMO    {MEMO}" in records[0], f"the new note's memo is not stored:\n{records[0]}")
+        check(f"MEMO    {PENDING}{MEMO}" in records[0],
+              f"the new note's memo, typed before the SIGTERM, is not stored:\n{records[0]}")
         checked = subprocess.run(
             [self.args.table_tool, "check", os.path.join(self.folder, "Tindrel.dbf")], capture_output=True, text=True
         )
@@ -645,6 +650,40 @@ class Journey:
             env=self.env, capture_output=True, text=True, timeout=10)
         check(window in answer.stdout.split(), f"the window's class is not the entry's StartupWMClass {wm_class[0]!r}")
         log(f"the window's class is the desktop entry's StartupWMClass {wm_class[0]!r}")
+
+    def check_window_title(self, window):
+        """The window's title on the desktop is exactly the program's caption, with nothing
+        appended."""
+        answer = subprocess.run(["xdotool", "getwindowname", window], env=self.env, capture_output=True, text=True,
+                                timeout=10)
+        title = answer.stdout.rstrip("\n")
+        check(title == CAPTION, f"the window's title is {title!r}, not {CAPTION!r}")
+        log(f"the window's title is {title!r}")
+
+    def end_with_sigterm(self, app, window):
+        """Word wrap switched on and typing left pending in the memo, then the SIGTERM a desktop
+        sends at logout or shutdown: the program ends as by a close, the typing stored and the
+        settings written."""
+        self.focus(window)
+        self.keys("ctrl+w")
+        self.keys("Tab")
+        wait_for("the memo focused after Tab", lambda: self.focused(app, self.Atspi.Role.TEXT, "Note text"), timeout=20)
+        self.type_text(PENDING)  # at the caret, which a browsing memo keeps at its start
+        try:
+            wait_for("the pending typing in the memo", lambda: self.memo_text(app) == PENDING + MEMO, timeout=20)
+        except JourneyFailed:
+            raise JourneyFailed(f"the memo reads {self.memo_text(app)!r}, not {PENDING + MEMO!r}")
+        check(self.post_and_cancel(app) == (True, True), "the typing is not pending before the SIGTERM")
+        self.program.send_signal(signal.SIGTERM)
+        try:
+            self.program.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise JourneyFailed("a SIGTERM did not end the program within 30 s")
+        check(self.program.returncode == 0, f"after a SIGTERM the program ended with status {self.program.returncode}")
+        with open(os.path.join(self.folder, "TindrelII.ini")) as settings:
+            written = settings.read()
+        check("MemoWordWrap=1" in written, f"the settings were not written at the SIGTERM:\n{written}")
+        log("a SIGTERM with typing pending ended the program as a close, settings written")
 
     def rows_with(self, tree, title):
         rows = self.row_titles(tree)

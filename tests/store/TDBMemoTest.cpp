@@ -5,10 +5,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
+#include <functional>
 
 #include "StoreFixture.h"
 #include "store/TDBMemo.h"
@@ -32,6 +38,14 @@ class MemoTest : public ::testing::Test {
     memo.SetDataField("MEMO");
     table.Open();
     RecordHooks(table, log);
+  }
+  // A table with ID and TEXT but no memo field, at `path`.
+  void MakeTableWithoutMemo() {
+    path = dir.filePath("NoMemo.dbf").toStdString();
+    engine::TableSpec spec;
+    spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
+    spec.tags = {{"ID", "ID"}};
+    engine::Table::Create(path, spec);
   }
   std::string StoredMemo(uint32_t recno) {
     engine::Table* et = table.EngineTable();
@@ -185,13 +199,111 @@ TEST_F(MemoTest, PasteStartsAnEdit) {
 }
 
 TEST_F(MemoTest, MissingMemoFieldIsReportedWithTheControlsName) {
-  path = dir.filePath("NoMemo.dbf").toStdString();
-  engine::TableSpec spec;
-  spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 20}};
-  spec.tags = {{"ID", "ID"}};
-  engine::Table::Create(path, spec);
+  MakeTableWithoutMemo();
   EXPECT_EQ(ErrorOf([&] { OpenPath(); }), "Memo: Field 'MEMO' not found");
   EXPECT_FALSE(memo.Loaded());
+}
+
+TEST_F(MemoTest, OpeningWithoutTheMemoFieldStillCompletesTheOpenForEveryLink) {
+  MakeTableWithoutMemo();
+  // Told after the memo: visual links hear the news last attached first.
+  RecordingLink later(log, "later", true);
+  later.SetDataSource(&source);
+  int stateChanges = 0;
+  source.OnStateChange = [&](TDataSource&) { ++stateChanges; };
+  RecordHooks(table, log);
+  table.SetTableName(QString::fromStdString(path));
+  table.SetIndexFieldNames("ID");
+  source.SetDataSet(&table);
+  memo.SetDataSource(&source);
+  memo.SetDataField("MEMO");
+  log.clear();
+  EXPECT_EQ(ErrorOf([&] { table.Open(); }), "Memo: Field 'MEMO' not found");
+  EXPECT_TRUE(table.Active());
+  EXPECT_EQ(table.State(), DataSetState::Browse);
+  EXPECT_EQ(log, (Log{"BeforeOpen", "later:ActiveChange", "AfterOpen"}));
+  EXPECT_EQ(stateChanges, 1);
+  EXPECT_FALSE(memo.Loaded());
+  EXPECT_TRUE(memo.isReadOnly());
+  table.Close();
+  EXPECT_FALSE(table.Active());
+  EXPECT_EQ(log.back(), "AfterClose");
+}
+
+// The right-click menu, opened on the memo and handed to `choose` (which may trigger one of its
+// items) while it shows; it is closed after.
+void RightClick(TDBMemo& memo, const std::function<void(QMenu&)>& choose) {
+  bool shown = false;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu || shown) return;
+    shown = true;
+    choose(*menu);
+    menu->close();
+  });
+  driver.start(5);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(4, 4), memo.viewport()->mapToGlobal(QPoint(4, 4)));
+  QApplication::sendEvent(memo.viewport(), &click);
+  driver.stop();
+  ASSERT_TRUE(shown) << "no menu came up";
+}
+
+QAction* Item(QMenu& menu, const char* name) {
+  for (QAction* action : menu.actions())
+    if (action->objectName() == QLatin1String(name)) return action;
+  return nullptr;
+}
+
+TEST_F(MemoTest, ARightClickChangesNothingUntilAnItemThatChangesTheTextIsChosen) {
+  struct Case {
+    const char* item;  // null: the menu is closed without a choice
+    bool edits;
+    const char* stored;
+  };
+  for (const Case& c : {Case{nullptr, false, "first note"}, Case{"select-all", false, "first note"},
+                        Case{"edit-copy", false, "first note"}, Case{"edit-delete", true, " note"}}) {
+    SCOPED_TRACE(c.item ? c.item : "closed");
+    if (!table.Active()) Open();
+    table.First();
+    if (memo.toPlainText() != "first note") {
+      table.Edit();
+      table.FieldNamed("MEMO").SetAsString("first note");
+      table.Post();
+    }
+    QTextCursor selection = memo.textCursor();
+    selection.setPosition(0);
+    selection.setPosition(5, QTextCursor::KeepAnchor);  // "first"
+    memo.setTextCursor(selection);
+    log.clear();
+    RightClick(memo, [&](QMenu& menu) {
+      EXPECT_EQ(table.State(), DataSetState::Browse) << "the menu is open";
+      QAction* deleteItem = Item(menu, "edit-delete");
+      ASSERT_NE(deleteItem, nullptr) << "the menu offers the editing items of the changeable note";
+      EXPECT_TRUE(deleteItem->isEnabled());
+      if (!c.item) return;
+      QAction* chosen = Item(menu, c.item);
+      ASSERT_NE(chosen, nullptr);
+      chosen->trigger();
+    });
+    EXPECT_EQ(table.State(), c.edits ? DataSetState::Editing : DataSetState::Browse);
+    table.Next();
+    const bool posted = std::find(log.begin(), log.end(), "BeforePost") != log.end();
+    EXPECT_EQ(posted, c.edits);
+    EXPECT_EQ(StoredMemo(1), c.stored);
+  }
+}
+
+TEST_F(MemoTest, TypingThatIsTakenBackStoresNothing) {
+  Open();
+  memo.moveCursor(QTextCursor::End);
+  QTest::keyClicks(&memo, "x");
+  QTest::keyClick(&memo, Qt::Key_Backspace);
+  ASSERT_EQ(table.State(), DataSetState::Editing);
+  log.clear();
+  table.Next();
+  EXPECT_EQ(std::find(log.begin(), log.end(), "BeforePost"), log.end()) << "an unchanged note was stored";
+  EXPECT_NE(std::find(log.begin(), log.end(), "BeforeCancel"), log.end());
 }
 
 TEST_F(MemoTest, KeepsTheStoredLineEndings) {

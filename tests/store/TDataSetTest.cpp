@@ -219,6 +219,44 @@ TEST_F(DataSetTest, AMoveSettlesThePendingEditOfAControl) {
   EXPECT_EQ(table->FieldNamed("MEMO").AsString(), "typed into the memo");
 }
 
+// Only a write that changes a value marks the record modified; settling an edit whose writes all
+// gave back what was stored cancels it, and nothing is posted.
+struct WriteCase {
+  const char* name;
+  const char* field;
+  std::optional<QString> value;
+  bool modifies;
+};
+
+class WritesWhileEditing : public DataSetTest, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WritesWhileEditing, MarkTheRecordModifiedOnlyWhenTheValueChanges) {
+  const WriteCase& c = GetParam();
+  OpenTable(kThree);  // note 1: Parent blank, Text "Alpha", MEMO "first"
+  table->Edit();
+  TField& field = table->FieldNamed(c.field);
+  if (c.value) field.SetAsString(*c.value);
+  else field.Clear();
+  EXPECT_EQ(table->Modified(), c.modifies);
+  log.clear();
+  table->Next();
+  const bool posted = std::find(log.begin(), log.end(), "BeforePost") != log.end();
+  EXPECT_EQ(posted, c.modifies);
+  EXPECT_EQ(std::find(log.begin(), log.end(), "BeforeCancel") != log.end(), !c.modifies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WritesWhileEditing,
+    ::testing::Values(WriteCase{"SameTitle", "Text", QString("Alpha"), false},
+                      WriteCase{"SameMemo", "MEMO", QString("first"), false},
+                      WriteCase{"EmptyIntoBlank", "Parent", QString(""), false},
+                      WriteCase{"ClearOfBlank", "Parent", std::nullopt, false},
+                      WriteCase{"OtherTitle", "Text", QString("Alpha2"), true},
+                      WriteCase{"OtherCase", "Text", QString("alpha"), true},
+                      WriteCase{"OtherMemo", "MEMO", QString("first "), true},
+                      WriteCase{"ClearOfAValue", "Text", std::nullopt, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DataSetTest, EditWhileSuspendedStillCollectsTheControlsValue) {
   // Suspension silences change notifications, not the request to write a control's value.
   OpenTable(kThree);
@@ -699,6 +737,51 @@ TEST_F(DataSetTest, ARecordEditedOutOfTheFilterLeavesAndANeighbourBecomesCurrent
   EXPECT_EQ(table->FieldNamed("ID").AsString(), "3");
   EXPECT_EQ(Ids(*table), (QStringList{"3"}));
 }
+
+// A record posted out of the filter leaves the dataset and its next neighbour in the current
+// order becomes current (the prior one when it was the last), whether the expression or the hook
+// filters and in index or record order; Next then goes on from there.
+struct EditedOutCase {
+  const char* name;
+  const char* order;  // IndexFieldNames
+  bool byHook;
+  QString edited;     // ID of the record edited out of the filter
+  QString current;    // ID current after the Post
+  QString afterNext;  // ID current after one Next
+};
+
+class EditedOutOfTheFilter : public DataSetTest, public ::testing::WithParamInterface<EditedOutCase> {};
+
+TEST_P(EditedOutOfTheFilter, TheNextRecordBecomesCurrent) {
+  const EditedOutCase& c = GetParam();
+  // Record order 1, 5, 2, 4, 3, 6; ID order 1 .. 6. Note 2 never passes.
+  OpenTable({{"1", "", "Keep one", ""}, {"5", "", "Keep five", ""}, {"2", "", "Drop", ""},
+             {"4", "", "Keep four", ""}, {"3", "", "Keep three", ""}, {"6", "", "Keep six", ""}});
+  table->SetIndexFieldNames(c.order);
+  if (c.byHook) {
+    table->SetOnFilterRecord([](TDataSet& ds, bool& accept) { accept = ds.FieldNamed("Text").AsString().startsWith("Keep"); });
+  } else {
+    table->SetFilter("Text = 'Keep*'");
+  }
+  table->SetFiltered(true);
+  ASSERT_TRUE(table->LocateByValues("ID", {c.edited}));
+  table->Edit();
+  table->FieldNamed("Text").SetAsString("Gone");
+  table->Post();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), c.current);
+  table->Next();
+  EXPECT_EQ(table->FieldNamed("ID").AsString(), c.afterNext);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EditedOutOfTheFilter,
+    ::testing::Values(EditedOutCase{"MiddleByIndex", "ID", false, "3", "4", "5"},
+                      EditedOutCase{"FirstByIndex", "ID", false, "1", "3", "4"},
+                      EditedOutCase{"LastByIndexTakesThePrior", "ID", false, "6", "5", "5"},
+                      EditedOutCase{"MiddleByHook", "ID", true, "4", "5", "6"},
+                      EditedOutCase{"MiddleInRecordOrder", "", false, "5", "4", "3"},
+                      EditedOutCase{"LastInRecordOrderTakesThePrior", "", true, "6", "3", "3"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DataSetTest, CancelledInsertReturnsToTheRecordCurrentBefore) {
   OpenTable(kThree);

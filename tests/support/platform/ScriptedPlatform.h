@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -60,22 +61,29 @@ class ScriptedMessageBoxes : public MessageBoxService {
 
 class ScriptedFontDialog : public FontDialogService {
  public:
-  void Choose(const QFont& font) { answers_.push_back(font); }
-  void Cancel() { answers_.push_back(std::nullopt); }
+  using Answer = std::function<std::optional<QFont>(const QFont& initial)>;
+  void Choose(const QFont& font) {
+    answers_.push_back([font](const QFont&) { return font; });
+  }
+  void Cancel() {
+    answers_.push_back([](const QFont&) { return std::nullopt; });
+  }
+  // The answer made from the font the dialog started on, as a person changing only some of it.
+  void ChooseFrom(Answer answer) { answers_.push_back(std::move(answer)); }
 
   // An unscripted run cancels.
   std::optional<QFont> ChooseFont(const QFont& initial, QWidget*) override {
     initial_fonts.push_back(initial);
     if (answers_.empty()) return std::nullopt;
-    auto answer = answers_.front();
+    Answer answer = std::move(answers_.front());
     answers_.pop_front();
-    return answer;
+    return answer(initial);
   }
 
   std::vector<QFont> initial_fonts;
 
  private:
-  std::deque<std::optional<QFont>> answers_;
+  std::deque<Answer> answers_;
 };
 
 class TestClock : public ClockService {
