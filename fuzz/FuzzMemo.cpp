@@ -1,5 +1,6 @@
 // Fuzz target: a memo file of arbitrary bytes beside a sound table whose records point at its
-// first blocks, in both memo layouts. Every memo is read, one is rewritten and read back.
+// first blocks, in both memo layouts. Every memo is read (as text and as the bytes a search
+// scans), one is rewritten and read back.
 
 #include <stdlib.h>
 
@@ -93,6 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Record record = table->ReadRecord(r);
       std::string problem;
       const std::string salvaged = table->ReadDamagedMemo(record, 1, &problem);
+      // The scans' byte read agrees with the decoding read: the same bytes where that one reads,
+      // a refusal where it reports damage.
+      std::string bytes = "stale";
+      const bool sound = table->ReadMemoBytes(record, 1, bytes);
+      if (sound != problem.empty()) __builtin_trap();
+      if (sound && table->DecodeText(bytes) != salvaged) __builtin_trap();
       try {
         if (table->GetText(record, 1) != salvaged || !problem.empty()) __builtin_trap();
         table->ReadMemo(record, 1, 7);

@@ -657,6 +657,14 @@ QString TDataSet::ReadFirstBytes(int index, size_t maxBytes) const {
   return QString::fromStdString(table_->ReadMemo(*rec, index, maxBytes));
 }
 
+bool TDataSet::ReadMemoBytes(int index, std::string& out, int& codePage) const {
+  if (state_ != DataSetState::Filtering && pending_.count(index)) return false;
+  const engine::Record* rec = ActiveRecord();
+  if (!rec || !table_) return false;
+  codePage = table_->CodePage();
+  return table_->ReadMemoBytes(*rec, index, out);
+}
+
 void TDataSet::WriteField(TField& field, std::optional<QString> value) {
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting)
     throw Error(QStringLiteral("Dataset not in edit or insert mode"));

@@ -384,6 +384,40 @@ std::string TableImpl::ReadMemo(const Record& record, int field, size_t maxBytes
   return codePage_->Decode(bytes);
 }
 
+bool TableImpl::ReadMemoBytes(const Record& record, int field, std::string& out) const {
+  std::string_view raw = RawField(record, field);
+  auto pending = record.pendingMemos.find(field);
+  if (pending != record.pendingMemos.end()) {
+    out = pending->second;
+    return true;
+  }
+  const uint32_t block = memo_ ? MemoBlock(raw) : 0;
+  if (block == 0) {
+    out.clear();
+    const std::string_view t = Trim(raw);
+    return !memo_ || t.empty() || t == "0";
+  }
+  return memo_->ReadInto(block, out);
+}
+
+std::optional<uint32_t> TableImpl::MemoBlockOf(const Record& record, int field) const {
+  const std::string_view raw = RawField(record, field);
+  const uint32_t block = memo_ ? MemoBlock(raw) : 0;
+  if (block != 0) return block;
+  const std::string_view t = Trim(raw);
+  if (memo_ && !t.empty() && t != "0") return std::nullopt;
+  return 0;
+}
+
+void TableImpl::ReadMemoBlocks(const std::vector<uint32_t>& blocks,
+                               const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const {
+  if (memo_) {
+    memo_->ReadBlocks(blocks, visit);
+    return;
+  }
+  for (size_t i = 0; i < blocks.size(); ++i) visit(i, true, {});
+}
+
 std::string TableImpl::ReadDamagedMemo(const Record& record, int field, std::string* problem) const {
   std::string found;
   std::string bytes = MemoBytes(record, field, SIZE_MAX, &found);

@@ -1,0 +1,138 @@
+#include "store/CodePageFold.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "store/engine/CodePage.h"
+#include "store/engine/EngineError.h"
+
+namespace tindrel {
+
+namespace {
+
+std::atomic<bool> bytePath{true};
+
+}  // namespace
+
+void SetMemoBytePath(bool on) { bytePath = on; }
+bool MemoBytePath() { return bytePath; }
+
+std::shared_ptr<const CodePageFold> CodePageFold::Get(int codePage, const QString& foldKey, const Upper& upper) {
+  static std::mutex mutex;
+  static std::map<std::pair<int, QString>, std::shared_ptr<const CodePageFold>> cache;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& slot = cache[{codePage, upper ? foldKey : QString()}];
+  if (!slot) {
+    try {
+      slot = std::make_shared<const CodePageFold>(codePage, upper);
+    } catch (const engine::EngineError&) {
+      return nullptr;
+    }
+  }
+  return slot;
+}
+
+CodePageFold::CodePageFold(int codePage, const Upper& upper) {
+  const std::shared_ptr<const engine::CodePage> page = engine::CodePage::Get(codePage);
+  std::array<QString, 256> texts;
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    QString text = QString::fromStdString(page->Decode(std::string_view(&byte, 1)));
+    if (upper) text = upper(text);
+    texts[b] = text;
+    undecided_[b] = text.size() != 1;
+    if (undecided_[b]) undecidedBytes_ += byte;
+    else folded_[b] = text.front();
+  }
+  for (int b = 0; b < 256; ++b) {
+    canonical_[b] = static_cast<uint8_t>(b);
+    if (undecided_[b]) continue;
+    for (int first = 0; first < b; ++first)
+      if (!undecided_[first] && folded_[first] == folded_[b]) {
+        canonical_[b] = static_cast<uint8_t>(first);
+        break;
+      }
+    if (canonical_[b] != b) identity_ = false;
+  }
+  // Bytes that fold to more than one character never reach the comparisons (Decides refuses
+  // them), so they do not make the fold less of an identity.
+}
+
+std::optional<CodePageFold::Needle> CodePageFold::Pattern(const QString& folded) const {
+  Needle needle;
+  needle.bytes.reserve(static_cast<size_t>(folded.size()));
+  for (QChar c : folded) {
+    int byte = -1;
+    for (int b = 0; b < 256; ++b)
+      if (!undecided_[b] && folded_[b] == c) {
+        byte = b;
+        break;
+      }
+    if (byte < 0) return std::nullopt;
+    needle.bytes += static_cast<char>(canonical_[byte]);
+  }
+  // Horspool's shifts by stored byte: the shift of the canonical byte it folds to.
+  const size_t m = needle.bytes.size();
+  if (m > UINT32_MAX) return std::nullopt;
+  needle.shift.fill(static_cast<uint32_t>(m));
+  for (size_t i = 0; i + 1 < m; ++i) {
+    const auto p = static_cast<unsigned char>(needle.bytes[i]);
+    for (int b = 0; b < 256; ++b)
+      if (!undecided_[b] && canonical_[b] == p) needle.shift[b] = static_cast<uint32_t>(m - 1 - i);
+  }
+  return needle;
+}
+
+bool CodePageFold::Decides(std::string_view bytes) const {
+  if (undecidedBytes_.empty()) return true;
+  if (undecidedBytes_.size() <= 4) {
+    for (char b : undecidedBytes_)
+      if (std::memchr(bytes.data(), b, bytes.size())) return false;
+    return true;
+  }
+  for (unsigned char c : bytes)
+    if (undecided_[c]) return false;
+  return true;
+}
+
+bool CodePageFold::StartsWith(std::string_view bytes, const Needle& pattern) const {
+  const std::string& p = pattern.bytes;
+  if (bytes.size() < p.size()) return false;
+  if (identity_) return std::memcmp(bytes.data(), p.data(), p.size()) == 0;
+  for (size_t i = 0; i < p.size(); ++i)
+    if (canonical_[static_cast<unsigned char>(bytes[i])] != static_cast<unsigned char>(p[i])) return false;
+  return true;
+}
+
+bool CodePageFold::Equals(std::string_view bytes, const Needle& pattern) const {
+  return bytes.size() == pattern.bytes.size() && StartsWith(bytes, pattern);
+}
+
+bool CodePageFold::Contains(std::string_view bytes, const Needle& pattern) const {
+  const size_t m = pattern.bytes.size();
+  if (m == 0) return true;
+  if (bytes.size() < m) return false;
+  if (identity_) return memmem(bytes.data(), bytes.size(), pattern.bytes.data(), m) != nullptr;
+  // Horspool's search over canonical bytes: the text is never folded as a whole, and most of
+  // its bytes are skipped.
+  const auto* text = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* pat = reinterpret_cast<const unsigned char*>(pattern.bytes.data());
+  const unsigned char last = pat[m - 1];
+  const size_t end = bytes.size() - m;
+  for (size_t at = 0; at <= end;) {
+    const unsigned char c = text[at + m - 1];
+    if (canonical_[c] == last) {
+      size_t i = 0;
+      while (i + 1 < m && canonical_[text[at + i]] == pat[i]) ++i;
+      if (i + 1 == m) return true;
+    }
+    at += pattern.shift[c];
+  }
+  return false;
+}
+
+}  // namespace tindrel
