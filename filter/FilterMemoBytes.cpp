@@ -70,7 +70,7 @@ std::optional<bool> MatchMemoCriterionBytes(TDataSet& dataSet, const TField& fie
   // text is read all the same, so a damaged memo is reported the same way.
   if (type == fdMatchRange) return true;
   const Compiled* compiled = CompiledFor(criterion, settings, codePage);
-  if (!compiled || !compiled->fold->Decides(bytes)) return std::nullopt;
+  if (!compiled || !compiled->fold->Expresses(bytes)) return std::nullopt;
   const bool start = !compiled->isOr;
   if (type != fdMatchStart && type != fdMatchAny && type != fdMatchExact) return start;
   const CodePageFold& fold = *compiled->fold;
@@ -78,12 +78,13 @@ std::optional<bool> MatchMemoCriterionBytes(TDataSet& dataSet, const TField& fie
     bool matched = false;
     if (operand.isNullWord && bytes.empty()) {
       matched = true;
-    } else if (operand.needle) {
-      switch (type) {
-        case fdMatchStart: matched = !operand.empty && fold.StartsWith(bytes, *operand.needle); break;
-        case fdMatchAny: matched = !operand.empty && fold.Contains(bytes, *operand.needle); break;
-        default: matched = fold.Equals(bytes, *operand.needle); break;
-      }
+    } else if (operand.needle && !(operand.empty && type != fdMatchExact)) {
+      const CodePageFold::Test test = type == fdMatchStart ? CodePageFold::Test::StartsWith
+                                      : type == fdMatchAny ? CodePageFold::Test::Contains
+                                                           : CodePageFold::Test::Equals;
+      const std::optional<bool> outcome = fold.Matches(bytes, *operand.needle, test);
+      if (!outcome) return std::nullopt;
+      matched = *outcome;
     }
     if (compiled->isOr && matched) return true;
     if (!compiled->isOr && !matched) return false;

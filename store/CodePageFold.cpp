@@ -58,22 +58,53 @@ CodePageFold::CodePageFold(int codePage, const Upper& upper) {
       }
     if (canonical_[b] != b) identity_ = false;
   }
-  // Bytes that fold to more than one character never reach the comparisons (Decides refuses
-  // them), so they do not make the fold less of an identity.
+  // The characters a byte folds to when they are more than one: each the canonical byte of a
+  // byte that folds to it alone, or else a byte value no canonical byte uses.
+  std::array<bool, 256> used{};
+  for (int b = 0; b < 256; ++b)
+    if (!undecided_[b]) used[canonical_[b]] = true;
+  int nextFree = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (!undecided_[b]) continue;
+    std::string ids;
+    bool ok = !texts[b].isEmpty();
+    for (QChar c : texts[b]) {
+      std::optional<uint8_t> id = Id(c);
+      if (!id) {
+        while (nextFree < 256 && used[nextFree]) ++nextFree;
+        if (nextFree == 256) {
+          ok = false;
+          break;
+        }
+        used[nextFree] = true;
+        extraIds_.push_back({c, static_cast<uint8_t>(nextFree)});
+        id = static_cast<uint8_t>(nextFree);
+      }
+      ids += static_cast<char>(*id);
+    }
+    expressible_[b] = ok;
+    if (ok) expansion_[b] = ids;
+  }
+  // An expanded text is compared as canonical bytes already, by plain byte comparison; the
+  // bytes that fold to more than one character never reach the comparisons unexpanded, so they
+  // do not make the fold less of an identity.
+}
+
+std::optional<uint8_t> CodePageFold::Id(QChar c) const {
+  for (int b = 0; b < 256; ++b)
+    if (!undecided_[b] && folded_[b] == c) return canonical_[b];
+  for (const auto& [ch, id] : extraIds_)
+    if (ch == c) return id;
+  return std::nullopt;
 }
 
 std::optional<CodePageFold::Needle> CodePageFold::Pattern(const QString& folded) const {
   Needle needle;
   needle.bytes.reserve(static_cast<size_t>(folded.size()));
   for (QChar c : folded) {
-    int byte = -1;
-    for (int b = 0; b < 256; ++b)
-      if (!undecided_[b] && folded_[b] == c) {
-        byte = b;
-        break;
-      }
-    if (byte < 0) return std::nullopt;
-    needle.bytes += static_cast<char>(canonical_[byte]);
+    const std::optional<uint8_t> id = Id(c);
+    if (!id) return std::nullopt;
+    needle.bytes += static_cast<char>(*id);
   }
   // Horspool's shifts by stored byte: the shift of the canonical byte it folds to.
   const size_t m = needle.bytes.size();
@@ -87,7 +118,48 @@ std::optional<CodePageFold::Needle> CodePageFold::Pattern(const QString& folded)
   return needle;
 }
 
-bool CodePageFold::Decides(std::string_view bytes) const {
+std::optional<bool> CodePageFold::Matches(std::string_view bytes, const Needle& pattern, Test test) const {
+  auto run = [&](std::string_view text, bool canonical) {
+    if (canonical) {
+      // Already canonical bytes: plain comparisons.
+      const std::string& p = pattern.bytes;
+      switch (test) {
+        case Test::Equals: return text == p;
+        case Test::StartsWith: return text.substr(0, p.size()) == p;
+        case Test::Contains: return p.empty() || memmem(text.data(), text.size(), p.data(), p.size()) != nullptr;
+      }
+      return false;
+    }
+    switch (test) {
+      case Test::Equals: return Equals(text, pattern);
+      case Test::StartsWith: return StartsWith(text, pattern);
+      case Test::Contains: return Contains(text, pattern);
+    }
+    return false;
+  };
+  if (Plain(bytes)) return run(bytes, false);
+  thread_local std::string expanded;
+  expanded.clear();
+  expanded.reserve(bytes.size() * 3);
+  for (unsigned char c : bytes) {
+    if (!undecided_[c]) {
+      expanded += static_cast<char>(canonical_[c]);
+    } else {
+      if (!expressible_[c]) return std::nullopt;
+      expanded += expansion_[c];
+    }
+  }
+  return run(expanded, true);
+}
+
+bool CodePageFold::Expresses(std::string_view bytes) const {
+  if (Plain(bytes)) return true;
+  for (unsigned char c : bytes)
+    if (undecided_[c] && !expressible_[c]) return false;
+  return true;
+}
+
+bool CodePageFold::Plain(std::string_view bytes) const {
   if (undecidedBytes_.empty()) return true;
   if (undecidedBytes_.size() <= 4) {
     for (char b : undecidedBytes_)

@@ -7,8 +7,11 @@
 // each byte's folded character(s). So a table of 256 entries, made once per code page and fold,
 // turns every byte into the smallest byte that folds to the same character, and a folded search
 // text into the same canonical bytes: two texts are equal after folding exactly when their
-// canonical bytes are. A byte that folds to more than one character ("ß" gives "SS") cannot be
-// compared that way; a text holding one is left to the decoding comparison, which decides it.
+// canonical bytes are. A byte that folds to more than one character ("ß" gives "SS", "ΐ" three
+// characters) stands for the canonical bytes of each of them; characters that no byte folds to
+// alone (a combining accent) get byte values no canonical byte uses. A text holding such a byte
+// is expanded before it is compared; one the fold cannot express (no byte value left) is left
+// to the decoding comparison.
 
 #include <QString>
 
@@ -19,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tindrel {
 
@@ -41,24 +46,31 @@ class CodePageFold {
   // folds to).
   std::optional<Needle> Pattern(const QString& folded) const;
 
-  // Whether the comparison of these bytes can be decided here: none of them folds to more than
-  // one character.
-  bool Decides(std::string_view bytes) const;
-
-  // The comparisons of decided bytes with a canonical pattern. An empty pattern starts every
-  // text and occurs in every text; callers apply their own rule for it.
-  bool Equals(std::string_view bytes, const Needle& pattern) const;
-  bool StartsWith(std::string_view bytes, const Needle& pattern) const;
-  bool Contains(std::string_view bytes, const Needle& pattern) const;
+  // The comparisons of stored bytes with a canonical pattern; nullopt when the fold cannot
+  // decide them (a byte whose folded characters it cannot express). An empty pattern starts
+  // every text and occurs in every text; callers apply their own rule for it.
+  enum class Test { Equals, StartsWith, Contains };
+  // Whether Matches decides for these bytes.
+  bool Expresses(std::string_view bytes) const;
+  std::optional<bool> Matches(std::string_view bytes, const Needle& pattern, Test test) const;
 
   explicit CodePageFold(int codePage, const Upper& upper);  // use Get()
 
  private:
   bool identity_ = true;  // no byte changes: the comparisons are plain byte comparisons
   std::array<uint8_t, 256> canonical_{};
-  std::array<bool, 256> undecided_{};
-  std::string undecidedBytes_;  // the bytes that fold to more than one character
+  bool Plain(std::string_view bytes) const;  // no byte folds to more than one character
+  std::optional<uint8_t> Id(QChar c) const;  // the canonical byte of a folded character
+  bool Equals(std::string_view bytes, const Needle& pattern) const;
+  bool StartsWith(std::string_view bytes, const Needle& pattern) const;
+  bool Contains(std::string_view bytes, const Needle& pattern) const;
+
+  std::array<bool, 256> undecided_{};  // folds to more than one character
+  std::string undecidedBytes_;
   std::array<QChar, 256> folded_{};
+  std::array<std::string, 256> expansion_;  // an undecided byte's canonical bytes
+  std::array<bool, 256> expressible_{};     // an undecided byte whose expansion exists
+  std::vector<std::pair<QChar, uint8_t>> extraIds_;  // characters only expansions hold
 };
 
 // Whether memo comparisons take the byte path where it decides (on by default). Tests and

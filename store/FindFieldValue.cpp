@@ -322,14 +322,14 @@ class Scan {
     // The comparison stops at the first zero character, as the decoded one does.
     if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size()))
       bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
-    if (!fold_->Decides(bytes)) return Verdict::Undecided;
+    if (!fold_->Expresses(bytes)) return Verdict::Undecided;
     if (pattern_.isEmpty() || !needle_) return Verdict::NoMatch;
-    bool match = false;
-    switch (matchType_) {
-      case mtExactMatch: match = fold_->Equals(bytes, *needle_); break;
-      case mtPartialMatchStart: match = fold_->StartsWith(bytes, *needle_); break;
-      case mtPartialMatchAny: match = fold_->Contains(bytes, *needle_); break;
-    }
+    const CodePageFold::Test test = matchType_ == mtExactMatch          ? CodePageFold::Test::Equals
+                                    : matchType_ == mtPartialMatchStart ? CodePageFold::Test::StartsWith
+                                                                        : CodePageFold::Test::Contains;
+    const std::optional<bool> outcome = fold_->Matches(bytes, *needle_, test);
+    if (!outcome) return Verdict::Undecided;
+    const bool match = *outcome;
     return match ? Verdict::Match : Verdict::NoMatch;
   }
 
