@@ -84,6 +84,7 @@ CodePageFold::CodePageFold(int codePage, const Upper& upper) {
     }
     expressible_[b] = ok;
     if (ok) expansion_[b] = ids;
+    else allExpressible_ = false;
   }
   // An expanded text is compared as canonical bytes already, by plain byte comparison; the
   // bytes that fold to more than one character never reach the comparisons unexpanded, so they
@@ -119,41 +120,71 @@ std::optional<CodePageFold::Needle> CodePageFold::Pattern(const QString& folded)
 }
 
 std::optional<bool> CodePageFold::Matches(std::string_view bytes, const Needle& pattern, Test test) const {
-  auto run = [&](std::string_view text, bool canonical) {
-    if (canonical) {
-      // Already canonical bytes: plain comparisons.
-      const std::string& p = pattern.bytes;
-      switch (test) {
-        case Test::Equals: return text == p;
-        case Test::StartsWith: return text.substr(0, p.size()) == p;
-        case Test::Contains: return p.empty() || memmem(text.data(), text.size(), p.data(), p.size()) != nullptr;
-      }
-      return false;
-    }
+  if (Plain(bytes)) {
     switch (test) {
-      case Test::Equals: return Equals(text, pattern);
-      case Test::StartsWith: return StartsWith(text, pattern);
-      case Test::Contains: return Contains(text, pattern);
+      case Test::Equals: return Equals(bytes, pattern);
+      case Test::StartsWith: return StartsWith(bytes, pattern);
+      case Test::Contains: return Contains(bytes, pattern);
     }
     return false;
-  };
-  if (Plain(bytes)) return run(bytes, false);
+  }
+  if (!Expresses(bytes)) return std::nullopt;
+  const std::string& p = pattern.bytes;
+  const size_t m = p.size();
+  // Every byte stands for at least one character, so only the first m bytes can take part in
+  // a match at the start, and a text of more than m bytes is never equal to the pattern.
   thread_local std::string expanded;
-  expanded.clear();
-  expanded.reserve(bytes.size() * 3);
-  for (unsigned char c : bytes) {
-    if (!undecided_[c]) {
-      expanded += static_cast<char>(canonical_[c]);
-    } else {
-      if (!expressible_[c]) return std::nullopt;
-      expanded += expansion_[c];
+  switch (test) {
+    case Test::Equals:
+      if (bytes.size() > m) return false;
+      Expand(bytes, expanded);
+      return expanded == p;
+    case Test::StartsWith:
+      Expand(bytes.substr(0, m), expanded);
+      return std::string_view(expanded).substr(0, m) == p;
+    case Test::Contains: {
+      if (m == 0) return true;
+      // A match lies inside a stretch of bytes that fold to one character each (searched as
+      // it stands), or covers a byte that folds to more: the first such byte it covers is at
+      // most m - 1 bytes after its start, so the m - 1 bytes on either side of that byte,
+      // expanded, hold it.
+      // The next place of each such byte, found by memchr and kept until it is passed.
+      std::array<size_t, 256> next{};
+      auto nextUndecided = [&](size_t from) {
+        size_t best = bytes.size();
+        for (size_t k = 0; k < undecidedBytes_.size(); ++k) {
+          if (next[k] < from || (from == 0 && next[k] == 0)) {
+            const void* hit = std::memchr(bytes.data() + from, undecidedBytes_[k], bytes.size() - from);
+            next[k] = hit ? static_cast<size_t>(static_cast<const char*>(hit) - bytes.data()) : bytes.size();
+          }
+          best = std::min(best, next[k]);
+        }
+        return best;
+      };
+      size_t from = 0;
+      for (size_t at = nextUndecided(0); at < bytes.size(); at = nextUndecided(at + 1)) {
+        if (Contains(bytes.substr(from, at - from), pattern)) return true;
+        const size_t begin = at >= m - 1 ? at - (m - 1) : 0;
+        Expand(bytes.substr(begin, std::min(bytes.size(), at + m) - begin), expanded);
+        if (memmem(expanded.data(), expanded.size(), p.data(), m)) return true;
+        from = at + 1;
+      }
+      return Contains(bytes.substr(from), pattern);
     }
   }
-  return run(expanded, true);
+  return false;
+}
+
+void CodePageFold::Expand(std::string_view bytes, std::string& out) const {
+  out.clear();
+  for (unsigned char c : bytes) {
+    if (undecided_[c]) out += expansion_[c];
+    else out += static_cast<char>(canonical_[c]);
+  }
 }
 
 bool CodePageFold::Expresses(std::string_view bytes) const {
-  if (Plain(bytes)) return true;
+  if (allExpressible_ || Plain(bytes)) return true;
   for (unsigned char c : bytes)
     if (undecided_[c] && !expressible_[c]) return false;
   return true;

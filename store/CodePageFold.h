@@ -60,6 +60,7 @@ class CodePageFold {
   bool identity_ = true;  // no byte changes: the comparisons are plain byte comparisons
   std::array<uint8_t, 256> canonical_{};
   bool Plain(std::string_view bytes) const;  // no byte folds to more than one character
+  void Expand(std::string_view bytes, std::string& out) const;  // canonical bytes, expansions included
   std::optional<uint8_t> Id(QChar c) const;  // the canonical byte of a folded character
   bool Equals(std::string_view bytes, const Needle& pattern) const;
   bool StartsWith(std::string_view bytes, const Needle& pattern) const;
@@ -70,6 +71,7 @@ class CodePageFold {
   std::array<QChar, 256> folded_{};
   std::array<std::string, 256> expansion_;  // an undecided byte's canonical bytes
   std::array<bool, 256> expressible_{};     // an undecided byte whose expansion exists
+  bool allExpressible_ = true;
   std::vector<std::pair<QChar, uint8_t>> extraIds_;  // characters only expansions hold
 };
 
