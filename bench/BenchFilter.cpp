@@ -62,7 +62,7 @@ void ApplyAndRead(benchmark::State& state, const char* value, const char* field 
   tindrel::TField& text = table.FieldNamed("Text");
   int64_t passing = 0;
   for (auto _ : state) {
-    notes.Filter().ApplyCriteria({Anywhere(value)});
+    notes.Filter().ApplyCriteria({Anywhere(value, field)});
     passing = 0;
     table.SuspendNotifications();
     for (table.First(); !table.Eof(); table.Next()) {

@@ -111,8 +111,9 @@ std::string MemoFile::Read(uint32_t block, size_t maxBytes, std::string* problem
 }
 
 bool MemoFile::ReadInto(uint32_t block, std::string& out) const {
-  // One read takes the block header and the start of the text; most memos end within it.
-  constexpr size_t kFirstRead = 4096;
+  // One read takes the block header and the start of the text; most memos end within it, and a
+  // larger first read would copy more than most memos hold.
+  constexpr size_t kFirstRead = 1024;
   const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;
   out.resize(kFirstRead);
   const size_t got = file_.ReadAt(offset, out.data(), kFirstRead);
