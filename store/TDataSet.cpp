@@ -665,6 +665,11 @@ bool TDataSet::ReadMemoBytes(int index, std::string& out, int& codePage) const {
   return table_->ReadMemoBytes(*rec, index, out);
 }
 
+uint32_t TDataSet::ActiveRecno() const {
+  const engine::Record* rec = ActiveRecord();
+  return rec ? rec->recno : 0;
+}
+
 void TDataSet::WriteField(TField& field, std::optional<QString> value) {
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting)
     throw Error(QStringLiteral("Dataset not in edit or insert mode"));

@@ -145,7 +145,9 @@ class Table {
   // Checks the three files against each other; one line per problem, empty when consistent.
   virtual std::vector<std::string> Check() const = 0;
 
-  // Grows by one with every change; cursors compare it with what they have seen.
+  // Grows by one with every change; cursors compare it with what they have seen. Each open
+  // table starts from its own base, so no two tables of a process share a value and a value
+  // names one state of one open table (what was worked out from it can be kept against it).
   virtual uint64_t ChangeCount() const = 0;
   virtual std::unique_ptr<Cursor> OpenCursor() = 0;
   // The refresh check: every cursor with a table-changed callback that has not yet seen the

@@ -1,6 +1,7 @@
 #include "store/engine/TableImpl.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -341,6 +342,12 @@ std::string_view TableImpl::RawField(const Record& record, int field) const {
   CheckRecord(record);
   const FieldDesc& f = dbf_.Fields()[field];
   return std::string_view(record.bytes).substr(f.offset, f.length);
+}
+
+uint64_t TableImpl::NewChangeBase() {
+  // 2^32 changes for each open table before its values could meet the next one's.
+  static std::atomic<uint64_t> opened{0};
+  return (opened.fetch_add(1) + 1) << 32;
 }
 
 uint32_t TableImpl::MemoBlock(std::string_view raw) const {

@@ -119,7 +119,8 @@ class TableImpl : public Table {
   std::shared_ptr<const tindrel::engine::CodePage> codePage_;
   Journal journal_;
   mutable std::vector<std::string> warnings_;
-  uint64_t changeCount_ = 0;
+  uint64_t changeCount_ = NewChangeBase();
+  static uint64_t NewChangeBase();
   bool committedDespiteError_ = false;
   bool packInterrupted_ = false;
   // Opened with tolerateBadIndex past a missing or damaged index, files otherwise writable: the

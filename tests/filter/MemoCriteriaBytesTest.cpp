@@ -164,5 +164,30 @@ TEST(MemoCriteriaBytes, RandomCriteriaOverAGeneratedTableAgreeBothWays) {
   EXPECT_GT(passedSome, 10);
 }
 
+TEST(MemoCriteriaBytes, AChangedMemoIsJudgedAfreshWhileFiltered) {
+  // Enough notes that a pass over them is judged from one read of the whole memo file.
+  QTemporaryDir dir;
+  std::vector<std::string> memos(1200, "plain memo");
+  memos[10] = "the needle";
+  memos[700] = "another needle";
+  FilteredTable notes(NotesTable(dir, 0xCB, memos));
+  const TwwFieldInfo criterion = MemoCriterion(QStringLiteral("needle"), fdMatchAny, false);
+  notes.filter.ApplyCriteria({criterion});
+  auto passing = [&] {
+    QStringList ids;
+    for (notes.table.First(); !notes.table.Eof(); notes.table.Next())
+      ids << notes.table.FieldNamed(QStringLiteral("ID")).AsString();
+    return ids;
+  };
+  EXPECT_EQ(passing(), (QStringList{"11", "701"}));
+  // The first passing note loses the word; a walk after the change no longer shows it.
+  notes.table.First();
+  notes.table.Edit();
+  notes.table.FieldNamed(QStringLiteral("MEMO")).SetAsString(QStringLiteral("no longer"));
+  notes.table.Post();
+  EXPECT_EQ(passing(), (QStringList{"701"}));
+  notes.filter.ApplyCriteria({});
+}
+
 }  // namespace
 }  // namespace tindrel
