@@ -302,9 +302,9 @@ class Scan {
 
   // The memo scan in the table's own code page: records straight from the engine cursor, each
   // memo's bytes compared through the code page's fold without being decoded. Only for an
-  // engine table with a single-byte code page and an upper-casing without context; a memo the
-  // fold cannot decide (or a damaged one, whose error the decoding read raises) is compared the
-  // decoding way, as the dataset reads it.
+  // engine table whose code page the engine converts byte by byte, with an upper-casing without
+  // context; a memo the fold cannot decide (or a damaged one, whose error the decoding read
+  // raises) is compared the decoding way, as the dataset reads it.
   bool PrepareMemoBytes() {
     if (!MemoBytePath() || !table_) return false;
     engine::Table* engineTable = table_->EngineTable();
@@ -329,8 +329,7 @@ class Scan {
                                                                         : CodePageFold::Test::Contains;
     const std::optional<bool> outcome = fold_->Matches(bytes, *needle_, test);
     if (!outcome) return Verdict::Undecided;
-    const bool match = *outcome;
-    return match ? Verdict::Match : Verdict::NoMatch;
+    return *outcome ? Verdict::Match : Verdict::NoMatch;
   }
 
   // Records in scan order are anywhere in the memo file, so the scan takes their memo blocks
