@@ -26,6 +26,7 @@ FilterLocale::FilterLocale(const QLocale& locale) : locale_(locale) {
   const QLocale::Language lang = locale.language();
   // Only these languages fold ASCII letters differently from the plain rules.
   asciiOnlyFold_ = lang != QLocale::Turkish && lang != QLocale::Azerbaijani && lang != QLocale::Lithuanian;
+  contextFreeUpper_ = asciiOnlyFold_ && lang != QLocale::Greek;
   const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
   dateSeparator_ = FirstSeparator(dateFormat, u'/');
   timeSeparator_ = FirstSeparator(locale.timeFormat(QLocale::ShortFormat), u':');

@@ -21,6 +21,12 @@ class FilterLocale {
 
   // Upper case by the locale's rules (Greek, Turkish dotted i...).
   QString Upper(const QString& text) const;
+  // Whether Upper of a text is the concatenation of Upper of each of its characters. Not for the
+  // languages whose own rules look at the neighbours (Greek drops accents within a word, the
+  // Turkic and Lithuanian i).
+  bool UpperIsContextFree() const { return contextFreeUpper_; }
+  // A name of the rules Upper applies: equal names, equal results.
+  QString RulesName() const { return locale_.bcp47Name(); }
   // Equal ignoring letter case by the locale's rules.
   bool SameText(const QString& a, const QString& b) const { return Upper(a) == Upper(b); }
 
@@ -45,6 +51,7 @@ class FilterLocale {
  private:
   QLocale locale_;
   bool asciiOnlyFold_;  // the locale folds ASCII letters like the C locale
+  bool contextFreeUpper_;
   QChar dateSeparator_;
   QChar timeSeparator_;
   QString dateOrder_;  // "dmy", "mdy" or "ymd"

@@ -1,6 +1,8 @@
 #include "filter/FilterMatching.h"
 
+#include "filter/FilterMemoBytes.h"
 #include "filter/FilterValueSyntax.h"
+#include "store/CodePageFold.h"
 #include "store/TDataSet.h"
 #include "store/TField.h"
 
@@ -199,6 +201,26 @@ void ReadFieldValue(const TField& field, const FilterLocale& locale, TwwFieldVal
   }
 }
 
+TwwValueOperands ValueOperands(const TwwFieldInfo& criterion, const TwwMatchSettings& settings) {
+  const bool fold = !criterion.CaseSensitive;
+  const QString typed = fold ? settings.Locale.Upper(criterion.FilterValue) : criterion.FilterValue;
+  const TwwFoundOperator found = FindOperator(typed, settings.Operators);
+  TwwValueOperands out;
+  out.isOr = found.op == TwwValueOperator::Or;
+  // An operator word that stands as an operand is matched folded like the rest of the value.
+  const QString wordOperand = fold ? settings.Locale.Upper(found.word) : found.word;
+  int position = 1;
+  bool first = true;
+  while (position != -1) {
+    QString operand = NextOperand(typed, found.word, position, settings.Operators, wordOperand);
+    // Nothing after the last operator word is no operand.
+    if (position == -1 && operand.isEmpty() && !first) break;
+    first = false;
+    out.operands.push_back(std::move(operand));
+  }
+  return out;
+}
+
 bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, const TwwMatchSettings& settings) {
   const TwwFilterMatchType type = criterion.MatchType;
   const bool fold = !criterion.CaseSensitive;
@@ -206,25 +228,14 @@ bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, 
 
   if (type == fdMatchRange) return value.IsBlob ? true : MatchRange(value, text, criterion, settings);
 
-  const QString typed = fold ? settings.Locale.Upper(criterion.FilterValue) : criterion.FilterValue;
-  const TwwFoundOperator found = FindOperator(typed, settings.Operators);
-  const bool isOr = found.op == TwwValueOperator::Or;
-  const bool start = !isOr;
+  const TwwValueOperands operands = ValueOperands(criterion, settings);
+  const bool start = !operands.isOr;
   if (value.IsBlob && type != fdMatchStart && type != fdMatchAny && type != fdMatchExact) return start;
   if (type == fdMatchNone) return start;
-
-  // An operator word that stands as an operand is matched folded like the rest of the value.
-  const QString wordOperand = fold ? settings.Locale.Upper(found.word) : found.word;
-  int position = 1;
-  bool first = true;
-  while (position != -1) {
-    const QString operand = NextOperand(typed, found.word, position, settings.Operators, wordOperand);
-    // Nothing after the last operator word is no operand.
-    if (position == -1 && operand.isEmpty() && !first) break;
-    first = false;
+  for (const QString& operand : operands.operands) {
     const bool matched = MatchOperand(value, text, operand, type, settings);
-    if (isOr && matched) return true;
-    if (!isOr && !matched) return false;
+    if (operands.isOr && matched) return true;
+    if (!operands.isOr && !matched) return false;
   }
   return start;
 }
@@ -237,6 +248,8 @@ bool MatchCriterion(TDataSet& dataSet, TwwFieldInfo& criterion, const TwwMatchSe
     if (!criterion.FieldName.isEmpty()) field = dataSet.FindFieldNamed(criterion.FieldName);
   }
   if (!field) return true;
+  if (field->DataType() == ftMemo && MemoBytePath())
+    if (const std::optional<bool> outcome = MatchMemoCriterionBytes(dataSet, *field, criterion, settings)) return *outcome;
   TwwFieldValue local;
   TwwFieldValue& value = scratch ? *scratch : local;
   ReadFieldValue(*field, settings.Locale, value);

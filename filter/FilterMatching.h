@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 #include <stdexcept>
+#include <vector>
 
 #include "filter/FilterLocale.h"
 #include "filter/TwwFieldOperators.h"
@@ -51,6 +52,14 @@ QString FieldNameForDisplayName(const TDataSet& dataSet, const QString& displayN
 
 // Reads `field`'s current value into `out`.
 void ReadFieldValue(const TField& field, const FilterLocale& locale, TwwFieldValue& out);
+
+// The operands of a value criterion, folded as the record test compares them, and whether they
+// are joined by OR (otherwise each must match).
+struct TwwValueOperands {
+  bool isOr = false;
+  std::vector<QString> operands;
+};
+TwwValueOperands ValueOperands(const TwwFieldInfo& criterion, const TwwMatchSettings& settings);
 
 // Whether `value` satisfies `criterion` (the non-matching flag is not applied here).
 bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, const TwwMatchSettings& settings);

@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/ErrorBox.h"
 #include "platform/Platform.h"
+#include "store/CodePageFold.h"
 #include "store/RtfPlainText.h"
 #include "store/TBlobField.h"
 #include "store/TDataSet.h"
@@ -199,6 +203,7 @@ class Scan {
       if (TestCurrent()) return Matched(true);
       ds_.SyncEngineCursor();
     }
+    if (memo_ && !rich_ && PrepareMemoBytes()) return ScanMemoBytes();
     if (memo_ || !table_) return ScanThroughDataSet();
     return ScanEngineCursor();
   }
@@ -295,6 +300,77 @@ class Scan {
     return false;
   }
 
+  // The memo scan in the table's own code page: records straight from the engine cursor, each
+  // memo's bytes compared through the code page's fold without being decoded. Only for an
+  // engine table whose code page the engine converts byte by byte, with an upper-casing without
+  // context; a memo the fold cannot decide (or a damaged one, whose error the decoding read
+  // raises) is compared the decoding way, as the dataset reads it.
+  bool PrepareMemoBytes() {
+    if (!MemoBytePath() || !table_) return false;
+    engine::Table* engineTable = table_->EngineTable();
+    if (!engineTable || LocaleUpper(QStringLiteral("i")) != QStringLiteral("I")) return false;
+    fold_ = CodePageFold::Get(engineTable->CodePage(), QStringLiteral("locate"),
+                              caseSensitive_ ? CodePageFold::Upper() : CodePageFold::Upper(LocaleUpper));
+    if (!fold_) return false;
+    needle_ = fold_->Pattern(pattern_);
+    return true;
+  }
+
+  enum class Verdict : uint8_t { NoMatch, Match, Undecided };
+
+  Verdict MemoVerdict(std::string_view bytes) const {
+    // The comparison stops at the first zero character, as the decoded one does.
+    if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size()))
+      bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
+    if (!fold_->Expresses(bytes)) return Verdict::Undecided;
+    if (pattern_.isEmpty() || !needle_) return Verdict::NoMatch;
+    const CodePageFold::Test test = matchType_ == mtExactMatch          ? CodePageFold::Test::Equals
+                                    : matchType_ == mtPartialMatchStart ? CodePageFold::Test::StartsWith
+                                                                        : CodePageFold::Test::Contains;
+    const std::optional<bool> outcome = fold_->Matches(bytes, *needle_, test);
+    if (!outcome) return Verdict::Undecided;
+    return *outcome ? Verdict::Match : Verdict::NoMatch;
+  }
+
+  // Records in scan order are anywhere in the memo file, so the scan takes their memo blocks
+  // first (a cursor read of the records alone), reads the memos in the order of the file in
+  // large reads, and then goes through the verdicts in scan order: the first match wins, and
+  // a memo the bytes did not decide (or a damaged one, whose error the decoding read raises in
+  // its turn) is read and compared the decoding way when its turn comes.
+  bool ScanMemoBytes() {
+    engine::Table& engineTable = *table_->EngineTable();
+    const int index = field_.Index();
+    std::vector<uint32_t> recnos;
+    std::vector<uint32_t> blocks;
+    std::vector<Verdict> verdicts;
+    engine::Record record;
+    for (;;) {
+      const engine::ResultCode rc = table_->ReadNextRecord(record);
+      if (rc == engine::ResultCode::EndOfRecords) break;
+      if (rc != engine::ResultCode::Ok) throw engine::EngineError(rc, "Reading the next record failed");
+      const std::optional<uint32_t> block = engineTable.MemoBlockOf(record, index);
+      recnos.push_back(record.recno);
+      blocks.push_back(block.value_or(0));
+      verdicts.push_back(block ? Verdict::NoMatch : Verdict::Undecided);
+    }
+    engineTable.ReadMemoBlocks(blocks, [&](size_t i, bool sound, std::string_view bytes) {
+      if (verdicts[i] == Verdict::Undecided) return;
+      verdicts[i] = sound ? MemoVerdict(bytes) : Verdict::Undecided;
+    });
+    for (size_t i = 0; i < verdicts.size(); ++i) {
+      if (verdicts[i] == Verdict::NoMatch) continue;
+      if (verdicts[i] == Verdict::Undecided) {
+        const engine::Record stored = engineTable.ReadRecord(recnos[i]);
+        const QString text = QString::fromStdString(engineTable.GetText(stored, index));
+        if (!MatchMemoText(text, pattern_, matchType_, caseSensitive_)) continue;
+      }
+      const engine::ResultCode rc = table_->EngineCursor()->SetToRecord(recnos[i]);
+      if (rc != engine::ResultCode::Ok) throw engine::EngineError(rc, "Going to the found record failed");
+      return Matched(false);
+    }
+    return false;
+  }
+
   bool ScanThroughDataSet() {
     bool found = false;
     {
@@ -347,6 +423,8 @@ class Scan {
   QString byteText_[256];
   qsizetype maxExpansion_ = 1;
   QString scratch_;
+  std::shared_ptr<const CodePageFold> fold_;
+  std::optional<CodePageFold::Needle> needle_;
 };
 
 }  // namespace

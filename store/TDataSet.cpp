@@ -684,6 +684,19 @@ bool TDataSet::FieldHolds(const TField& field, const std::optional<QString>& val
   }
 }
 
+bool TDataSet::ReadMemoBytes(int index, std::string& out, int& codePage) const {
+  if (state_ != DataSetState::Filtering && pending_.count(index)) return false;
+  const engine::Record* rec = ActiveRecord();
+  if (!rec || !table_) return false;
+  codePage = table_->CodePage();
+  return table_->ReadMemoBytes(*rec, index, out);
+}
+
+uint32_t TDataSet::ActiveRecno() const {
+  const engine::Record* rec = ActiveRecord();
+  return rec ? rec->recno : 0;
+}
+
 void TDataSet::WriteField(TField& field, std::optional<QString> value) {
   if (state_ != DataSetState::Editing && state_ != DataSetState::Inserting)
     throw Error(QStringLiteral("Dataset not in edit or insert mode"));

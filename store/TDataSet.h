@@ -113,6 +113,15 @@ class TDataSet {
 
   // Puts the engine cursor on the current record.
   void SyncEngineCursor();
+  // The stored bytes of memo field `index` on the active record, in the table's code page
+  // (`codePage`, engine numbering), into `out`. False when they cannot stand for the field's
+  // text: no engine table or record, a pending edit of the field, or a damaged memo (reading
+  // the text raises the error then).
+  bool ReadMemoBytes(int index, std::string& out, int& codePage) const;
+  // The engine table beneath and the number of the active record (the candidate while
+  // Filtering), for record tests that judge many stored records at once; null / 0 when none.
+  const engine::Table* EngineTableBeneath() const { return table_; }
+  uint32_t ActiveRecno() const;
   // Makes the record under the engine cursor current. Exact: "Record not found" when it is gone;
   // otherwise the next, then the prior record. Ends with a data-set change.
   void RefetchWindow(bool exact, bool centred);

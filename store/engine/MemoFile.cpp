@@ -110,6 +110,99 @@ std::string MemoFile::Read(uint32_t block, size_t maxBytes, std::string* problem
   return text;
 }
 
+bool MemoFile::ReadInto(uint32_t block, std::string& out) const {
+  // One read takes the block header and the start of the text; most memos end within it, and a
+  // larger first read would copy more than most memos hold.
+  constexpr size_t kFirstRead = 1024;
+  const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;
+  out.resize(kFirstRead);
+  const size_t got = file_.ReadAt(offset, out.data(), kFirstRead);
+  if (got == 0) return false;  // beyond the end of the file
+  if (layout_ == MemoLayout::DBase4) {
+    if (got < 8 || std::memcmp(out.data(), kMemo4Mark, 4) != 0) return false;
+    const uint32_t stored = ReadU32(out.data() + 4);
+    if (stored < 8) return false;
+    const uint64_t length = stored - 8;
+    if (length <= got - 8) {
+      out.erase(0, 8);
+      out.resize(length);
+      return true;
+    }
+    // A long memo: the rest in one more read. A file that ends before the memo does is damaged.
+    const uint64_t rest = length - (got - 8);
+    if (offset + 8 + length > file_.Size()) return false;
+    const size_t have = got;
+    out.resize(have + rest);
+    if (file_.ReadAt(offset + have, out.data() + have, rest) != rest) return false;
+    out.erase(0, 8);
+    return true;
+  }
+  // dBASE III: the text runs to the first 0x1A or the end of the file.
+  size_t have = got;
+  const void* end = std::memchr(out.data(), DbfFile::kEndMark, have);
+  uint64_t at = offset + have;
+  while (!end && have == out.size()) {
+    const size_t chunk = out.size();
+    out.resize(out.size() * 2);
+    const size_t more = file_.ReadAt(at, out.data() + have, chunk);
+    end = std::memchr(out.data() + have, DbfFile::kEndMark, more);
+    have += more;
+    at += more;
+  }
+  out.resize(end ? static_cast<size_t>(static_cast<const char*>(end) - out.data()) : have);
+  return true;
+}
+
+void MemoFile::ReadBlocks(const std::vector<uint32_t>& blocks,
+                          const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const {
+  // A read spans the following memos while the gap to the next one stays small and the read
+  // within its bound; a memo that does not end inside the read is read on its own.
+  constexpr uint64_t kMaxRead = uint64_t(1) << 20;
+  constexpr uint64_t kMaxGap = 16 * 1024;
+  std::vector<uint32_t> order(blocks.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return blocks[a] < blocks[b]; });
+  std::string window;
+  uint64_t windowStart = 0;
+  std::string single;
+  for (size_t n = 0; n < order.size(); ++n) {
+    const uint32_t i = order[n];
+    const uint32_t block = blocks[i];
+    if (block == 0) {
+      visit(i, true, {});
+      continue;
+    }
+    const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;
+    if (offset < windowStart || offset >= windowStart + window.size()) {
+      uint64_t end = offset + blockSize_;
+      for (size_t next = n + 1; next < order.size(); ++next) {
+        const uint64_t at = static_cast<uint64_t>(blocks[order[next]]) * blockSize_;
+        if (at > end + kMaxGap || at + blockSize_ - offset > kMaxRead) break;
+        end = std::max(end, at + blockSize_);
+      }
+      window.resize(end - offset);
+      window.resize(file_.ReadAt(offset, window.data(), window.size()));
+      windowStart = offset;
+    }
+    const std::string_view view = std::string_view(window).substr(std::min<uint64_t>(offset - windowStart, window.size()));
+    if (layout_ == MemoLayout::DBase4) {
+      if (view.size() >= 8 && std::memcmp(view.data(), kMemo4Mark, 4) == 0) {
+        const uint32_t stored = ReadU32(view.data() + 4);
+        if (stored >= 8 && stored <= view.size()) {
+          visit(i, true, view.substr(8, stored - 8));
+          continue;
+        }
+      }
+    } else if (const void* mark = std::memchr(view.data(), DbfFile::kEndMark, view.size())) {
+      visit(i, true, view.substr(0, static_cast<size_t>(static_cast<const char*>(mark) - view.data())));
+      continue;
+    }
+    // Not whole inside the read, or not sound: the single read decides.
+    const bool sound = ReadInto(block, single);
+    visit(i, sound, sound ? std::string_view(single) : std::string_view());
+  }
+}
+
 uint32_t MemoFile::OldCapacity(uint32_t block) const {
   if (block == 0 || block >= endBlock_) return 0;
   const uint64_t offset = static_cast<uint64_t>(block) * blockSize_;

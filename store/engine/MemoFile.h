@@ -10,6 +10,8 @@
 // the end of the data, so no reader ever needs a free-block chain.
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,6 +39,17 @@ class MemoFile {
   // The memo at `block` (0: none), at most `maxBytes` bytes. A bad pointer or block gives an
   // empty text and sets `problem` to a description.
   std::string Read(uint32_t block, size_t maxBytes, std::string* problem) const;
+  // The whole memo at `block` (not 0) into `out`, reusing its storage, in as few reads as its
+  // length allows (one for a memo of a few kilobytes). False, with `out` undefined, wherever
+  // Read would report a problem: scans that must not allocate per memo use this and leave the
+  // report to Read.
+  bool ReadInto(uint32_t block, std::string& out) const;
+  // Reads the memos at `blocks` (0: none, visited as empty) in the order of their place in the
+  // file, in large reads that take neighbouring memos together, and calls `visit(i, sound,
+  // bytes)` once for each i; `sound` is what ReadInto would answer, and `bytes` lives until
+  // the call returns. For scans over many records.
+  void ReadBlocks(const std::vector<uint32_t>& blocks,
+                  const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const;
   // Stores `bytes` as the new value of the memo that was at `oldBlock` (0: none); returns the
   // block now holding it, 0 for an empty memo. Throws InvalidValue for a dBASE III memo holding
   // the byte 0x1A, which that layout uses as its end mark.

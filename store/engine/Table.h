@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,18 @@ class Table {
   virtual std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const = 0;
   // What can still be read of a memo, damaged or not, for salvage and dumps; `problem` is set to
   // what is wrong with it, "" when it is sound.
+  // The memo's bytes as stored (in the table's code page, not decoded) into `out`, reusing its
+  // storage, for scans that compare bytes and must not allocate per memo. A pending memo gives
+  // the bytes it will be stored with. False when the memo is damaged: ReadMemo raises the error.
+  virtual bool ReadMemoBytes(const Record& record, int field, std::string& out) const = 0;
+  // For scans over many records, the same in two steps: the block a memo field of a stored
+  // record points to (0: none; nullopt for a pointer that is no block number, a damaged memo),
+  // then the memos at many blocks, read in the order of their place in the memo file in large
+  // reads: `visit(i, sound, bytes)` once for each blocks[i], `sound` as ReadMemoBytes answers,
+  // `bytes` valid until the call returns.
+  virtual std::optional<uint32_t> MemoBlockOf(const Record& record, int field) const = 0;
+  virtual void ReadMemoBlocks(const std::vector<uint32_t>& blocks,
+                              const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const = 0;
   virtual std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const = 0;
   // Raw bytes of a field as stored in the record (for memos: the block number text).
   virtual std::string_view RawField(const Record& record, int field) const = 0;
@@ -132,7 +145,9 @@ class Table {
   // Checks the three files against each other; one line per problem, empty when consistent.
   virtual std::vector<std::string> Check() const = 0;
 
-  // Grows by one with every change; cursors compare it with what they have seen.
+  // Grows by one with every change; cursors compare it with what they have seen. Each open
+  // table starts from its own base, so no two tables of a process share a value and a value
+  // names one state of one open table (what was worked out from it can be kept against it).
   virtual uint64_t ChangeCount() const = 0;
   virtual std::unique_ptr<Cursor> OpenCursor() = 0;
   // The refresh check: every cursor with a table-changed callback that has not yet seen the

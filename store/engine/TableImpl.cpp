@@ -1,6 +1,7 @@
 #include "store/engine/TableImpl.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -343,6 +344,12 @@ std::string_view TableImpl::RawField(const Record& record, int field) const {
   return std::string_view(record.bytes).substr(f.offset, f.length);
 }
 
+uint64_t TableImpl::NewChangeBase() {
+  // 2^32 changes for each open table before its values could meet the next one's.
+  static std::atomic<uint64_t> opened{0};
+  return (opened.fetch_add(1) + 1) << 32;
+}
+
 uint32_t TableImpl::MemoBlock(std::string_view raw) const {
   std::string_view s = Trim(raw);
   if (s.empty() || s.size() > 10 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -382,6 +389,40 @@ std::string TableImpl::ReadMemo(const Record& record, int field, size_t maxBytes
   std::string bytes = MemoBytes(record, field, maxBytes, &problem);
   if (!problem.empty()) throw MemoDamagedError(record, field, problem);
   return codePage_->Decode(bytes);
+}
+
+bool TableImpl::ReadMemoBytes(const Record& record, int field, std::string& out) const {
+  std::string_view raw = RawField(record, field);
+  auto pending = record.pendingMemos.find(field);
+  if (pending != record.pendingMemos.end()) {
+    out = pending->second;
+    return true;
+  }
+  const uint32_t block = memo_ ? MemoBlock(raw) : 0;
+  if (block == 0) {
+    out.clear();
+    const std::string_view t = Trim(raw);
+    return !memo_ || t.empty() || t == "0";
+  }
+  return memo_->ReadInto(block, out);
+}
+
+std::optional<uint32_t> TableImpl::MemoBlockOf(const Record& record, int field) const {
+  const std::string_view raw = RawField(record, field);
+  const uint32_t block = memo_ ? MemoBlock(raw) : 0;
+  if (block != 0) return block;
+  const std::string_view t = Trim(raw);
+  if (memo_ && !t.empty() && t != "0") return std::nullopt;
+  return 0;
+}
+
+void TableImpl::ReadMemoBlocks(const std::vector<uint32_t>& blocks,
+                               const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const {
+  if (memo_) {
+    memo_->ReadBlocks(blocks, visit);
+    return;
+  }
+  for (size_t i = 0; i < blocks.size(); ++i) visit(i, true, {});
 }
 
 std::string TableImpl::ReadDamagedMemo(const Record& record, int field, std::string* problem) const {

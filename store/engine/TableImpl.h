@@ -42,6 +42,10 @@ class TableImpl : public Table {
   std::string GetText(const Record& record, int field) const override;
   bool IsBlank(const Record& record, int field) const override;
   std::string ReadMemo(const Record& record, int field, size_t maxBytes = SIZE_MAX) const override;
+  bool ReadMemoBytes(const Record& record, int field, std::string& out) const override;
+  std::optional<uint32_t> MemoBlockOf(const Record& record, int field) const override;
+  void ReadMemoBlocks(const std::vector<uint32_t>& blocks,
+                      const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const override;
   std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const override;
   std::string_view RawField(const Record& record, int field) const override;
   void SetText(Record& record, int field, std::string_view utf8) const override;
@@ -115,7 +119,8 @@ class TableImpl : public Table {
   std::shared_ptr<const tindrel::engine::CodePage> codePage_;
   Journal journal_;
   mutable std::vector<std::string> warnings_;
-  uint64_t changeCount_ = 0;
+  uint64_t changeCount_ = NewChangeBase();
+  static uint64_t NewChangeBase();
   bool committedDespiteError_ = false;
   bool packInterrupted_ = false;
   // Opened with tolerateBadIndex past a missing or damaged index, files otherwise writable: the
