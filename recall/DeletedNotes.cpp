@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "store/engine/MdxIndex.h"
 #include "store/engine/Table.h"
 
 namespace tindrel::recall {
@@ -32,25 +33,30 @@ int64_t NumberOf(std::string_view id) {
   return error == std::errc() && end == id.data() + id.size() && value > 0 ? value : 0;
 }
 
-// One pass over the table: the live notes by ID, the deleted notes in record order, and how the
-// deleted ones hang together.
+// The deleted notes in record order and how they hang together, with the live notes found by
+// ID through the index's tag on ID (a table without one is read whole once, when first asked).
+// A pass over the records skips the live ones unread, so listing costs what the deleted notes
+// cost; the IDs and Parents of every record are read only when a fresh ID is needed.
 class Scan {
  public:
   explicit Scan(const engine::Table& table) : table_(table), fields_(FindFields(table)) {
     const uint32_t count = table.RecordCount();
     for (uint32_t recno = 1; recno <= count; ++recno) {
       const engine::Record record = table.ReadRecord(recno);
+      if (!record.IsDeleted()) continue;
       std::string id = table.GetText(record, fields_.id);
-      std::string parent = table.GetText(record, fields_.parent);
-      largest_ = std::max({largest_, NumberOf(id), NumberOf(parent)});
-      taken_.insert(id);
-      taken_.insert(parent);
-      if (!record.IsDeleted()) {
-        liveById_.emplace(std::move(id), recno);
-        continue;
-      }
       deletedById_[id].push_back(deleted_.size());
-      deleted_.push_back({recno, std::move(id), std::move(parent), table.GetText(record, fields_.text), 0});
+      deleted_.push_back({recno, std::move(id), table.GetText(record, fields_.parent),
+                          table.GetText(record, fields_.text), 0});
+    }
+    if (const engine::MdxIndex* index = table.Index()) {
+      for (int tag = 0; tag < static_cast<int>(index->Tags().size()); ++tag) {
+        const engine::TagInfo& info = index->Tags()[static_cast<size_t>(tag)];
+        if (info.keyFields == std::vector<int>{fields_.id} && info.forExpression.empty() && info.maintainable) {
+          idTag_ = tag;
+          break;
+        }
+      }
     }
     Link();
   }
@@ -58,9 +64,27 @@ class Scan {
   const engine::Table& GetTable() const { return table_; }
   const Fields& GetFields() const { return fields_; }
   const std::vector<DeletedNote>& Deleted() const { return deleted_; }
-  bool IsLiveId(const std::string& id) const { return liveById_.count(id) != 0; }
-  std::unordered_set<std::string>& Taken() { return taken_; }
-  int64_t Largest() const { return largest_; }
+  bool IsLiveId(const std::string& id) const { return LiveRecordWithId(id) != 0; }
+
+  // A fresh ID: one more than the largest number among every ID and Parent in the file,
+  // passing over any in use, and never one handed out before.
+  std::string FreshId() {
+    if (!allIdsRead_) {
+      for (uint32_t recno = 1; recno <= table_.RecordCount(); ++recno) {
+        const engine::Record record = table_.ReadRecord(recno);
+        std::string id = table_.GetText(record, fields_.id);
+        std::string parent = table_.GetText(record, fields_.parent);
+        next_ = std::max({next_, NumberOf(id) + 1, NumberOf(parent) + 1});
+        taken_.insert(std::move(id));
+        taken_.insert(std::move(parent));
+      }
+      allIdsRead_ = true;
+    }
+    while (taken_.count(std::to_string(next_))) ++next_;
+    std::string id = std::to_string(next_++);
+    taken_.insert(id);
+    return id;
+  }
 
   // The index of the deleted note in record `recno`, or -1.
   long IndexOf(uint32_t recno) const {
@@ -106,9 +130,9 @@ class Scan {
     std::unordered_set<std::string> seen;
     std::string id = parentId;
     while (!id.empty() && place.size() < kMaxPlaceDepth && seen.insert(id).second) {
-      const auto live = liveById_.find(id);
-      if (live == liveById_.end()) break;
-      const engine::Record record = table_.ReadRecord(live->second);
+      const uint32_t live = LiveRecordWithId(id);
+      if (live == 0) break;
+      const engine::Record record = table_.ReadRecord(live);
       place.push_back(table_.GetText(record, fields_.text));
       id = table_.GetText(record, fields_.parent);
     }
@@ -117,6 +141,37 @@ class Scan {
   }
 
  private:
+  // The first live record whose ID is `id`, 0 when none.
+  uint32_t LiveRecordWithId(const std::string& id) const {
+    if (idTag_ < 0) {
+      if (!liveRead_) {
+        for (uint32_t recno = 1; recno <= table_.RecordCount(); ++recno) {
+          const engine::Record record = table_.ReadRecord(recno);
+          if (!record.IsDeleted()) liveById_.emplace(table_.GetText(record, fields_.id), recno);
+        }
+        liveRead_ = true;
+      }
+      const auto live = liveById_.find(id);
+      return live == liveById_.end() ? 0 : live->second;
+    }
+    const engine::MdxIndex& index = *table_.Index();
+    engine::Record probe = table_.BlankRecord();
+    try {
+      table_.SetText(probe, fields_.id, id);
+    } catch (const engine::EngineError&) {
+      return 0;  // a value the field cannot hold is no live note's ID
+    }
+    const std::string key = index.MakeKey(idTag_, probe.bytes);
+    // Keys that compare equal may still be other IDs (a tag that ignores case): each is read.
+    for (size_t p = index.LowerBound(idTag_, key); p < index.EntryCount(idTag_); ++p) {
+      const engine::IndexEntry& entry = index.EntryAt(idTag_, p);
+      if (index.CompareKeys(idTag_, entry.key, key) != 0) break;
+      const engine::Record record = table_.ReadRecord(entry.recno);
+      if (!record.IsDeleted() && table_.GetText(record, fields_.id) == id) return entry.recno;
+    }
+    return 0;
+  }
+
   // A deleted note's parent is a deleted note with its Parent as ID. When several deleted notes
   // have that ID (a new note took the ID of a deleted one and was deleted in turn), the nearest
   // one stored before it is taken, as a parent is stored before its children; else the first.
@@ -142,14 +197,17 @@ class Scan {
 
   const engine::Table& table_;
   Fields fields_;
-  std::unordered_map<std::string, uint32_t> liveById_;
+  int idTag_ = -1;  // the index's tag on ID alone, -1 when it has none
+  mutable bool liveRead_ = false;
+  mutable std::unordered_map<std::string, uint32_t> liveById_;  // without such a tag
   std::vector<DeletedNote> deleted_;
   std::unordered_map<std::string, std::vector<size_t>> deletedById_;
   std::vector<long> parentOf_;
   std::vector<std::vector<size_t>> children_;
   mutable std::vector<int> depth_;
-  std::unordered_set<std::string> taken_;  // every ID and every Parent in the file
-  int64_t largest_ = 0;
+  bool allIdsRead_ = false;
+  std::unordered_set<std::string> taken_;  // every ID and every Parent in the file, once read
+  int64_t next_ = 1;
 };
 
 }  // namespace
@@ -239,7 +297,6 @@ RecallSummary RecallSubtree(engine::Table& table, uint32_t recno) {
 
   std::unordered_set<std::string> given;  // the IDs this recall hands out
   std::unordered_map<size_t, std::string> finalId;
-  int64_t next = scan.Largest() + 1;
   std::vector<engine::Record> records;
   records.reserve(order.size());
   for (size_t i : order) {
@@ -247,9 +304,7 @@ RecallSummary RecallSubtree(engine::Table& table, uint32_t recno) {
     engine::Record record = table.ReadRecord(note.recno);
     std::string id = note.id;
     if (scan.IsLiveId(id) || given.count(id)) {
-      while (scan.Taken().count(std::to_string(next))) ++next;
-      id = std::to_string(next++);
-      scan.Taken().insert(id);
+      id = scan.FreshId();
       try {
         table.SetText(record, f.id, id);
       } catch (const engine::EngineError& e) {
