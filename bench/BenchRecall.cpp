@@ -1,7 +1,7 @@
 // Recall figures on a note table of 100,000 generated notes (the table tool's create logic) with
 // 10,000 of them deleted as whole subtrees: listing the deleted subtrees (alone, and with the
 // first line of each top note's memo, as the recall window shows them), and recalling a
-// subtree of 100 notes (synced, with the scan that finds free IDs). Run: build/bench/BenchRecall
+// subtree of 100 notes (synced), also when its top note must take a fresh ID. Run: build/bench/BenchRecall
 // (see bench/README.md).
 
 #include <benchmark/benchmark.h>
@@ -125,7 +125,9 @@ void ListDeletedSubtreesWithMemoLines(benchmark::State& state) {
   }
 }
 
-void RecallSubtree(benchmark::State& state) {
+// With `idTaken`, a new note has taken the top note's ID first, so the recall gives it a fresh
+// one, which reads every record's ID and Parent.
+void RecallSubtree(benchmark::State& state, bool idTaken) {
   const std::string work = table->folder + "/work";
   for (auto _ : state) {
     state.PauseTiming();
@@ -134,11 +136,17 @@ void RecallSubtree(benchmark::State& state) {
     for (const char* ext : {".dbf", ".dbt", ".mdx"})
       fs::copy_file(table->folder + "/master/Tindrel" + ext, work + "/Tindrel" + ext);
     auto t = Table::Open(tindrel::tools::NoteTablePath(work));
+    if (idTaken) {
+      const int id = t->FieldIndex("ID");
+      tindrel::engine::Record taker = t->BlankRecord();
+      t->SetText(taker, id, t->GetText(t->ReadRecord(table->recallTop), id));
+      t->Append(taker);
+    }
     state.ResumeTiming();
     const auto summary = tindrel::recall::RecallSubtree(*t, table->recallTop);
     state.PauseTiming();
-    if (summary.notes != kRecalled) {
-      state.SkipWithError("the subtree does not hold 100 notes");
+    if (summary.notes != kRecalled || summary.renumbered.size() != (idTaken ? 1u : 0u)) {
+      state.SkipWithError("the recall did not take back the 100 notes as expected");
       break;
     }
     t.reset();
@@ -157,7 +165,10 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("ListDeletedSubtreesWithMemoLines" + size).c_str(), ListDeletedSubtreesWithMemoLines)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(("RecallSubtree" + size + "/recalled=100").c_str(), RecallSubtree)
+  benchmark::RegisterBenchmark(("RecallSubtree" + size + "/recalled=100").c_str(), RecallSubtree, false)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(20);
+  benchmark::RegisterBenchmark(("RecallSubtreeWithFreshId" + size + "/recalled=100").c_str(), RecallSubtree, true)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(20);
   benchmark::RunSpecifiedBenchmarks();

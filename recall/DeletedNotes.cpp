@@ -26,6 +26,12 @@ Fields FindFields(const engine::Table& table) {
   return f;
 }
 
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+  return s;
+}
+
 // The value of an ID that is a positive number, or 0.
 int64_t NumberOf(std::string_view id) {
   int64_t value = 0;
@@ -66,24 +72,19 @@ class Scan {
   const std::vector<DeletedNote>& Deleted() const { return deleted_; }
   bool IsLiveId(const std::string& id) const { return LiveRecordWithId(id) != 0; }
 
-  // A fresh ID: one more than the largest number among every ID and Parent in the file,
-  // passing over any in use, and never one handed out before.
+  // A fresh ID: one more than the largest number among every ID and Parent in the file (so it
+  // is no note's ID and adopts no orphan), and past every one handed out before. The numbers
+  // are read from the stored bytes: digits are the same bytes in every code page.
   std::string FreshId() {
     if (!allIdsRead_) {
       for (uint32_t recno = 1; recno <= table_.RecordCount(); ++recno) {
         const engine::Record record = table_.ReadRecord(recno);
-        std::string id = table_.GetText(record, fields_.id);
-        std::string parent = table_.GetText(record, fields_.parent);
-        next_ = std::max({next_, NumberOf(id) + 1, NumberOf(parent) + 1});
-        taken_.insert(std::move(id));
-        taken_.insert(std::move(parent));
+        for (int field : {fields_.id, fields_.parent})
+          next_ = std::max(next_, NumberOf(Trimmed(table_.RawField(record, field))) + 1);
       }
       allIdsRead_ = true;
     }
-    while (taken_.count(std::to_string(next_))) ++next_;
-    std::string id = std::to_string(next_++);
-    taken_.insert(id);
-    return id;
+    return std::to_string(next_++);
   }
 
   // The index of the deleted note in record `recno`, or -1.
@@ -206,7 +207,6 @@ class Scan {
   std::vector<std::vector<size_t>> children_;
   mutable std::vector<int> depth_;
   bool allIdsRead_ = false;
-  std::unordered_set<std::string> taken_;  // every ID and every Parent in the file, once read
   int64_t next_ = 1;
 };
 

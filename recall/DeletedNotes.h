@@ -10,8 +10,8 @@
 //
 // IDs: a deleted note's ID counts as free, so a new note may have taken it. A recalled note
 // whose ID a live note has, or another note of the same recall, gets a fresh one (one more than
-// the largest number among every ID and Parent in the file, passing over any in use, so it
-// adopts no orphan and no deleted note), and the recalled notes below it are re-pointed at it.
+// the largest number among every ID and Parent in the file, deleted notes included, so it is no
+// note's ID and adopts no orphan), and the recalled notes below it are re-pointed at it.
 
 #include <cstdint>
 #include <stdexcept>
