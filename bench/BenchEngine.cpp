@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/MarkDeleted.h"
 #include "store/engine/Cursor.h"
 #include "store/engine/FileSystem.h"
 #include "store/engine/Table.h"
@@ -40,28 +41,11 @@ struct BenchTables {
     tindrel::tools::CreateNoteTable(folder + "/full", tindrel::tools::RandomNotes(kNotes, 1));
     full = tindrel::tools::NoteTablePath(folder + "/full");
 
-    // Marking half the records deleted one change at a time would take 50,000 syncs; the
-    // flags are set in the file directly and the index is rebuilt, which is the same state.
     fs::create_directory(folder + "/half");
     for (const char* ext : {".dbf", ".dbt", ".mdx"})
       fs::copy_file(folder + "/full/Tindrel" + ext, folder + "/half/Tindrel" + ext);
     half = tindrel::tools::NoteTablePath(folder + "/half");
-    {
-      auto t = Table::Open(half);
-      const uint32_t recordLength = t->RecordLength();
-      const uint32_t count = t->RecordCount();
-      t.reset();
-      FILE* f = std::fopen(half.c_str(), "r+b");
-      unsigned char head[12];
-      if (std::fread(head, 1, sizeof head, f) != sizeof head) std::abort();
-      const uint32_t headerLength = head[8] | head[9] << 8;
-      for (uint32_t recno = 2; recno <= count; recno += 2) {
-        std::fseek(f, static_cast<long>(headerLength + uint64_t{recno - 1} * recordLength), SEEK_SET);
-        std::fputc('*', f);
-      }
-      std::fclose(f);
-      Table::Open(half)->Reindex();
-    }
+    tindrel::bench::MarkDeleted(half, [](uint32_t recno) { return recno % 2 == 0; });
   }
   ~BenchTables() {
     std::error_code ec;

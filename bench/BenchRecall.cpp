@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/MarkDeleted.h"
 #include "recall/DeletedNotes.h"
 #include "store/engine/Table.h"
 #include "tools/NoteTable.h"
@@ -29,8 +30,7 @@ constexpr uint32_t kDeleted = 10000;
 constexpr size_t kRecalled = 100;
 
 // The table is made once per run on the disk (syncs are part of what is measured) and removed
-// at the end. Marking 10,000 records deleted one change at a time would take 10,000 syncs; the
-// flags are set in the file directly and the index is rebuilt, which is the same state.
+// at the end; the 10,000 records are marked deleted in the file (MarkDeleted.h).
 struct BenchTable {
   std::string folder;
   std::string master;  // the table with its deleted notes, copied fresh for each recall
@@ -85,20 +85,7 @@ struct BenchTable {
         }
       });
 
-    auto t = Table::Open(master);
-    const uint32_t recordLength = t->RecordLength();
-    t.reset();
-    FILE* f = std::fopen(master.c_str(), "r+b");
-    unsigned char head[12];
-    if (std::fread(head, 1, sizeof head, f) != sizeof head) std::abort();
-    const uint32_t headerLength = head[8] | head[9] << 8;
-    for (uint32_t recno = 1; recno <= kNotes; ++recno) {
-      if (!deleted[recno]) continue;
-      std::fseek(f, static_cast<long>(headerLength + uint64_t{recno - 1} * recordLength), SEEK_SET);
-      std::fputc('*', f);
-    }
-    std::fclose(f);
-    Table::Open(master)->Reindex();
+    tindrel::bench::MarkDeleted(master, [&](uint32_t recno) { return deleted[recno]; });
   }
   ~BenchTable() {
     std::error_code ec;

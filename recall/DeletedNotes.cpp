@@ -41,8 +41,8 @@ int64_t NumberOf(std::string_view id) {
 
 // The deleted notes in record order and how they hang together, with the live notes found by
 // ID through the index's tag on ID (a table without one is read whole once, when first asked).
-// A pass over the records skips the live ones unread, so listing costs what the deleted notes
-// cost; the IDs and Parents of every record are read only when a fresh ID is needed.
+// The pass over the records decodes only the deleted ones; the IDs and Parents of every record
+// are read only when a fresh ID is needed.
 class Scan {
  public:
   explicit Scan(const engine::Table& table) : table_(table), fields_(FindFields(table)) {
@@ -67,7 +67,6 @@ class Scan {
     Link();
   }
 
-  const engine::Table& GetTable() const { return table_; }
   const Fields& GetFields() const { return fields_; }
   const std::vector<DeletedNote>& Deleted() const { return deleted_; }
   bool IsLiveId(const std::string& id) const { return LiveRecordWithId(id) != 0; }

@@ -9,6 +9,7 @@
 
 #include "store/engine/Cursor.h"
 #include "store/engine/Table.h"
+#include "tests/support/TableBuilder.h"
 #include "tests/support/engine/TempFolder.h"
 #include "tools/NoteTable.h"
 
@@ -208,6 +209,32 @@ TEST_F(DeletedNotesTest, TangledDeletedNotesAreEachListedOnceAndRecalledWithoutS
   EXPECT_EQ(ByIdTag(), (std::vector<std::string>{"10::Twin", "11:21:Loop B", "12:10:Child", "20::Live",
                                                  "21::Loop A"}));
   ExpectClean();
+}
+
+TEST_F(DeletedNotesTest, AFreshIdTheIdFieldCannotHoldRefusesTheRecallAndChangesNothing) {
+  // A one-character ID field holding 1 to 9; 9 is deleted and a new note takes its ID.
+  std::vector<tindrel::testing::Note> notes;
+  for (int id = 1; id <= 9; ++id) notes.push_back({std::to_string(id), "", "Note " + std::to_string(id)});
+  tindrel::testing::NoteTableShape shape;
+  shape.idWidth = 1;
+  tindrel::testing::WriteNoteTable(dir_.Path(), notes, shape);
+  Reopen();
+  Delete({9});
+  engine::Record taker = table_->BlankRecord();
+  table_->SetText(taker, table_->FieldIndex("ID"), "9");
+  table_->SetText(taker, table_->FieldIndex("Text"), "Taker");
+  table_->Append(taker);
+  const uint64_t changes = table_->ChangeCount();
+  try {
+    RecallSubtree(*table_, 9);
+    ADD_FAILURE() << "recalled";
+  } catch (const RecallError& e) {
+    EXPECT_EQ(std::string(e.what()), "The ID 9 of \u201CNote 9\u201D is in use, and the ID field of " +
+                                         tools::NoteTablePath(dir_.Path()) +
+                                         " cannot hold the fresh ID 10; nothing was recalled");
+  }
+  EXPECT_EQ(table_->ChangeCount(), changes);
+  EXPECT_TRUE(table_->ReadRecord(9).IsDeleted());
 }
 
 TEST_F(DeletedNotesTest, AReadOnlyTableIsRefusedWithItsReason) {
