@@ -5,6 +5,7 @@
 #include "app/TExchangeCommands.h"
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
+#include "app/TRecallForm.h"
 #include "app/TSplitter.h"
 #include "app/TTableStatus.h"
 #include "app/TableRemedy.h"
@@ -15,6 +16,7 @@
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "statusbar/TfcStatusBar.h"
+#include "store/DataSetError.h"
 #include "store/TDBMemo.h"
 #include "store/TDataSource.h"
 #include "store/TTable.h"
@@ -322,6 +324,9 @@ void TMainForm::CreateMainMenu() {
   MenuInsertChild = AddItem(MenuEdit, "MenuInsertChild", "Insert Child", 117, &TMainForm::PopUpInsertChildClick);
   MenuLine1 = AddSeparator(MenuEdit, "MenuLine1");
   MenuDelete = AddItem(MenuEdit, "MenuDelete", "Delete", 8238, &TMainForm::PopUpDeleteClick);
+  // Ctrl+Alt+R: no other command has it, and no text editor takes it for itself.
+  MenuRecallDeleted =
+      AddItem(MenuEdit, "MenuRecallDeleted", "Recall Deleted...", 49234, &TMainForm::MenuRecallDeletedClick);
 
   MenuDataSet = AddMenu(MainMenu, "MenuDataSet", "Dataset");
   MenuNavigation = AddMenu(MenuDataSet, "MenuNavigation", "Navigation");
@@ -555,6 +560,23 @@ void TMainForm::MenuPackClick(QObject*) {
   Platform::Instance().MessageBoxes().Show(QStringLiteral("Information"), QStringLiteral("Pack Completed"),
                                            MessageIcon::Information, mbOK);
   RebuildTree();
+}
+
+void TMainForm::MenuRecallDeletedClick(QObject*) {
+  if (!Table->Active() || !Table->EngineTable())
+    throw DataSetError(QStringLiteral("Table"), QStringLiteral("Cannot perform this operation on a closed dataset"));
+  // The recall reads and changes the table beneath the dataset: what was typed is stored first.
+  Table->SettleEdits();
+  TRecallForm window(*Table->EngineTable(), [this](uint32_t recno) { return RecallDeleted(recno); }, this);
+  window.exec();
+}
+
+recall::RecallSummary TMainForm::RecallDeleted(uint32_t recno) {
+  const recall::RecallSummary summary = recall::RecallSubtree(*Table->EngineTable(), recno);
+  Table->Refresh();
+  DBTreeView->RebuildTree();
+  Table->LocateByValues(QStringLiteral("ID"), {QString::fromStdString(summary.topId)});
+  return summary;
 }
 
 QString TMainForm::AboutText() {

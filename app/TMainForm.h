@@ -26,6 +26,7 @@
 // table without storing a record that is still being edited.
 
 #include "app/ShortCut.h"
+#include "recall/DeletedNotes.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -151,6 +152,7 @@ class TMainForm : public QMainWindow {
   QAction* MenuInsertChild = nullptr;
   QAction* MenuLine1 = nullptr;
   QAction* MenuDelete = nullptr;
+  QAction* MenuRecallDeleted = nullptr;
   QMenu* MenuDataSet = nullptr;
   QMenu* MenuNavigation = nullptr;
   QAction* MenuFirst = nullptr;
@@ -229,6 +231,13 @@ class TMainForm : public QMainWindow {
   void MenuMemoWordWrapClick(QObject* sender);
   void MenuMouseMoveSelectClick(QObject* sender);
   void MenuPackClick(QObject* sender);
+  // Opens the window listing the deleted subtrees that can be recalled (TRecallForm), after
+  // storing a pending edit.
+  void MenuRecallDeletedClick(QObject* sender);
+  // Recalls the deleted subtree whose top note is in record `recno`: the dataset reads the table
+  // again, the tree is rebuilt, and the recalled top note becomes the current record, selected
+  // in the tree with its memo shown.
+  recall::RecallSummary RecallDeleted(uint32_t recno);
   void MenuAboutClick(QObject* sender);
 
   // The text of the About box.

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/HalfDeletedTable.h"
+#include "bench/MarkDeleted.h"
 #include "store/engine/Cursor.h"
 #include "store/engine/FileSystem.h"
 #include "store/engine/Table.h"
@@ -45,7 +45,7 @@ struct BenchTables {
     for (const char* ext : {".dbf", ".dbt", ".mdx"})
       fs::copy_file(folder + "/full/Tindrel" + ext, folder + "/half/Tindrel" + ext);
     half = tindrel::tools::NoteTablePath(folder + "/half");
-    tindrel::bench::MarkEverySecondRecordDeleted(half);
+    tindrel::bench::MarkDeleted(half, [](uint32_t recno) { return recno % 2 == 0; });
   }
   ~BenchTables() {
     std::error_code ec;

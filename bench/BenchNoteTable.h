@@ -25,7 +25,7 @@
 
 #include "store/TDataSource.h"
 #include "store/TTable.h"
-#include "bench/HalfDeletedTable.h"
+#include "bench/MarkDeleted.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"

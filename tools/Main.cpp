@@ -69,6 +69,16 @@ const Command kCommands[] = {
      "long for its field or with a line break is cut at a word and kept whole as the memo's first\n"
      "line; CSV rows with a missing parent or in a loop of parents come in at the top level. Each\n"
      "such case is listed under the summary.\n"},
+    {"deleted", tindrel::tools::DeletedCommand, "TABLE", "the deleted notes that can be recalled",
+     "Lists the notes marked deleted, which stay in the table until `pack`: for each one its ID,\n"
+     "Parent, title and memo length, grouped as the subtrees they were deleted in (a deleted note with\n"
+     "the deleted notes below it), each with the place it was deleted from. The file does not record\n"
+     "when a note was deleted: the subtree holding the note stored last comes first.\n"},
+    {"recall", tindrel::tools::RecallCommand, "TABLE ID", "take a deleted note back, with its deleted notes below it",
+     "Takes the deleted note ID back with the deleted notes below it, as one change: back below its\n"
+     "parent when that note is live, at the top level otherwise. A note whose ID another note has\n"
+     "taken meanwhile gets a new ID (the notes below it follow), and is listed. When several deleted\n"
+     "notes have the ID, name one by its record number as #N (`deleted` and the error list them).\n"},
 };
 
 void PrintUsage(FILE* out) {

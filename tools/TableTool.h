@@ -30,6 +30,8 @@ int IndexCommand(const Args& args);
 int AdoptCommand(const Args& args);
 int ExportCommand(const Args& args);
 int ImportCommand(const Args& args);
+int DeletedCommand(const Args& args);
+int RecallCommand(const Args& args);
 
 // For `index` and `adopt`: opens the table exclusively, tolerating a production index that is
 // missing or damaged (which they replace), and prints the open's findings as notes.

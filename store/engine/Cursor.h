@@ -28,6 +28,11 @@ class Cursor {
   virtual void SetOrder(int tag) = 0;
   virtual int Order() const = 0;
   virtual void SetFilter(std::function<bool(const Record&)> accept) = 0;
+  // On: the cursor visits the records marked deleted instead of the live ones (record order
+  // only, since the index holds no deleted record); reads, counts and bookmarks all see them.
+  // InvalidCall when switched on in tag order, or when a tag order is set while it is on.
+  virtual void SetDeletedOnly(bool deletedOnly) = 0;
+  virtual bool DeletedOnly() const = 0;
 
   virtual void MoveToBegin() = 0;  // onto the crack before the first record
   virtual void MoveToEnd() = 0;    // onto the crack after the last record
@@ -50,7 +55,7 @@ class Cursor {
   // equal to or after it, or the end crack.
   virtual ResultCode SeekKey(const std::vector<std::string>& values, bool exact) = 0;
 
-  // Live records that pass the filter.
+  // Live records (deleted ones with SetDeletedOnly) that pass the filter.
   virtual uint32_t RecordCount() = 0;
 
   // The table-changed callback (type kTableChangedCallback); empty function removes it.

@@ -23,6 +23,9 @@ void CursorImpl::SetOrder(int tag) {
   TableImpl& table = T();
   if (tag >= 0 && (!table.Index() || tag >= static_cast<int>(table.Index()->Tags().size())))
     throw EngineError(ResultCode::NoSuchIndex, "The table " + table.Path() + " has no index tag number " + std::to_string(tag));
+  if (tag >= 0 && deletedOnly_)
+    throw EngineError(ResultCode::InvalidCall, "A cursor over the deleted records of " + table.Path() +
+                                                   " reads them in record order only");
   tag_ = tag < 0 ? -1 : tag;
   countValid_ = false;
   if (where_ != Where::On || tag_ < 0) return;
@@ -42,6 +45,23 @@ void CursorImpl::SetFilter(std::function<bool(const Record&)> accept) {
   ++filterGeneration_;
 }
 
+void CursorImpl::SetDeletedOnly(bool deletedOnly) {
+  TableImpl& table = T();
+  if (deletedOnly && tag_ >= 0)
+    throw EngineError(ResultCode::InvalidCall, "A cursor over the deleted records of " + table.Path() +
+                                                   " reads them in record order only");
+  if (deletedOnly == deletedOnly_) return;
+  deletedOnly_ = deletedOnly;
+  countValid_ = false;
+  where_ = Where::Begin;
+}
+
+bool CursorImpl::Visits(uint32_t recno) const {
+  const TableImpl& table = T();
+  if (!deletedOnly_) return table.IsLive(recno);
+  return recno >= 1 && recno <= table.RecordCount() && !table.IsLive(recno);
+}
+
 void CursorImpl::MoveToBegin() {
   T();
   where_ = Where::Begin;
@@ -54,7 +74,7 @@ void CursorImpl::MoveToEnd() {
 
 bool CursorImpl::Accepts(uint32_t recno, Record& out) {
   TableImpl& table = T();
-  if (!table.IsLive(recno)) return false;
+  if (!Visits(recno)) return false;
   // Filled in place: a scan reuses the record's buffer instead of allocating one per record.
   out.bytes.assign(table.RawRecord(recno));
   out.recno = recno;
@@ -157,7 +177,7 @@ ResultCode CursorImpl::SetToRecordPlace(uint32_t recno) { return MoveOntoRecord(
 
 ResultCode CursorImpl::MoveOntoRecord(uint32_t recno, bool filtered) {
   TableImpl& table = T();
-  if (!table.IsLive(recno)) return ResultCode::RecordNotFound;
+  if (!Visits(recno)) return ResultCode::RecordNotFound;
   Record record;
   if (filtered && !Accepts(recno, record)) return ResultCode::RecordNotFound;
   if (!filtered) record.bytes.assign(table.RawRecord(recno));
@@ -218,7 +238,7 @@ uint32_t CursorImpl::RecordCount() {
   Record record;
   if (tag_ < 0) {
     for (uint32_t r = 1; r <= table.RecordCount(); ++r)
-      if (filter_ ? Accepts(r, record) : table.IsLive(r)) ++count;
+      if (filter_ ? Accepts(r, record) : Visits(r)) ++count;
   } else {
     const MdxIndex& index = *table.Index();
     for (size_t p = 0; p < index.EntryCount(tag_); ++p) {

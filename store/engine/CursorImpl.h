@@ -24,6 +24,8 @@ class CursorImpl : public Cursor {
   void SetOrder(int tag) override;
   int Order() const override { return tag_; }
   void SetFilter(std::function<bool(const Record&)> accept) override;
+  void SetDeletedOnly(bool deletedOnly) override;
+  bool DeletedOnly() const override { return deletedOnly_; }
   void MoveToBegin() override;
   void MoveToEnd() override;
   ResultCode Next(Record& out) override;
@@ -45,8 +47,10 @@ class CursorImpl : public Cursor {
   enum class Where { Begin, On, End };
   TableImpl& T() const;
   bool Accepts(uint32_t recno, Record& out);
-  // Moves onto a live record; `filtered`: only onto one the filter accepts.
+  // Moves onto a record the cursor visits; `filtered`: only onto one the filter accepts.
   ResultCode MoveOntoRecord(uint32_t recno, bool filtered);
+  // Whether the cursor visits record `recno` at all: live, or deleted with deletedOnly_.
+  bool Visits(uint32_t recno) const;
   // Tag order: the place of the current entry; `exact` tells whether the entry is still there
   // (else the place is that of the first entry after it).
   size_t Locate(bool& exact);
@@ -56,6 +60,7 @@ class CursorImpl : public Cursor {
   TableImpl* table_;
   int tag_ = -1;
   std::function<bool(const Record&)> filter_;
+  bool deletedOnly_ = false;
   uint64_t filterGeneration_ = 0;
   Where where_ = Where::Begin;
   uint32_t recno_ = 0;

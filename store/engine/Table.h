@@ -2,7 +2,7 @@
 // An open dBASE table: the .dbf, its memo file and its production index, held open exclusively.
 //
 // Text crosses this interface as UTF-8; the table's code page (from its language driver byte)
-// converts it. Every change (Append, Modify, Delete) is one atomic change across the three files
+// converts it. Every change (Append, Modify, Delete, Recall) is one atomic change across the three files
 // (see Journal.cpp for the write order) and is on disk when the call returns.
 
 #include <cstdint>
@@ -128,6 +128,14 @@ class Table {
   virtual uint32_t AppendAll(std::vector<Record>& records) = 0;
   virtual void Modify(Record& record) = 0;      // record.recno names the record
   virtual void Delete(uint32_t recno) = 0;      // marks it deleted; its index entries go
+  // Takes records marked deleted back, as one change: each record names a deleted record
+  // (recno) and carries the bytes it is to have again (read with ReadRecord, its values changed
+  // where the caller needs, a new ID say); its deleted mark is cleared, its bytes and memos are
+  // stored, and its keys go back into every index tag. A crash or an error leaves either all of
+  // them recalled or none. Refused, with nothing changed: RecordNotFound when a record number is
+  // out of range (Pack removed the record), InvalidCall when a record is not marked deleted or
+  // is named twice.
+  virtual void Recall(std::vector<Record>& records) = 0;
   // Removes the deleted records, compacts the memo file, rebuilds the index; new files are
   // written beside the old ones and swapped in. The table stays open; record numbers change.
   virtual void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) = 0;

@@ -713,6 +713,51 @@ void TableImpl::Delete(uint32_t recno) {
   }
 }
 
+// A recall is one journal record like every other change (Journal.cpp, steps 1 and 2): the
+// recalled records' bytes with their deleted marks cleared, their memos, the header's date and
+// every index page that takes their keys. Everything is checked before the first write, so a
+// refused recall changes nothing.
+void TableImpl::Recall(std::vector<Record>& records) {
+  CheckWritable();
+  std::vector<uint32_t> named;
+  named.reserve(records.size());
+  for (const Record& record : records) {
+    CheckRecord(record);
+    const std::string which = "Record " + std::to_string(record.recno) + " of " + path_;
+    if (record.recno < 1 || record.recno > dbf_.RecordCount())
+      throw EngineError(ResultCode::RecordNotFound,
+                        which + " does not exist (a pack removes deleted records for good); nothing was recalled",
+                        {"File: " + path_});
+    if (IsLive(record.recno))
+      throw EngineError(ResultCode::InvalidCall, which + " is not deleted; nothing was recalled", {"File: " + path_});
+    named.push_back(record.recno);
+  }
+  std::sort(named.begin(), named.end());
+  if (const auto twice = std::adjacent_find(named.begin(), named.end()); twice != named.end())
+    throw EngineError(ResultCode::InvalidCall,
+                      "Record " + std::to_string(*twice) + " of " + path_ + " is named twice; nothing was recalled",
+                      {"File: " + path_});
+  if (records.empty()) return;
+  try {
+    std::vector<std::pair<uint64_t, std::string>> writes;
+    writes.reserve(records.size() + 1);
+    for (Record& record : records) {
+      const Record old = ReadRecord(record.recno);
+      record.bytes[0] = DbfFile::kLive;
+      StoreMemos(record, &old);
+      writes.emplace_back(dbf_.RecordOffset(record.recno), record.bytes);
+      if (index_) index_->InsertRecord(record.recno, record.bytes, journal_);
+    }
+    std::string date = DbfFile::HeaderCountAndDate(0, DbfDate::Today()).substr(0, 3);
+    if (dbf_.Image().compare(1, 3, date) != 0) writes.emplace_back(1, date);
+    CommitChange(writes, dbf_.RecordCount());
+  } catch (...) {
+    AfterFailedChange();
+    throw;
+  }
+  for (Record& record : records) record.pendingMemos.clear();
+}
+
 std::vector<std::string_view> TableImpl::AllRecords() const {
   std::vector<std::string_view> records;
   records.reserve(dbf_.RecordCount());

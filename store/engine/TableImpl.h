@@ -59,6 +59,7 @@ class TableImpl : public Table {
   uint32_t AppendAll(std::vector<Record>& records) override;
   void Modify(Record& record) override;
   void Delete(uint32_t recno) override;
+  void Recall(std::vector<Record>& records) override;
   void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) override;
   void Reindex() override;
   std::string AddIndexTag(const MdxIndex::TagSpec& spec) override;

@@ -608,6 +608,7 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
       {"MenuStayOnTop", "StayOnTop", 49235, true, true},
       {"MenuMemoWordWrap", "Memo WordWrap", 16471, true, true},
       {"MenuExit", "Exit", 32856, true, false},
+      {"MenuRecallDeleted", "Recall Deleted...", 49234, true, false},
       {"MenuFirst", "First", 0, true, false},
       {"MenuPrior", "Prior", 0, true, false},
       {"MenuNext", "Next", 0, true, false},

@@ -7,6 +7,7 @@
 #include "app/TExchangeForm.h"
 #include "app/TMainForm.h"
 #include "app/TProgressWindow.h"
+#include "app/TRecallForm.h"
 #include "filter/TwwFilterDlg.h"
 #include "locate/TwwLocateDlg.h"
 #include "platform/ErrorBox.h"
@@ -35,6 +36,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -176,7 +179,8 @@ class Journey : public ::testing::Test {
   // Presses `key` in the memo and, once the modal form it opens is up, lets `act` work in it.
   // Fails when no form came up.
   template <typename Dialog>
-  static void InDialog(TMainForm& form, Qt::Key key, const std::function<void(Dialog&)>& act) {
+  static void InDialog(TMainForm& form, Qt::Key key, const std::function<void(Dialog&)>& act,
+                       Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     bool seen = false;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -189,7 +193,7 @@ class Journey : public ::testing::Test {
     driver.start(10);
     Activate(form);
     form.Memo->setFocus();
-    QTest::keyClick(form.Memo, key);
+    QTest::keyClick(form.Memo, key, modifiers);
     driver.stop();
     ASSERT_TRUE(seen) << "no form opened for the key";
   }
@@ -298,13 +302,41 @@ TEST_F(Journey, ADayWithTheStarterNotesIsAllThereTheNextMorning) {
     expected["3"].parent = shoppingId;
 
     // The Greek note and its four children go, with one All.
+    const std::string treeWithGreek = TreeLines(*form->DBTreeView);
     Click(*form, kGreek);
-    platform_.boxes.Answer(mbAll);
-    form->DBTreeView->setFocus();
-    QTest::keyClick(form->DBTreeView, Qt::Key_Delete, Qt::ShiftModifier);
+    const QString greekMemo = form->Memo->toPlainText();
+    auto deleteGreek = [&] {
+      platform_.boxes.shown.clear();
+      platform_.boxes.Answer(mbAll);
+      form->DBTreeView->setFocus();
+      QTest::keyClick(form->DBTreeView, Qt::Key_Delete, Qt::ShiftModifier);
+    };
+    deleteGreek();
     ASSERT_EQ(platform_.boxes.shown.size(), 1u) << "All answers for the whole subtree";
     EXPECT_EQ(platform_.boxes.shown[0].icon, MessageIcon::Confirmation);
     EXPECT_TRUE(platform_.boxes.shown[0].buttons & mbAll);
+    EXPECT_TRUE(form->DBTreeView->findItems(kGreek, Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+
+    // That was a mistake: Recall Deleted (Ctrl+Alt+R), Enter, and the subtree is back in its
+    // place, selected, its memo shown.
+    InDialog<TRecallForm>(
+        *form, Qt::Key_R,
+        [&](TRecallForm& window) {
+          ASSERT_EQ(window.List->topLevelItemCount(), 1);
+          EXPECT_EQ(window.List->topLevelItem(0)->text(0), kGreek);
+          EXPECT_EQ(window.List->topLevelItem(0)->text(2), "5");
+          QTest::keyClick(window.List, Qt::Key_Return);
+          EXPECT_TRUE(window.StatusLabel->text().startsWith("Recalled 5 notes")) << window.StatusLabel->text().toStdString();
+        },
+        Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(TreeLines(*form->DBTreeView), treeWithGreek);
+    EXPECT_EQ(CurrentTitle(*form), kGreek);
+    EXPECT_EQ(form->Memo->toPlainText(), greekMemo);
+    EXPECT_EQ(form->Table->RecordCount(), expected.size());
+
+    // And away again, for good this time.
+    Click(*form, kGreek);
+    deleteGreek();
     EXPECT_TRUE(form->DBTreeView->findItems(kGreek, Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     for (const char* id : {"8", "9", "10", "11", "12"}) expected.erase(id);
     EXPECT_EQ(form->Table->RecordCount(), expected.size());

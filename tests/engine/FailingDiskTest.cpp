@@ -31,10 +31,11 @@ const NoteChange kChanges[] = {
     {NoteChange::Delete, 9},
     {NoteChange::Reindex},
     {NoteChange::Pack},
+    {NoteChange::Recall, 0, {}, {}, {{2, StartingNotes(kNotes).at(2)}}},
 };
 
 const char* Name(const NoteChange& c) {
-  static const char* names[] = {"append", "modify", "delete", "pack", "reindex"};
+  static const char* names[] = {"append", "modify", "delete", "pack", "reindex", "recall"};
   return names[c.kind];
 }
 

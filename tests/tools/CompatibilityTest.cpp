@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "recall/DeletedNotes.h"
 #include "store/engine/Table.h"
 #include "tests/tools/ToolTestSupport.h"
 #include "tools/NoteTable.h"
@@ -413,6 +414,72 @@ TEST(Compatibility, PerlXBaseReadsATableAndTheIndexTheEngineGaveIt) {
   for (const std::string& line : Split(dump.out, '\n'))
     if (line.size() > 12) order.push_back(static_cast<uint32_t>(std::stoul(line.substr(12))));
   EXPECT_EQ(order, (std::vector<uint32_t>{2, 5, 3, 1, 4})) << "records in ascending ID order: 4, 9, 17, 30, 250";
+}
+
+// A table whose deleted subtree was recalled, one of its notes with a fresh ID because a new note
+// took its old one: python3-dbfread reads every live record as the engine does (the recalled
+// ones live again), and Perl XBase's index_dump reads the ID tag with every live record once, in
+// ascending ID order, the fresh ID last.
+TEST(Compatibility, OtherReadersReadARecalledTableWithItsKeysInOrder) {
+  if (!DbfreadAvailable()) GTEST_SKIP() << "python3-dbfread is not installed";
+  if (!PerlXBaseAvailable() || !ProgramAvailable(kIndexDump)) GTEST_SKIP() << "libdbd-xbase-perl is not installed";
+  TempDir dir;
+  const std::string path = dir / "Tindrel.dbf";
+  MakeChangedNoteTable(path);  // records 4, 13 and 30 deleted
+  auto t = Table::Open(path);
+  const int idField = t->FieldIndex("ID"), textField = t->FieldIndex("Text");
+  // Record k hangs below record k / 2: record 5 holds 10 and 11, which hold 20 to 23.
+  for (uint32_t recno : {23, 22, 21, 20, 11, 10, 5}) t->Delete(recno);
+  engine::Record taker = t->BlankRecord();
+  t->SetText(taker, idField, t->GetText(t->ReadRecord(10), idField));
+  t->SetText(taker, textField, "A new note with an old ID");
+  t->Append(taker);
+  const recall::RecallSummary summary = recall::RecallSubtree(*t, 5);
+  ASSERT_EQ(summary.notes, 7u);
+  ASSERT_EQ(summary.renumbered.size(), 1u);
+  ASSERT_TRUE(t->Check().empty()) << t->Check().front();
+
+  struct Live {
+    uint32_t recno;
+    std::vector<std::string> values;  // ID, Parent, Text, MEMO as the engine reads them
+  };
+  std::vector<Live> live;
+  for (uint32_t recno = 1; recno <= t->RecordCount(); ++recno) {
+    const engine::Record r = t->ReadRecord(recno);
+    if (r.IsDeleted()) continue;
+    Live row{recno, {}};
+    for (int f = 0; f < 4; ++f) row.values.push_back(t->GetText(r, f));
+    live.push_back(row);
+  }
+  ASSERT_EQ(live.size(), 37u - 3u);
+
+  const ProcessResult read = RunProcess({kPython, "-c", kDbfreadScript, path});
+  ASSERT_EQ(read.status, 0) << read.err;
+  const size_t lastLine = read.out.rfind("deleted ");
+  ASSERT_NE(lastLine, std::string::npos) << read.out;
+  EXPECT_EQ(read.out.substr(lastLine), "deleted 3\n");
+  const auto rows = Rows(read.out.substr(0, lastLine));
+  ASSERT_EQ(rows.size(), live.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE("record " + std::to_string(live[i].recno));
+    ASSERT_EQ(rows[i].size(), 4u);
+    for (size_t f = 0; f < 3; ++f) EXPECT_EQ(rows[i][f], live[i].values[f]);
+    // dbfread reads up to 8 bytes of a dBASE IV memo block's fill past the memo.
+    EXPECT_EQ(rows[i][3].substr(0, live[i].values[3].size()), live[i].values[3]);
+  }
+
+  const ProcessResult dump = RunProcess({kIndexDump, dir / "Tindrel.mdx", "ID"});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  std::vector<uint32_t> order;
+  for (const std::string& line : Split(dump.out, '\n'))
+    if (line.size() > 12) order.push_back(static_cast<uint32_t>(std::stoul(line.substr(12))));
+  std::vector<std::pair<int64_t, uint32_t>> byId;
+  for (const Live& row : live) byId.emplace_back(std::stoll(row.values[0]), row.recno);
+  std::sort(byId.begin(), byId.end());
+  std::vector<uint32_t> expected;
+  for (const auto& [id, recno] : byId) expected.push_back(recno);
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(order.back(), 10u) << "the fresh ID is the largest";
 }
 
 }  // namespace

@@ -51,6 +51,10 @@ TEST(TableTool, BadArgumentsGiveUsageAndStatusTwo) {
       {"create", dir.Path(), "--from", "opml"},
       {"create", dir.Path(), "--from", "word", dir / "in.doc"},
       {"create", dir.Path(), "--notes", "5", "--from", "csv", dir / "in.csv"},
+      {"deleted"},
+      {"deleted", table, table},
+      {"recall", table},
+      {"recall", table, "3", "4"},
   };
   for (const auto& args : cases) {
     const ProcessResult r = RunTool(args);
@@ -65,7 +69,7 @@ TEST(TableTool, BadArgumentsGiveUsageAndStatusTwo) {
 
 TEST(TableTool, EngineErrorsArePrefixedAndGiveStatusOne) {
   TempDir dir;
-  for (const char* command : {"check", "dump", "reindex", "pack"}) {
+  for (const char* command : {"check", "dump", "reindex", "pack", "deleted"}) {
     const ProcessResult r = RunTool({command, dir / "missing.dbf"});
     EXPECT_EQ(r.status, 1) << command;
     EXPECT_EQ(r.err.rfind("tindrel-table: ", 0), 0u) << command << ": " << r.err;

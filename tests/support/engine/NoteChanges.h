@@ -13,19 +13,21 @@
 
 namespace tindrel::engine::testing {
 
-struct NoteChange {
-  enum Kind { Append, Modify, Delete, Pack, Reindex } kind = Append;
-  int64_t id = 0;
-  std::string title = {};
-  std::string memo = {};
-};
-
 struct NoteState {
   std::string title;
   std::string memo;
   bool operator==(const NoteState&) const = default;
 };
 using NoteModel = std::map<int64_t, NoteState>;
+
+struct NoteChange {
+  enum Kind { Append, Modify, Delete, Pack, Reindex, Recall } kind = Append;
+  int64_t id = 0;
+  std::string title = {};
+  std::string memo = {};
+  // Recall: the deleted notes it takes back, one change, as they were when deleted.
+  NoteModel recalled = {};
+};
 
 // Text of about `chars` characters in English and Greek, with line breaks.
 inline std::string NoteWords(std::mt19937& rnd, size_t chars) {
@@ -45,14 +47,18 @@ inline std::string NoteWords(std::mt19937& rnd, size_t chars) {
 inline void ApplyToModel(NoteModel& m, const NoteChange& c) {
   if (c.kind == NoteChange::Append || c.kind == NoteChange::Modify) m[c.id] = {c.title, c.memo};
   if (c.kind == NoteChange::Delete) m.erase(c.id);
+  if (c.kind == NoteChange::Recall) m.insert(c.recalled.begin(), c.recalled.end());
 }
 
 // `count` changes on a table holding `live`: appends (new IDs from `nextId` on), modifies whose
 // memos mostly grow past several blocks (sometimes shrink or vanish), deletes, and now and then
-// a reindex or a pack.
-inline std::vector<NoteChange> MakeNoteChanges(uint32_t seed, size_t count, NoteModel live = {}, int64_t nextId = 1) {
+// a reindex or a pack; with `recalls`, now and then a recall of every note deleted since the
+// last pack instead of a delete.
+inline std::vector<NoteChange> MakeNoteChanges(uint32_t seed, size_t count, NoteModel live = {}, int64_t nextId = 1,
+                                               bool recalls = false) {
   std::mt19937 rnd(seed);
   std::vector<NoteChange> changes;
+  NoteModel deleted;
   for (size_t i = 0; i < count; ++i) {
     const unsigned r = rnd() % 100;
     NoteChange c;
@@ -68,11 +74,16 @@ inline std::vector<NoteChange> MakeNoteChanges(uint32_t seed, size_t count, Note
       c.title = "Edited " + std::to_string(c.id) + " " + NoteWords(rnd, rnd() % 30);
       const unsigned how = rnd() % 10;
       c.memo = how < 7 ? it->second.memo + NoteWords(rnd, 300 + rnd() % 1500) : how < 9 ? NoteWords(rnd, rnd() % 100) : "";
+    } else if (r < 97 && recalls && !deleted.empty() && rnd() % 3 == 0) {
+      c.kind = NoteChange::Recall;
+      c.recalled.swap(deleted);
     } else if (r < 97) {
       c.kind = NoteChange::Delete;
       c.id = std::next(live.begin(), static_cast<long>(rnd() % live.size()))->first;
+      deleted[c.id] = live[c.id];
     } else {
       c.kind = r < 98 ? NoteChange::Reindex : NoteChange::Pack;
+      if (c.kind == NoteChange::Pack) deleted.clear();
     }
     // Character fields read back without trailing blanks.
     while (!c.title.empty() && c.title.back() == ' ') c.title.pop_back();
@@ -140,8 +151,19 @@ class NoteChanger {
       }
       case NoteChange::Delete:
         t_.Delete(recnos_.at(c.id));
+        deleted_[c.id] = recnos_.at(c.id);
         recnos_.erase(c.id);
         break;
+      case NoteChange::Recall: {
+        std::vector<Record> records;
+        for (const auto& [id, note] : c.recalled) records.push_back(t_.ReadRecord(deleted_.at(id)));
+        t_.Recall(records);
+        for (const auto& [id, note] : c.recalled) {
+          recnos_[id] = deleted_.at(id);
+          deleted_.erase(id);
+        }
+        break;
+      }
       case NoteChange::Pack:
         t_.Pack();
         FindRecords();
@@ -155,14 +177,16 @@ class NoteChanger {
  private:
   void FindRecords() {
     recnos_.clear();
+    deleted_.clear();
     for (uint32_t recno = 1; recno <= t_.RecordCount(); ++recno) {
       const auto rec = t_.ReadRecord(recno);
-      if (!rec.IsDeleted()) recnos_[std::stoll(t_.GetText(rec, id_))] = recno;
+      (rec.IsDeleted() ? deleted_ : recnos_)[std::stoll(t_.GetText(rec, id_))] = recno;
     }
   }
   Table& t_;
   const int id_, text_, memo_;
   std::map<int64_t, uint32_t> recnos_;
+  std::map<int64_t, uint32_t> deleted_;  // the deleted notes' records, until a pack
 };
 
 }  // namespace tindrel::engine::testing
