@@ -44,8 +44,9 @@
 //      name, and the open says so.
 //  R5. The folder is synced.
 //
-// Pack uses a second kind of journal, a rename journal:
-//  P1. The new files are written and synced under temporary names ("<file>-pack").
+// Pack and restore use a second kind of journal, a rename journal:
+//  P1. The new files are written and synced under temporary names ("<file>-pack", or
+//      "<file>-restore" for the files of a backup).
 //  P2. The list of renames is journaled (with a checksum), synced, and its folder synced.
 //  P3. The renames run, the table's own file last; each rename is synced into the folder.
 //  P4. The journal is removed and the folder synced.
@@ -288,7 +289,7 @@ bool ReadRenames(File& journal, const std::string& table, std::vector<std::pair<
     uint32_t a, b;
     std::string_view from, to;
     ok = r.U32(a) && r.Bytes(a, from) && r.U32(b) && r.Bytes(b, to) && IsOneOf(to, own) &&
-         from == std::string(to) + "-pack";
+         (from == std::string(to) + Journal::kPackSuffix || from == std::string(to) + Journal::kRestoreSuffix);
     if (ok) renames.emplace_back(from, to);
   }
   damaged = !ok || !r.AtEnd();
@@ -473,7 +474,8 @@ std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {
     journal.reset();
     fs.Remove(journalPath);
     fs.SyncFolderOf(journalPath);
-    return "An interrupted pack of " + table + " was completed";
+    const bool restore = !renames.empty() && renames.back().first.ends_with(Journal::kRestoreSuffix);
+    return std::string(restore ? "An interrupted restore of " : "An interrupted pack of ") + table + " was completed";
   }
 
   uint64_t applied = 0;
