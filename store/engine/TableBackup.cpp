@@ -177,19 +177,16 @@ const char* BackupKindText(BackupKind kind) { return NameOf(kind).text; }
 std::string BackupFolderOf(const std::string& tablePath) { return FolderOf(tablePath) + "/Backups"; }
 
 void CopyFilesWhole(FileSystem& fs, const std::vector<std::pair<File*, std::string>>& copies) {
-  std::vector<std::string> made;  // removed again on an error
   try {
-    for (const auto& [file, target] : copies) {
-      made.push_back(target + kPartialSuffix);
-      CopyFile(fs, *file, target + kPartialSuffix);
-    }
+    for (const auto& [file, target] : copies) CopyFile(fs, *file, target + kPartialSuffix);
     // The table last: once it is in place, so is the rest of the backup.
-    for (size_t i = copies.size(); i-- > 0;) {
-      fs.Rename(copies[i].second + kPartialSuffix, copies[i].second);
-      made[i] = copies[i].second;
-    }
+    for (size_t i = copies.size(); i-- > 0;) fs.Rename(copies[i].second + kPartialSuffix, copies[i].second);
   } catch (...) {
-    for (const std::string& path : made) try { fs.Remove(path); } catch (...) {}
+    // A rename that failed may have happened all the same. The table first: without it, what
+    // is left is no backup.
+    for (const auto& [file, target] : copies)
+      for (const std::string& path : {target, target + kPartialSuffix})
+        try { fs.Remove(path); } catch (...) {}
     throw;
   }
 }
