@@ -510,8 +510,8 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
     bool checkable;
   };
   const Item items[] = {
-      {"MenuBackup", "Backup", 0, false, false},
-      {"MenuRestore", "Restore", 0, false, false},
+      {"MenuBackup", "Backup", 0, true, false},
+      {"MenuRestore", "Restore", 0, true, false},
       {"MenuImport", "Import", 0, true, false},
       {"MenuImportFromMarkdownFolders", "Markdown Folders...", 0, true, false},
       {"MenuImportFromMarkdownFile", "Markdown File...", 0, true, false},
