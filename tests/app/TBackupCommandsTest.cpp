@@ -11,6 +11,7 @@
 #include "store/TTable.h"
 #include "store/engine/TableBackup.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/TreeLines.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
@@ -51,15 +52,7 @@ class BackupCommandsTest : public ::testing::Test {
   std::string TablePath() const { return QFile::encodeName(form_->TablePath()).toStdString(); }
   std::vector<BackupInfo> Backups() const { return engine::ListBackups(TablePath()); }
 
-  QStringList Tree() const {
-    QStringList lines;
-    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
-      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
-      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
-    };
-    for (int i = 0; i < form_->DBTreeView->topLevelItemCount(); ++i) walk(form_->DBTreeView->topLevelItem(i), 0);
-    return lines;
-  }
+  QStringList Tree() const { return testing::TreeLines(*form_->DBTreeView); }
 
   QString LastBox() const { return platform_.boxes.shown.empty() ? QString() : platform_.boxes.shown.back().text; }
 

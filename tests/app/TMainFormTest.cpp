@@ -12,6 +12,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tests/support/TreeLines.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
@@ -92,15 +93,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   // The tree's labels, depth first, children indented by two blanks.
-  static QStringList TreeLines(const TCustomTreeViewEx& tree) {
-    QStringList lines;
-    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
-      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
-      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
-    };
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
-    return lines;
-  }
+  static QStringList TreeLines(const TCustomTreeViewEx& tree) { return testing::TreeLines(tree); }
 
   std::vector<QString> BoxTexts() const {
     std::vector<QString> texts;

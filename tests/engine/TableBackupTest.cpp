@@ -41,6 +41,12 @@ std::vector<std::string> LinesOf(const std::string& path) {
   return RecordLines(*t);
 }
 
+// A backup of the table at `path`, which is opened for it and closed again.
+std::string BackUpClosed(const std::string& path) {
+  auto t = Table::Open(path);
+  return BackUpTable(*t, BackupKind::Manual, kNine);
+}
+
 void Edit(Table& t, uint32_t recno, const std::string& title) {
   Record r = t.ReadRecord(recno);
   t.SetText(r, t.FieldIndex("TEXT"), title);
@@ -110,11 +116,7 @@ TEST(TableBackup, RestoreBringsTheBackupBackAndKeepsTheTableAsItWas) {
 TEST(TableBackup, RestoreCompletesAJournalTheTableWasLeftWithBeforeKeepingIt) {
   TempFolder dir;
   const std::string path = MakeTable(dir);
-  std::string backup;
-  {
-    auto t = Table::Open(path);
-    backup = BackUpTable(*t, BackupKind::Manual, kNine);
-  }
+  const std::string backup = BackUpClosed(path);
   // A change stored only in the journal, as a program that died leaves it: the files as they
   // were before it, the journal holding it.
   std::map<std::string, std::string> before;
@@ -143,11 +145,7 @@ TEST(TableBackup, RestoreCompletesAJournalTheTableWasLeftWithBeforeKeepingIt) {
 TEST(TableBackup, ATableThatNoLongerOpensIsRestoredAndWhatWasLeftOfItKept) {
   TempFolder dir;
   const std::string path = MakeTable(dir);
-  std::string backup;
-  {
-    auto t = Table::Open(path);
-    backup = BackUpTable(*t, BackupKind::Manual, kNine);
-  }
+  const std::string backup = BackUpClosed(path);
   std::filesystem::remove(dir.File("Tindrel.mdx"));
   TempFolder::Write(dir.File("Tindrel.dbt"), "not a memo file");
   EXPECT_THROW(Table::Open(path), EngineError);
