@@ -2,6 +2,7 @@
 
 #include "app/ProgramIcon.h"
 #include "app/SettingsKeys.h"
+#include "app/TBackupCommands.h"
 #include "app/TExchangeCommands.h"
 #include "app/TFontDialog.h"
 #include "app/TIniFile.h"
@@ -76,7 +77,7 @@ int FontPoints(const QFont& font, double dpi) {
 }
 
 TMainForm::TMainForm(const QString& programFolder, QWidget* parent, engine::FileSystem* fileSystem)
-    : QMainWindow(parent) {
+    : QMainWindow(parent), file_system_(fileSystem) {
   program_folder_ = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
   if (!program_folder_.endsWith(QLatin1Char('/'))) program_folder_ += QLatin1Char('/');
   CreateComponents();
@@ -296,9 +297,8 @@ void TMainForm::CreateMainMenu() {
   MenuSettings = AddMenu(MenuFile, "MenuSettings", "Settings");
   MenuDatabase = AddMenu(MenuSettings, "MenuDatabase", "Database");
   MenuBackup = AddItem(MenuDatabase, "MenuBackup", "Backup", 0, nullptr);
-  MenuBackup->setEnabled(false);
   MenuRestore = AddItem(MenuDatabase, "MenuRestore", "Restore", 0, nullptr);
-  MenuRestore->setEnabled(false);
+  BackupCommands = new TBackupCommands(*this, file_system_);
   N2 = AddSeparator(MenuDatabase, "N2");
   MenuImport = AddMenu(MenuDatabase, "MenuImport", "Import");
   MenuExport = AddMenu(MenuDatabase, "MenuExport", "Export");
@@ -430,10 +430,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // A window whose close already completed has nothing more to write.
   if (!SettingsFile) return event->accept();
   if (!SettleBeforeClose()) return event->ignore();
-  if (RunGuarded([this] { FormClose(); }))
-    event->accept();
-  else
-    event->ignore();
+  if (!RunGuarded([this] { FormClose(); })) return event->ignore();
+  // A backup that fails is shown; the notes are safe in the table all the same.
+  RunGuarded([this] { BackupCommands->BackupAtClose(); });
+  event->accept();
 }
 
 void TMainForm::LoadSettings() {
@@ -556,6 +556,8 @@ void TMainForm::MenuMouseMoveSelectClick(QObject*) {
 }
 
 void TMainForm::MenuPackClick(QObject*) {
+  // What the pack removes is gone for good: the notes as they were are kept first.
+  BackupCommands->BackupBeforePack();
   Table->PackTable();
   Platform::Instance().MessageBoxes().Show(QStringLiteral("Information"), QStringLiteral("Pack Completed"),
                                            MessageIcon::Information, mbOK);

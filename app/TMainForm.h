@@ -19,8 +19,9 @@
 // that fails the person is asked whether to close anyway and discard it. A change that failed
 // part-way (the table is in doubt) is not tried again: the next start finishes or drops it. Then
 // FormClose writes the settings and frees the font dialog and the settings object. A failure
-// there is shown and the window stays open; every further attempt to close tries again. A SIGTERM
-// closes the window the same way; a logout stores the edit and the settings at once (SessionEnd).
+// there is shown and the window stays open; every further attempt to close tries again. Once the
+// close is certain, a table that took changes is backed up (TBackupCommands). A SIGTERM closes
+// the window the same way; a logout stores the edit and the settings at once (SessionEnd).
 //
 // Destruction frees the data-aware controls before the data source and the table, and closes the
 // table without storing a record that is still being edited.
@@ -47,6 +48,7 @@ namespace engine {
 class FileSystem;
 }
 
+class TBackupCommands;
 class TDataSource;
 class TExchangeCommands;
 class TDBMemo;
@@ -119,6 +121,8 @@ class TMainForm : public QMainWindow {
   QMenu* MenuDatabase = nullptr;
   QAction* MenuBackup = nullptr;
   QAction* MenuRestore = nullptr;
+  // The Backup and Restore items, the backup at close and the one before a pack.
+  TBackupCommands* BackupCommands = nullptr;
   QAction* N2 = nullptr;
   QMenu* MenuImport = nullptr;
   QAction* MenuImportFromMarkdownFolders = nullptr;
@@ -271,6 +275,7 @@ class TMainForm : public QMainWindow {
   void RebuildTree();
 
   QString program_folder_;
+  engine::FileSystem* file_system_ = nullptr;
   std::unique_ptr<TTableStatus> table_status_;
   bool shown_before_ = false;
   std::uint16_t tree_options_ = kTreeOptions;

@@ -41,7 +41,7 @@ const PowerLossFileSystem& SoundTable() {
 bool Allowed(const std::string& path) {
   const std::string damaged = Journal::DamagedPathFor(kTable);
   for (const char* name : {"/t/Tindrel.dbf", "/t/Tindrel.dbt", "/t/Tindrel.mdx"})
-    if (path == name || path == std::string(name) + "-pack") return true;
+    if (path == name || path == std::string(name) + "-pack" || path == std::string(name) + "-restore") return true;
   return path == Journal::PathFor(kTable) || path.compare(0, damaged.size(), damaged) == 0;
 }
 

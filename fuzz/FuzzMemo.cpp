@@ -46,6 +46,8 @@ class NoSyncFileSystem : public FileSystem {
   void Remove(const std::string& p) override { Default().Remove(p); }
   void Rename(const std::string& a, const std::string& b) override { Default().Rename(a, b); }
   void SyncFolderOf(const std::string&) override {}
+  void CreateFolder(const std::string& p) override { Default().CreateFolder(p); }
+  std::vector<std::string> ListFolder(const std::string& p) override { return Default().ListFolder(p); }
 };
 
 const std::string& Folder() {

@@ -11,7 +11,7 @@ jobs=${FUZZ_JOBS:-1}
 fixtures=${TINDREL_FIXTURES_DIR:-tests/fixtures/dbase}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzJournal FuzzIniFile FuzzFilterValue FuzzOpml FuzzCsv FuzzMarkdown)
+  targets=(FuzzDbf FuzzMdx FuzzMemo FuzzJournal FuzzIniFile FuzzFilterValue FuzzOpml FuzzCsv FuzzMarkdown FuzzBackupList)
 fi
 
 if ! command -v clang++ >/dev/null; then
@@ -24,7 +24,7 @@ cmake --build build-fuzz --target "${targets[@]}"
 # Seeds: the fixture tables, memo files with the layout byte in front, and a few typical
 # settings files and filter values.
 work=fuzz-work
-mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,journal,ini,filter,opml,csv,markdown}
+mkdir -p "$work"/crashes "$work"/seed-{dbf,memo,mdx,journal,ini,filter,opml,csv,markdown,backup}
 cp "$fixtures"/*.dbf "$work"/seed-dbf/ 2>/dev/null || true
 cp "$fixtures"/*.mdx "$work"/seed-mdx/ 2>/dev/null || true
 for f in "$fixtures"/*.dbt; do
@@ -62,6 +62,10 @@ printf '\x00# Garden\n\nroses\n\\# not a heading\n## Inner\n###### Six\n\n- Seve
 printf '\x00before\r\n# A\r\n```\r\n# code\r\n```\r\n### C\r\n' >"$work"/seed-markdown/odd.md
 printf '\x01# Title\n\nmemo\r\nmore' >"$work"/seed-markdown/note.md
 printf '\x01no heading here\n' >"$work"/seed-markdown/plain.md
+# Backup seeds: the fixture tables under a backup's name (27 bytes: Tindrel-2026-12-11-09-00-00).
+for f in "$fixtures"/*.dbf; do
+  (printf '\x1bTindrel-2026-12-11-09-00-00'; cat "$f") >"$work/seed-backup/$(basename "$f")"
+done
 
 seed_for() {
   case $1 in
@@ -74,6 +78,7 @@ seed_for() {
     FuzzOpml) echo seed-opml ;;
     FuzzCsv) echo seed-csv ;;
     FuzzMarkdown) echo seed-markdown ;;
+    FuzzBackupList) echo seed-backup ;;
     *) echo "unknown target $1" >&2; exit 2 ;;
   esac
 }

@@ -43,7 +43,8 @@ const Command kCommands[] = {
      "production index gets one from `index`.\n"},
     {"pack", tindrel::tools::PackCommand, "TABLE", "remove deleted records for good",
      "Removes the records marked deleted for good, compacts the memo file and rebuilds the index.\n"
-     "Record numbers change; the notes and their identifiers do not.\n"},
+     "Record numbers change; the notes and their identifiers do not. The table as it was is kept\n"
+     "first as a backup in the Backups folder beside it (see `backup`).\n"},
     {"index", tindrel::tools::IndexCommand, "TABLE", "give the table the index on ID the program needs",
      "Gives a table without a production index one with a tag on ID, and an index without such a\n"
      "tag the tag, keeping its other tags; a missing or damaged index file is replaced. One atomic\n"
@@ -79,6 +80,17 @@ const Command kCommands[] = {
      "parent when that note is live, at the top level otherwise. A note whose ID another note has\n"
      "taken meanwhile gets a new ID (the notes below it follow), and is listed. When several deleted\n"
      "notes have the ID, name one by its record number as #N (`deleted` and the error list them).\n"},
+    {"backup", tindrel::tools::BackupCommand, "TABLE [FOLDER]", "a consistent copy of the table's files",
+     "Copies the table, its memo file and its index into FOLDER (by default the folder Backups beside\n"
+     "the table, made when missing) as TABLE-YYYY-MM-DD-HH-MM-SS.dbf, .dbt and .mdx, a table of its\n"
+     "own. Changes the table was left with in its journal are completed first, and the table stays\n"
+     "locked while it is copied. The copy appears whole or not at all.\n"},
+    {"restore", tindrel::tools::RestoreCommand, "TABLE BACKUP", "replace the table by a backup",
+     "Replaces the table's files by those of BACKUP (the backup's .dbf; a name alone is looked up in\n"
+     "the Backups folder beside the table; without BACKUP the backups are listed). The backup must\n"
+     "open and check clean. The table as it was (changes left in its journal completed) is kept\n"
+     "first as a backup of its own. A crash at any moment leaves the table as it was or as the\n"
+     "backup holds it, never a mix; the next open completes an interrupted restore.\n"},
 };
 
 void PrintUsage(FILE* out) {

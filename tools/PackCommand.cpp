@@ -14,6 +14,8 @@ int PackCommand(const Args& args) {
     std::fprintf(stderr, "tindrel-table: %s cannot be written; nothing was changed\n", args[0].c_str());
     return 1;
   }
+  // What Pack removes is gone for good: the table as it was is kept first.
+  BackUpAndSay(*table, engine::BackupKind::BeforePack);
   const uint32_t before = table->RecordCount();
   int shown = -1;
   table->Pack([&](uint32_t done, uint32_t total) {

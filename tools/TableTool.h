@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/engine/Table.h"
+#include "store/engine/TableBackup.h"
 
 namespace tindrel::tools {
 
@@ -32,6 +33,8 @@ int ExportCommand(const Args& args);
 int ImportCommand(const Args& args);
 int DeletedCommand(const Args& args);
 int RecallCommand(const Args& args);
+int BackupCommand(const Args& args);
+int RestoreCommand(const Args& args);
 
 // For `index` and `adopt`: opens the table exclusively, tolerating a production index that is
 // missing or damaged (which they replace), and prints the open's findings as notes.
@@ -39,6 +42,12 @@ std::unique_ptr<engine::Table> OpenToMend(const std::string& path);
 // Adds the tag on ID and prints what was done. A table whose files cannot be written is
 // reported, with the reason, on stderr. Returns whether the tag was made.
 bool MakeIdTag(engine::Table& table, const NoteTableShape& shape);
+
+// The local date and time now, as a backup's name shows it.
+engine::BackupTime BackupTimeNow();
+// Backs up the open table into `folder` (empty: its Backups folder), prints where, and returns
+// the backup's table file.
+std::string BackUpAndSay(engine::Table& table, engine::BackupKind kind, const std::string& folder = {});
 
 // Writes bytes to stdout as they are (values may hold NUL, CR and LF).
 void WriteOut(const std::string& bytes);

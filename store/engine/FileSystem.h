@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tindrel::engine {
 
@@ -39,6 +40,11 @@ class FileSystem {
   // Atomic replacement of `to` by `from` (rename), then the folder is synced.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   virtual void SyncFolderOf(const std::string& path) = 0;
+  // Makes the folder `path` (its parent must exist) and syncs the parent, so the folder survives
+  // a power loss; a folder that exists already is left as it is.
+  virtual void CreateFolder(const std::string& path) = 0;
+  // The names (not paths) of the files and folders in `path`, in no particular order.
+  virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
 
   // The file system of the machine.
   static FileSystem& Default();

@@ -44,8 +44,11 @@
 //      name, and the open says so.
 //  R5. The folder is synced.
 //
-// Pack uses a second kind of journal, a rename journal:
-//  P1. The new files are written and synced under temporary names ("<file>-pack").
+// Pack and restore use a second kind of journal, a rename journal:
+//  P1. The new files are written and synced under temporary names ("<file>-pack", or
+//      "<file>-restore" for the files of a backup).
+//      Their folder is synced too: a journal that names a file whose name was lost would
+//      roll forward without it.
 //  P2. The list of renames is journaled (with a checksum), synced, and its folder synced.
 //  P3. The renames run, the table's own file last; each rename is synced into the folder.
 //  P4. The journal is removed and the folder synced.
@@ -269,17 +272,21 @@ class RecordReader {
 };
 
 // A rename journal's list, when the journal is a sound one; `damaged` when its checksum holds
-// but its names are not a pack's.
+// but its names are not a pack's or a restore's; `torn` when it starts as a rename journal but
+// its checksum does not hold: its one write never completed, so no rename ran.
 bool ReadRenames(File& journal, const std::string& table, std::vector<std::pair<std::string, std::string>>& renames,
-                 bool& damaged) {
-  damaged = false;
+                 bool& damaged, bool& torn) {
+  damaged = torn = false;
   const uint64_t size = journal.Size();
-  if (size < kFrameBytes || size > kMaxRenameJournal) return false;
+  if (size == 0 || size > kMaxRenameJournal) return false;
   std::string image(static_cast<size_t>(size), '\0');
   if (journal.ReadAt(0, image.data(), image.size()) != image.size()) return false;
-  if (std::memcmp(image.data(), kRenameMagic, 8) != 0) return false;
+  if (std::memcmp(image.data(), kRenameMagic, std::min<size_t>(8, image.size())) != 0) return false;
   const std::string_view all(image);
-  if (ReadU64(image.data() + image.size() - 8) != Checksum(all.substr(0, all.size() - 8))) return false;
+  if (size < kFrameBytes || ReadU64(image.data() + image.size() - 8) != Checksum(all.substr(0, all.size() - 8))) {
+    torn = true;
+    return false;
+  }
   Reader r(all.substr(8, all.size() - 16));
   const std::vector<std::string> own = OwnFileNames(table);
   uint32_t count = 0;
@@ -288,7 +295,7 @@ bool ReadRenames(File& journal, const std::string& table, std::vector<std::pair<
     uint32_t a, b;
     std::string_view from, to;
     ok = r.U32(a) && r.Bytes(a, from) && r.U32(b) && r.Bytes(b, to) && IsOneOf(to, own) &&
-         from == std::string(to) + "-pack";
+         (from == std::string(to) + Journal::kPackSuffix || from == std::string(to) + Journal::kRestoreSuffix);
     if (ok) renames.emplace_back(from, to);
   }
   damaged = !ok || !r.AtEnd();
@@ -466,14 +473,22 @@ std::string Journal::Recover(FileSystem& fs, const std::string& journalPath) {
   auto journal = fs.Open(journalPath, OpenMode::ReadOnly);
 
   std::vector<std::pair<std::string, std::string>> renames;
-  bool damagedRenames = false;
-  if (ReadRenames(*journal, table, renames, damagedRenames)) {
+  bool damagedRenames = false, tornRenames = false;
+  const bool renameJournal = ReadRenames(*journal, table, renames, damagedRenames, tornRenames);
+  if (tornRenames) {
+    journal.reset();
+    fs.Remove(journalPath);
+    fs.SyncFolderOf(journalPath);
+    return "An incomplete journal of " + table + " was discarded; the pack or restore it began had changed nothing";
+  }
+  if (renameJournal) {
     for (const auto& [from, to] : renames)
       if (fs.Exists(folder + from)) fs.Rename(folder + from, folder + to);
     journal.reset();
     fs.Remove(journalPath);
     fs.SyncFolderOf(journalPath);
-    return "An interrupted pack of " + table + " was completed";
+    const bool restore = !renames.empty() && renames.back().first.ends_with(Journal::kRestoreSuffix);
+    return std::string(restore ? "An interrupted restore of " : "An interrupted pack of ") + table + " was completed";
   }
 
   uint64_t applied = 0;
@@ -520,12 +535,18 @@ void Journal::RenameAll(FileSystem& fs, const std::string& journalPath,
     image += b;
   }
   PutU64(image, Checksum(image));
-  {
+  if (!renames.empty()) fs.SyncFolderOf(renames.front().first);  // P1: the new files' names
+  try {
     auto journal = fs.Open(journalPath, OpenMode::CreateReadWrite);
     journal->WriteAt(0, image.data(), image.size());
     journal->Sync();
+    journal.reset();
+    fs.SyncFolderOf(journalPath);
+  } catch (...) {
+    // No rename ran: without the journal the files are as they were.
+    try { fs.Remove(journalPath); } catch (...) {}
+    throw;
   }
-  fs.SyncFolderOf(journalPath);
   for (const auto& [from, to] : renames) fs.Rename(from, to);  // P3
   fs.Remove(journalPath);                                      // P4
   fs.SyncFolderOf(journalPath);

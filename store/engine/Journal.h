@@ -57,8 +57,11 @@ class Journal : public ChangeWriter {
   // nothing to do.
   static std::string Recover(FileSystem& fs, const std::string& journalPath);
 
-  // Pack's swap: `renames` (from, to) of files already written and synced, each `from` being
-  // its `to` with "-pack" behind. The list is journaled first, so a crash between two renames
+  // The temporary names of the new files of a pack and of a restore: the file's name with this behind.
+  static constexpr const char* kPackSuffix = "-pack";
+  static constexpr const char* kRestoreSuffix = "-restore";
+  // Pack's and restore's swap: `renames` (from, to) of files already written and synced, each
+  // `from` being its `to` with kPackSuffix or kRestoreSuffix behind. The list is journaled first, so a crash between two renames
   // is completed on the next open.
   static void RenameAll(FileSystem& fs, const std::string& journalPath,
                         const std::vector<std::pair<std::string, std::string>>& renames);

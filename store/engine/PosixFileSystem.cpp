@@ -1,5 +1,6 @@
 #include "store/engine/PosixFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -134,6 +135,35 @@ void PosixFileSystem::SyncFolderOf(const std::string& path) {
   int error = errno;
   ::close(fd);
   if (rc != 0 && error != EINVAL) ThrowIo("Syncing the folder", folder, error);
+}
+
+void PosixFileSystem::CreateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) != 0) {
+    const int error = errno;
+    struct stat st {};
+    if (error != EEXIST || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) ThrowIo("Making the folder", path, error);
+    return;
+  }
+  SyncFolderOf(path);
+}
+
+std::vector<std::string> PosixFileSystem::ListFolder(const std::string& path) {
+  DIR* folder = ::opendir(path.c_str());
+  if (!folder) {
+    const int error = errno;
+    if (error == ENOENT) throw EngineError(ResultCode::FileNotFound, "Folder not found: " + path, {path});
+    ThrowIo("Reading the folder", path, error);
+  }
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  const int error = errno;
+  ::closedir(folder);
+  if (error != 0) ThrowIo("Reading the folder", path, error);
+  return names;
 }
 
 FileSystem& FileSystem::Default() {

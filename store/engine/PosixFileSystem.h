@@ -18,6 +18,8 @@ class PosixFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   void SyncFolderOf(const std::string& path) override;
+  void CreateFolder(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
 };
 
 }  // namespace tindrel::engine

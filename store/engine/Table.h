@@ -54,6 +54,9 @@ class Table {
   // A table whose files cannot be written opens read-only (ReadOnly() is true).
   static std::unique_ptr<Table> Open(const std::string& path, const OpenOptions& options = {});
   static void Create(const std::string& path, const TableSpec& spec, FileSystem* fs = nullptr);
+  // The memo file (".dbt") or index (".mdx") of the table at `path`: its name with that
+  // extension, in the case of the table's own extension unless only a file of the other case exists.
+  static std::string CompanionOf(const std::string& path, const std::string& lowerExtension, FileSystem* fs = nullptr);
   virtual ~Table() = default;
 
   virtual const std::string& Path() const = 0;
@@ -150,6 +153,16 @@ class Table {
   // cannot be built, Unsupported when a tag that is kept cannot be maintained, ReadOnlyTable
   // when the files cannot be written. Returns one sentence saying what was done.
   virtual std::string AddIndexTag(const MdxIndex::TagSpec& spec) = 0;
+  // The files the table is stored in: the table, then its memo file and its index when it has them.
+  virtual std::vector<std::string> FilePaths() const = 0;
+  // Writes a consistent copy of the table's files: the table to `target` (a .dbf path), the memo
+  // file and the index beside it with the target's name and their own extensions. The journal is
+  // checkpointed first, so the files hold every stored change; the table stays open and locked
+  // throughout and nothing of it changes. The copies appear whole or not at all (see
+  // TableBackup.h). Refused with ReadOnlyTable while the table is in doubt: its files are then
+  // behind what it stored.
+  virtual void Backup(const std::string& target) = 0;
+
   // Checks the three files against each other; one line per problem, empty when consistent.
   virtual std::vector<std::string> Check() const = 0;
 

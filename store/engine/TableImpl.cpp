@@ -7,6 +7,7 @@
 #include <map>
 
 #include "store/engine/CursorImpl.h"
+#include "store/engine/TableBackup.h"
 
 namespace tindrel::engine {
 namespace {
@@ -185,8 +186,10 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
       throw EngineError(ResultCode::TableInUse, "The table " + path_ + " is in use by another program",
                         {"File: " + path_});
   }
-  for (const std::string& leftover : {path_ + "-pack", memoPath + "-pack", indexPath + "-pack"})
-    if (writable && fs_.Exists(leftover)) fs_.Remove(leftover);
+  // New files of a pack or a restore that never reached the rename journal.
+  for (const char* suffix : {Journal::kPackSuffix, Journal::kRestoreSuffix})
+    for (const std::string& file : {path_, memoPath, indexPath})
+      if (writable && fs_.Exists(file + suffix)) fs_.Remove(file + suffix);
 
   {
     std::string image(static_cast<size_t>(dbfFile_->Size()), '\0');
@@ -1012,6 +1015,36 @@ void TableImpl::Pack(const std::function<void(uint32_t done, uint32_t total)>& p
   ++changeCount_;
 }
 
+std::vector<std::string> TableImpl::FilePaths() const {
+  std::vector<std::string> paths{path_};
+  if (memoHandle_) paths.push_back(memoHandle_->Path());
+  if (indexHandle_) paths.push_back(indexHandle_->Path());
+  return paths;
+}
+
+void TableImpl::Backup(const std::string& target) {
+  if (InDoubt())
+    throw EngineError(ResultCode::ReadOnlyTable,
+                      "The files of " + path_ + " are behind the changes its journal holds, so a copy of them would "
+                      "miss some; reopen the table to complete them, then back it up",
+                      {"File: " + Journal::PathFor(path_)});
+  // Steps 3a to 3c: the files then hold every stored change, and the empty journal nothing.
+  try {
+    journal_.Checkpoint();
+  } catch (...) {
+    StopIfInDoubt();
+    throw;
+  }
+  std::vector<std::pair<File*, std::string>> copies{{dbfFile_.get(), target}};
+  for (File* file : {memoHandle_.get(), indexHandle_.get()}) {
+    if (!file) continue;
+    const std::string& from = file->Path();
+    const auto dot = from.rfind('.');
+    copies.emplace_back(file, target.substr(0, target.rfind('.')) + from.substr(dot));
+  }
+  CopyFilesWhole(fs_, copies);
+}
+
 std::vector<std::string> TableImpl::Check() const {
   std::vector<std::string> problems;
   if (dbf_.HeaderCount() != dbf_.RecordCount())
@@ -1057,6 +1090,10 @@ void TableImpl::CheckRefresh() {
     if (std::find(cursors_.begin(), cursors_.end(), cursor) == cursors_.end()) continue;
     cursor->DeliverTableChanged(changeCount_);
   }
+}
+
+std::string Table::CompanionOf(const std::string& path, const std::string& lowerExtension, FileSystem* fs) {
+  return Companion(fs ? *fs : FileSystem::Default(), path, lowerExtension);
 }
 
 void Table::Create(const std::string& path, const TableSpec& spec, FileSystem* fileSystem) {

@@ -63,6 +63,8 @@ class TableImpl : public Table {
   void Pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {}) override;
   void Reindex() override;
   std::string AddIndexTag(const MdxIndex::TagSpec& spec) override;
+  std::vector<std::string> FilePaths() const override;
+  void Backup(const std::string& target) override;
   std::vector<std::string> Check() const override;
 
   uint64_t ChangeCount() const override { return changeCount_; }

@@ -5,6 +5,7 @@
 // program at 96 dots per inch and once more on a screen of twice that.
 
 #include "app/TExchangeForm.h"
+#include "app/TRestoreForm.h"
 #include "app/TMainForm.h"
 #include "app/TProgressWindow.h"
 #include "app/TTableStatus.h"
@@ -256,6 +257,11 @@ class DialogCaptionsTest : public ::testing::Test {
         ExpectAllFit(window);
       });
     }
+    form_->MenuBackup->trigger();  // one backup for the restore window to list
+    WithModal([&] { form_->MenuRestore->trigger(); }, [&](QWidget& window) {
+      ASSERT_NE(qobject_cast<TRestoreForm*>(&window), nullptr);
+      ExpectAllFit(window);
+    });
     {
       TProgressWindow progress(QStringLiteral("Import"), QStringLiteral("/home/someone/Notes/notes.opml"), form_.get());
       progress.Callback()("Storing the notes", 1, 2);
@@ -270,6 +276,9 @@ class DialogCaptionsTest : public ::testing::Test {
         {MessageIcon::Warning, mbOK,
          "Invalid FilterMethod for Dataset. \rOnly fdByFilter is supported for this type of Dataset"},
         {MessageIcon::Confirmation, mbOK | mbCancel | mbAll, "Delete \"Alpha\" and the notes below it?"},
+        {MessageIcon::Confirmation, mbOK | mbCancel,
+         "Replace the notes by the backup of 2026-12-11 09:30:05, made at close: 100,000 notes?\n"
+         "The notes as they are now are kept as one more backup."},
         {MessageIcon::Error, mbOK,
          "Table: Cannot open the table /home/someone/TindrelII/Tindrel.dbf: the file is damaged (the memo "
          "file Tindrel.dbt is shorter than its header says)."},

@@ -11,6 +11,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/TreeLines.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
@@ -92,15 +93,7 @@ class ExchangeCommandsTest : public ::testing::Test {
     ASSERT_TRUE(filled) << "no window asked where";
   }
 
-  QStringList Tree() const {
-    QStringList lines;
-    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
-      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
-      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
-    };
-    for (int i = 0; i < form_->DBTreeView->topLevelItemCount(); ++i) walk(form_->DBTreeView->topLevelItem(i), 0);
-    return lines;
-  }
+  QStringList Tree() const { return testing::TreeLines(*form_->DBTreeView); }
 
   QString LastBox() const { return platform_.boxes.shown.empty() ? QString() : platform_.boxes.shown.back().text; }
 

@@ -12,6 +12,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tests/support/TreeLines.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tools/NoteTable.h"
 #include "tree/dbTree.h"
@@ -94,15 +95,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   // The tree's labels, depth first, children indented by two blanks.
-  static QStringList TreeLines(const TCustomTreeViewEx& tree) {
-    QStringList lines;
-    std::function<void(TTreeNode*, int)> walk = [&](TTreeNode* node, int depth) {
-      lines << QString(depth * 2, QLatin1Char(' ')) + node->text(0);
-      for (int i = 0; i < node->childCount(); ++i) walk(node->child(i), depth + 1);
-    };
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i), 0);
-    return lines;
-  }
+  static QStringList TreeLines(const TCustomTreeViewEx& tree) { return testing::TreeLines(tree); }
 
   // The memo's font as designed: "Courier New" 10 pt, drawn by a fixed-pitch substitute where it
   // is not installed.
@@ -587,8 +580,8 @@ TEST_F(MainFormTest, MenusCarryTheirNamesCaptionsShortcutsAndStates) {
     bool checkable;
   };
   const Item items[] = {
-      {"MenuBackup", "Backup", 0, false, false},
-      {"MenuRestore", "Restore", 0, false, false},
+      {"MenuBackup", "Backup", 0, true, false},
+      {"MenuRestore", "Restore", 0, true, false},
       {"MenuImport", "Import", 0, true, false},
       {"MenuImportFromMarkdownFolders", "Markdown Folders...", 0, true, false},
       {"MenuImportFromMarkdownFile", "Markdown File...", 0, true, false},

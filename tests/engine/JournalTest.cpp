@@ -258,6 +258,27 @@ std::string RenameJournal(const std::string& from, const std::string& to) {
   return image + U64(hash);
 }
 
+// A rename journal is written at once and synced before its first rename: one that is cut short
+// (its write never completed) renamed nothing, whatever part of it reached the disk.
+TEST(JournalTest, ARenameJournalCutShortRenamesNothingAndIsDiscarded) {
+  const std::string whole = RenameJournal("n.dbf-restore", "n.dbf");
+  for (size_t length : {size_t(3), size_t(8), size_t(20), whole.size() - 1}) {
+    SCOPED_TRACE(length);
+    TempFolder dir;
+    MakeTable(dir, true, kChanges[0]);
+    const std::string dbf = TempFolder::Read(dir.File("n.dbf"));
+    TempFolder::Write(dir.File("n.dbf-restore"), "the new table, never renamed");
+    TempFolder::Write(Journal::PathFor(dir.File("n.dbf")), whole.substr(0, length));
+    auto t = Table::Open(dir.File("n.dbf"));
+    EXPECT_EQ(TempFolder::Read(dir.File("n.dbf")), dbf);
+    EXPECT_FALSE(std::filesystem::exists(Journal::PathFor(dir.File("n.dbf"))));
+    EXPECT_FALSE(std::filesystem::exists(Journal::DamagedPathFor(dir.File("n.dbf"))));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("n.dbf-restore")));
+    ASSERT_FALSE(t->Warnings().empty());
+    EXPECT_NE(t->Warnings().back().find("discarded"), std::string::npos) << t->Warnings().back();
+  }
+}
+
 // A journal changes only the table's own files: a record naming any other file, beside the table
 // or elsewhere, is not one this engine wrote. Nothing of it is applied, and the journal is kept
 // beside the table as damaged.

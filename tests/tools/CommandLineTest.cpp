@@ -10,8 +10,8 @@
 namespace tindrel::test {
 namespace {
 
-const char* const kCommands[] = {"create", "check", "dump",   "reindex", "pack",    "index",
-                                 "adopt",  "export", "import", "deleted", "recall"};
+const char* const kCommands[] = {"create", "check",  "dump",    "reindex", "pack",   "index",   "adopt",
+                                 "export", "import", "deleted", "recall",  "backup", "restore"};
 
 // Help is printed, never acted on: the arguments around it are not looked at.
 TEST(CommandLine, EveryCommandHasHelpAndHelpDoesNothingElse) {

@@ -78,4 +78,10 @@ void FaultyFileSystem::SyncFolderOf(const std::string& path) {
   if (Permit("Syncing the folder of " + path, Call::Sync)) inner_.SyncFolderOf(path);
 }
 
+void FaultyFileSystem::CreateFolder(const std::string& path) {
+  if (Permit("Creating the folder " + path, Call::Create)) inner_.CreateFolder(path);
+}
+
+std::vector<std::string> FaultyFileSystem::ListFolder(const std::string& path) { return inner_.ListFolder(path); }
+
 }  // namespace tindrel::engine::testing

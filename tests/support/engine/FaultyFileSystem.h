@@ -46,6 +46,8 @@ class FaultyFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   void SyncFolderOf(const std::string& path) override;
+  void CreateFolder(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
 
  private:
   uint64_t failAt_;

@@ -21,6 +21,8 @@ class NoSyncFileSystem : public engine::FileSystem {
   void Remove(const std::string& path) override { real_.Remove(path); }
   void Rename(const std::string& from, const std::string& to) override { real_.Rename(from, to); }
   void SyncFolderOf(const std::string&) override {}
+  void CreateFolder(const std::string& path) override { real_.CreateFolder(path); }
+  std::vector<std::string> ListFolder(const std::string& path) override { return real_.ListFolder(path); }
 
  private:
   class NoSyncFile : public engine::File {

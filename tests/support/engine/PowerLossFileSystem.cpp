@@ -130,7 +130,7 @@ bool PowerLossFileSystem::SyncFails() {
   return (fault_ == Fault::FailingSyncs && syncs_ >= faultAt_) || (fault_ == Fault::OneFailingSync && syncs_ == faultAt_);
 }
 
-bool PowerLossFileSystem::Exists(const std::string& path) { return names_.count(path) != 0; }
+bool PowerLossFileSystem::Exists(const std::string& path) { return names_.count(path) != 0 || folders_.count(path) != 0; }
 
 std::unique_ptr<File> PowerLossFileSystem::Open(const std::string& path, OpenMode mode) {
   auto found = names_.find(path);
@@ -176,15 +176,37 @@ void PowerLossFileSystem::SyncFolderOf(const std::string& path) {
   const std::string folder = FolderOf(path);
   std::vector<FolderChange> others;
   for (auto& change : folderPending_) {
-    if (FolderOf(change.name) == folder) ApplyFolderChange(durableNames_, change);
+    if (FolderOf(change.name) == folder) ApplyFolderChange(durableNames_, durableFolders_, change);
     else others.push_back(std::move(change));
   }
   folderPending_ = std::move(others);
 }
 
+void PowerLossFileSystem::CreateFolder(const std::string& path) {
+  if (folders_.count(path)) return;
+  Change("Making the folder " + path);
+  folders_.insert(path);
+  madeFolders_.insert(path);
+  folderPending_.push_back({FolderChange::MakeFolder, path, {}, nullptr});
+  SyncFolderOf(path);
+}
+
+std::vector<std::string> PowerLossFileSystem::ListFolder(const std::string& path) {
+  const std::string prefix = path + "/";
+  std::vector<std::string> found;
+  for (const auto& [name, inode] : names_)
+    if (FolderOf(name) == prefix) found.push_back(name.substr(prefix.size()));
+  for (const std::string& folder : folders_)
+    if (FolderOf(folder) == prefix) found.push_back(folder.substr(prefix.size()));
+  if (found.empty() && !folders_.count(path))
+    throw EngineError(ResultCode::FileNotFound, "Folder not found: " + path, {path});
+  return found;
+}
+
 void PowerLossFileSystem::ApplyFolderChange(std::map<std::string, std::shared_ptr<Inode>>& names,
-                                            const FolderChange& change) {
+                                            std::set<std::string>& folders, const FolderChange& change) {
   switch (change.kind) {
+    case FolderChange::MakeFolder: folders.insert(change.name); break;
     case FolderChange::Link: names[change.name] = change.inode; break;
     case FolderChange::Unlink: names.erase(change.name); break;
     case FolderChange::Rename: {
@@ -211,8 +233,19 @@ std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::Restart(Outcome outcom
     return static_cast<int>(random() % kinds);
   };
   std::map<std::string, std::shared_ptr<Inode>> names = durableNames_;
+  std::set<std::string> folders = durableFolders_;
   for (const auto& change : folderPending_)
-    if (choose(true, 2) == 0) ApplyFolderChange(names, change);
+    if (choose(true, 2) == 0) ApplyFolderChange(names, folders, change);
+  // What lay in a folder whose making was lost is gone with it.
+  auto lost = [&](const std::string& path) {
+    for (std::string folder = FolderOf(path); folder.size() > 1; folder = FolderOf(folder.substr(0, folder.size() - 1))) {
+      const std::string name = folder.substr(0, folder.size() - 1);
+      if (madeFolders_.count(name) && !folders.count(name)) return true;
+    }
+    return false;
+  };
+  std::erase_if(names, [&](const auto& entry) { return lost(entry.first); });
+  std::erase_if(folders, [&](const std::string& folder) { return lost(folder); });
 
   auto disk = std::make_unique<PowerLossFileSystem>();
   std::map<const Inode*, std::shared_ptr<Inode>> made;
@@ -241,6 +274,8 @@ std::unique_ptr<PowerLossFileSystem> PowerLossFileSystem::Restart(Outcome outcom
     disk->names_[path] = copy;
   }
   disk->durableNames_ = disk->names_;
+  disk->folders_ = disk->durableFolders_ = folders;
+  disk->madeFolders_ = madeFolders_;
   disk->sizeLimit_ = sizeLimit_;
   return disk;
 }

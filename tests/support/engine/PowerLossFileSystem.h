@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ class PowerLossFileSystem : public FileSystem {
   void Remove(const std::string& path) override;
   void Rename(const std::string& from, const std::string& to) override;
   void SyncFolderOf(const std::string& path) override;
+  // A folder is an entry of its parent like a file: made, and kept or lost by a power loss
+  // until the parent is synced; the files in a folder that was lost are lost with it.
+  void CreateFolder(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
 
  private:
   struct Inode;     // one file's contents, cached and durable
@@ -77,15 +82,18 @@ class PowerLossFileSystem : public FileSystem {
   bool WriteFails();
   bool SyncFails();
   struct FolderChange {
-    enum Kind { Link, Rename, Unlink } kind;
+    enum Kind { Link, Rename, Unlink, MakeFolder } kind;
     std::string name, to;
     std::shared_ptr<Inode> inode;
   };
-  static void ApplyFolderChange(std::map<std::string, std::shared_ptr<Inode>>& names, const FolderChange& change);
+  static void ApplyFolderChange(std::map<std::string, std::shared_ptr<Inode>>& names, std::set<std::string>& folders,
+                                const FolderChange& change);
 
   std::map<std::string, std::shared_ptr<Inode>> names_;         // as readers see them
   std::map<std::string, std::shared_ptr<Inode>> durableNames_;  // as the disk holds them
   std::vector<FolderChange> folderPending_;                     // changes not yet synced
+  std::set<std::string> folders_, durableFolders_;              // made by CreateFolder
+  std::set<std::string> madeFolders_;                           // every folder ever made
   Fault fault_ = Fault::None;
   uint64_t faultAt_ = 0;
   uint64_t changes_ = 0, writes_ = 0, syncs_ = 0;
