@@ -57,7 +57,7 @@ void TBackupCommands::BackupBeforePack() {
 void TBackupCommands::BackupAtClose() {
   TTable& table = *form_.Table;
   // In doubt, the files are behind the journal: the next start completes them.
-  if (!table.Active() || table.InDoubt() || table.EngineTable()->ChangeCount() == 0) return;
+  if (!table.Active() || table.InDoubt() || !table.EngineTable()->ChangedSinceOpen()) return;
   engine::BackUpTable(*table.EngineTable(), engine::BackupKind::AtClose, Now(), {}, fs_);
   engine::PruneBackups(TablePath(), engine::BackupKind::AtClose, engine::kKeptAtCloseBackups, {}, fs_);
 }

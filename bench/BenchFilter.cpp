@@ -34,7 +34,7 @@ class FilteredNotes {
 
  private:
   explicit FilteredNotes(int notes)
-      : table_(notes == kNotes ? tindrel::bench::NoteTable::Get().Table() : tindrel::bench::SizedNoteTables::Get(notes)) {
+      : table_(tindrel::bench::SizedNoteTables::Get(notes)) {
     source_.SetDataSet(&table_);
     tindrel::ConfigureNoteFilterDialog(filter_, &source_);
   }

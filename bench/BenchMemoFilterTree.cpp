@@ -22,27 +22,17 @@
 #include "tools/NoteTable.h"
 #include "tree/TTreeNode.h"
 #include "tree/dbTree.h"
+#include "bench/BenchNoteTable.h"
 
 namespace tindrel {
 namespace {
 
 // A generated table (seed 1) under the main window's tree view and filter component.
 struct GeneratedTreeWindow {
-  explicit GeneratedTreeWindow(int notes) {
-    tools::CreateNoteTable(dir.path().toStdString(), tools::RandomNotes(static_cast<uint32_t>(notes), 1));
-    table.SetTableName(QString::fromStdString(tools::NoteTablePath(dir.path().toStdString())));
-    table.SetIndexFieldNames(QStringLiteral("ID"));
-    source.SetDataSet(&table);
-    window.resize(400, 700);
-    auto* layout = new QVBoxLayout(&window);
-    tree = new TDBTreeView(&window);
-    layout->addWidget(tree);
-    tree->ApplyMainWindowSettings();
-    tree->SetDataSource(&source);
-    window.show();
-    table.Open();
-    QApplication::processEvents();
-    ConfigureNoteFilterDialog(filter, &source);
+  explicit GeneratedTreeWindow(int notes)
+      : tablePath(MakeTable(notes)), view(bench::TreeWindow::OverTable{}, tablePath) {
+    view.OpenAndShow();
+    ConfigureNoteFilterDialog(filter, &view.source);
   }
   static GeneratedTreeWindow& Get(int notes) {
     static std::map<int, std::unique_ptr<GeneratedTreeWindow>> windows;
@@ -51,12 +41,16 @@ struct GeneratedTreeWindow {
     return *slot;
   }
 
-  testing::ScriptedPlatform platform;
-  QTemporaryDir dir;
-  TTable table;
-  TDataSource source;
-  QWidget window;
-  TDBTreeView* tree = nullptr;
+  static std::string MakeTable(int notes) {
+    static QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString() + "/" + std::to_string(notes);
+    QDir().mkpath(QString::fromStdString(folder));
+    tools::CreateNoteTable(folder, tools::RandomNotes(static_cast<uint32_t>(notes), 1));
+    return tools::NoteTablePath(folder);
+  }
+
+  std::string tablePath;
+  bench::TreeWindow view;
   TwwFilterDialog filter;
 };
 
@@ -71,13 +65,13 @@ void FilterMemoAndRebuild(benchmark::State& state, const char* value, bool byteP
   int shown = 0;
   for (auto _ : state) {
     w.filter.ApplyCriteria({criterion});
-    w.tree->RebuildTree();
+    w.view.tree->RebuildTree();
     QApplication::processEvents();
     state.PauseTiming();
     shown = 0;
-    for (TTreeNodeIterator it(w.tree->invisibleRootItem()); *it; ++it) ++shown;
+    for (TTreeNodeIterator it(w.view.tree->invisibleRootItem()); *it; ++it) ++shown;
     w.filter.ApplyCriteria({});
-    w.tree->RebuildTree();
+    w.view.tree->RebuildTree();
     QApplication::processEvents();
     state.ResumeTiming();
   }

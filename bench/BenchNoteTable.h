@@ -25,6 +25,7 @@
 
 #include "store/TDataSource.h"
 #include "store/TTable.h"
+#include "bench/BenchSizedNotes.h"
 #include "bench/MarkDeleted.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/platform/ScriptedPlatform.h"
@@ -35,25 +36,14 @@ namespace tindrel::bench {
 
 inline constexpr int kNotes = 100000;
 
+// The generated 100,000-note table, shared with the sized tables of the search benchmarks.
 class NoteTable {
  public:
   static NoteTable& Get() {
     static NoteTable instance;
     return instance;
   }
-  TTable& Table() { return *table_; }
-
- private:
-  NoteTable() {
-    const std::string folder = dir_.path().toStdString();
-    tools::CreateNoteTable(folder, tools::RandomNotes(kNotes, 1));
-    table_ = std::make_unique<TTable>();
-    table_->SetTableName(QString::fromStdString(tools::NoteTablePath(folder)));
-    table_->SetIndexFieldNames("ID");
-    table_->Open();
-  }
-  QTemporaryDir dir_;
-  std::unique_ptr<TTable> table_;
+  TTable& Table() { return SizedNoteTables::Get(kNotes); }
 };
 
 // Writes `count` generated notes into `folder` from a child process, one note at a time. False
@@ -74,8 +64,7 @@ inline bool WriteGeneratedNotesInChild(const std::string& folder, uint32_t count
 // TINDREL_BENCH_MILLION=1 is in the environment (its table alone is about 1.1 GB of files).
 inline std::vector<int64_t> ProgramNoteCounts() {
   std::vector<int64_t> counts = {10000, 100000};
-  if (const char* million = std::getenv("TINDREL_BENCH_MILLION"); million && std::string(million) == "1")
-    counts.push_back(1000000);
+  if (MillionNotesWanted()) counts.push_back(1000000);
   return counts;
 }
 
@@ -107,8 +96,13 @@ inline std::string TreeShapedTable(int notes, const QTemporaryDir& into) {
 // The real tree view with the main window's settings over a fresh copy of the tree-shaped table,
 // shown offscreen; the table opens in OpenAndShow.
 struct TreeWindow {
-  explicit TreeWindow(int notes) {
-    table.SetTableName(QString::fromStdString(TreeShapedTable(notes, dir)));
+  explicit TreeWindow(int notes) { Show(TreeShapedTable(notes, dir)); }
+  // Over the table at `tablePath` instead (the caller keeps its files).
+  struct OverTable {};
+  TreeWindow(OverTable, const std::string& tablePath) { Show(tablePath); }
+
+  void Show(const std::string& tablePath) {
+    table.SetTableName(QString::fromStdString(tablePath));
     table.SetIndexFieldNames(QStringLiteral("ID"));
     source.SetDataSet(&table);
     window.resize(400, 700);

@@ -170,6 +170,8 @@ class Table {
   // table starts from its own base, so no two tables of a process share a value and a value
   // names one state of one open table (what was worked out from it can be kept against it).
   virtual uint64_t ChangeCount() const = 0;
+  // Whether any change was made since the table was opened.
+  virtual bool ChangedSinceOpen() const = 0;
   virtual std::unique_ptr<Cursor> OpenCursor() = 0;
   // The refresh check: every cursor with a table-changed callback that has not yet seen the
   // latest change gets its callback, synchronously, from inside this call.

@@ -68,6 +68,7 @@ class TableImpl : public Table {
   std::vector<std::string> Check() const override;
 
   uint64_t ChangeCount() const override { return changeCount_; }
+  bool ChangedSinceOpen() const override { return changeCount_ != changeBase_; }
   std::unique_ptr<Cursor> OpenCursor() override;
   void CheckRefresh() override;
 
@@ -123,6 +124,7 @@ class TableImpl : public Table {
   Journal journal_;
   mutable std::vector<std::string> warnings_;
   uint64_t changeCount_ = NewChangeBase();
+  const uint64_t changeBase_ = changeCount_;
   static uint64_t NewChangeBase();
   bool committedDespiteError_ = false;
   bool packInterrupted_ = false;
