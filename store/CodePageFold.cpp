@@ -154,7 +154,8 @@ std::optional<bool> CodePageFold::Matches(std::string_view bytes, const Needle& 
         size_t best = bytes.size();
         for (size_t k = 0; k < undecidedBytes_.size(); ++k) {
           if (next[k] < from || (from == 0 && next[k] == 0)) {
-            const void* hit = std::memchr(bytes.data() + from, undecidedBytes_[k], bytes.size() - from);
+            const void* hit =
+                from < bytes.size() ? std::memchr(bytes.data() + from, undecidedBytes_[k], bytes.size() - from) : nullptr;
             next[k] = hit ? static_cast<size_t>(static_cast<const char*>(hit) - bytes.data()) : bytes.size();
           }
           best = std::min(best, next[k]);
@@ -191,7 +192,7 @@ bool CodePageFold::Expresses(std::string_view bytes) const {
 }
 
 bool CodePageFold::Plain(std::string_view bytes) const {
-  if (undecidedBytes_.empty()) return true;
+  if (undecidedBytes_.empty() || bytes.empty()) return true;
   if (undecidedBytes_.size() <= 4) {
     for (char b : undecidedBytes_)
       if (std::memchr(bytes.data(), b, bytes.size())) return false;
@@ -205,6 +206,7 @@ bool CodePageFold::Plain(std::string_view bytes) const {
 bool CodePageFold::StartsWith(std::string_view bytes, const Needle& pattern) const {
   const std::string& p = pattern.bytes;
   if (bytes.size() < p.size()) return false;
+  if (p.empty()) return true;
   if (identity_) return std::memcmp(bytes.data(), p.data(), p.size()) == 0;
   for (size_t i = 0; i < p.size(); ++i)
     if (canonical_[static_cast<unsigned char>(bytes[i])] != static_cast<unsigned char>(p[i])) return false;

@@ -320,7 +320,7 @@ class Scan {
 
   Verdict MemoVerdict(std::string_view bytes) const {
     // The comparison stops at the first zero character, as the decoded one does.
-    if (const void* zero = std::memchr(bytes.data(), '\0', bytes.size()))
+    if (const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), '\0', bytes.size()))
       bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
     if (!fold_->Expresses(bytes)) return Verdict::Undecided;
     if (pattern_.isEmpty() || !needle_) return Verdict::NoMatch;
