@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   python3 python3-dbfread libdbd-xbase-perl libxml2-utils
   xvfb xauth imagemagick
   at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon dbus-bin xdotool
