@@ -78,13 +78,10 @@ TExchangeForm::TExchangeForm(Direction direction, exchange::Format format, const
   (belowSelected ? SelectedButton : AllButton)->setChecked(true);
   column->addWidget(group);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  OkButton = MakeDialogButton(this, TwwButtonKind::bkOK);
-  CancelButton = MakeDialogButton(this, TwwButtonKind::bkCancel);
-  buttons->addWidget(OkButton);
-  buttons->addWidget(CancelButton);
-  column->addLayout(buttons);
+  const TOkCancelRow buttons = MakeOkCancelRow(this);
+  OkButton = buttons.ok;
+  CancelButton = buttons.cancel;
+  column->addLayout(buttons.layout);
 
   const auto pathGiven = [this] { OkButton->setEnabled(!PathEdit->text().trimmed().isEmpty()); };
   connect(PathEdit, &QLineEdit::textChanged, this, pathGiven);

@@ -1,6 +1,5 @@
 #include "app/TRestoreForm.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -58,13 +57,10 @@ TRestoreForm::TRestoreForm(const std::vector<engine::BackupInfo>& backups, QWidg
   note->setWordWrap(true);
   column->addWidget(note);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  OkButton = MakeDialogButton(this, TwwButtonKind::bkOK);
-  CancelButton = MakeDialogButton(this, TwwButtonKind::bkCancel);
-  buttons->addWidget(OkButton);
-  buttons->addWidget(CancelButton);
-  column->addLayout(buttons);
+  const TOkCancelRow buttons = MakeOkCancelRow(this);
+  OkButton = buttons.ok;
+  CancelButton = buttons.cancel;
+  column->addLayout(buttons.layout);
 
   const auto chosen = [this] { OkButton->setEnabled(Chosen() != nullptr); };
   connect(BackupList, &QListWidget::currentRowChanged, this, chosen);

@@ -9,11 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/FuzzSoundTable.h"
 #include "store/engine/EngineError.h"
 #include "store/engine/Table.h"
 #include "store/engine/TableBackup.h"
-#include "tests/support/TableBuilder.h"
-#include "tests/support/engine/PowerLossFileSystem.h"
 
 namespace {
 
@@ -23,12 +22,8 @@ using tindrel::engine::testing::PowerLossFileSystem;
 const std::string kTable = "/t/Tindrel.dbf";
 
 const PowerLossFileSystem& SoundTable() {
-  static const std::unique_ptr<PowerLossFileSystem> disk = [] {
-    auto made = std::make_unique<PowerLossFileSystem>();
-    TableSpec spec;
-    spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
-    spec.tags = {{"ID", "ID"}};
-    tindrel::testing::WriteTable(kTable, spec, {{"1", "first", "a memo"}, {"2", "second", ""}}, made.get());
+  static const auto disk = [] {
+    auto made = tindrel::fuzzing::MakeSoundNoteTable(kTable);
     made->CreateFolder("/t/Backups");
     return made;
   }();

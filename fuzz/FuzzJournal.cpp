@@ -11,11 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/FuzzSoundTable.h"
 #include "store/engine/EngineError.h"
 #include "store/engine/Journal.h"
 #include "store/engine/Table.h"
-#include "tests/support/TableBuilder.h"
-#include "tests/support/engine/PowerLossFileSystem.h"
 
 namespace {
 
@@ -25,16 +24,7 @@ using tindrel::engine::testing::PowerLossFileSystem;
 const std::string kTable = "/t/Tindrel.dbf";
 
 const PowerLossFileSystem& SoundTable() {
-  static const std::unique_ptr<PowerLossFileSystem> disk = [] {
-    auto made = std::make_unique<PowerLossFileSystem>();
-    TableSpec spec;
-    spec.fields = {{"ID", 'C', 10}, {"TEXT", 'C', 40}, {"MEMO", 'M', 10}};
-    spec.tags = {{"ID", "ID"}};
-    spec.languageDriver = 0xCB;
-    tindrel::testing::WriteTable(kTable, spec, {{"1", "first", "a memo"}, {"2", "second", ""}, {"3", "third", "μνήμη"}},
-                                 made.get());
-    return made;
-  }();
+  static const auto disk = tindrel::fuzzing::MakeSoundNoteTable(kTable);
   return *disk;
 }
 

@@ -108,6 +108,15 @@ QPushButton* MakeDialogButton(QDialog* dialog, TwwButtonKind kind, int width96, 
   return button;
 }
 
+TOkCancelRow MakeOkCancelRow(QDialog* dialog) {
+  TOkCancelRow row{new QHBoxLayout, MakeDialogButton(dialog, TwwButtonKind::bkOK),
+                   MakeDialogButton(dialog, TwwButtonKind::bkCancel)};
+  row.layout->addStretch(1);
+  row.layout->addWidget(row.ok);
+  row.layout->addWidget(row.cancel);
+  return row;
+}
+
 int ModalResultOf(const QPushButton* button) {
   const QVariant v = button ? button->property(kModalResultProperty) : QVariant();
   return v.isValid() ? v.toInt() : -1;

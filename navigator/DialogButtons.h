@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QHBoxLayout>
 #include <QPushButton>
 
 namespace tindrel {
@@ -47,6 +48,14 @@ int Scaled(int pixelsAt96, const QWidget* widget = nullptr);
 // A click closes the dialog with the kind's result. OK becomes the default button; Cancel is the
 // one Esc presses (QDialog's Esc closes with the Cancel result).
 QPushButton* MakeDialogButton(QDialog* dialog, TwwButtonKind kind, int width96 = 77, int height96 = 27);
+
+// The foot of a dialog laid out in rows: OK and Cancel at the right, as MakeDialogButton makes them.
+struct TOkCancelRow {
+  QHBoxLayout* layout;
+  QPushButton* ok;
+  QPushButton* cancel;
+};
+TOkCancelRow MakeOkCancelRow(QDialog* dialog);
 
 // The modal result a button made by MakeDialogButton closes its dialog with (-1: none).
 int ModalResultOf(const QPushButton* button);
