@@ -27,12 +27,11 @@ using tindrel::bench::NoteTable;
 using tindrel::bench::SizedNoteTables;
 
 void RunNoMatch(benchmark::State& state, tindrel::TTable& table, const char* field, tindrel::TwwLocateMatchType type,
-                bool bytePath, int notes) {
+                bool bytePath, int notes, const QString& text = QStringLiteral("qqzzxq no such text")) {
   table.First();
   tindrel::SetMemoBytePath(bytePath);
   for (auto _ : state) {
-    const bool found = tindrel::FindFieldValue(true, table, QString::fromLatin1(field), QStringLiteral("qqzzxq no such text"),
-                                               type, false);
+    const bool found = tindrel::FindFieldValue(true, table, QString::fromLatin1(field), text, type, false);
     if (found) state.SkipWithError("the search found a record");
     benchmark::DoNotOptimize(found);
   }
@@ -49,6 +48,14 @@ void BM_AnywhereNoMatchMemo(benchmark::State& state) {
   RunNoMatch(state, NoteTable::Get().Table(), "MEMO", tindrel::mtPartialMatchAny, true, kNotes);
 }
 BENCHMARK(BM_AnywhereNoMatchMemo)->Name("Locate/AnywhereNoMatch/Memo/notes=100000")->Unit(benchmark::kMillisecond);
+
+// A short word, as people mostly search: three letters found nowhere.
+void BM_AnywhereNoMatchMemoShortWord(benchmark::State& state) {
+  RunNoMatch(state, NoteTable::Get().Table(), "MEMO", tindrel::mtPartialMatchAny, true, kNotes, QStringLiteral("qzx"));
+}
+BENCHMARK(BM_AnywhereNoMatchMemoShortWord)
+    ->Name("Locate/AnywhereNoMatch/MemoShortWord/notes=100000")
+    ->Unit(benchmark::kMillisecond);
 
 void BM_AnywhereNoMatchMemoDecoding(benchmark::State& state) {
   RunNoMatch(state, NoteTable::Get().Table(), "MEMO", tindrel::mtPartialMatchAny, false, kNotes);

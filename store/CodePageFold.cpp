@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <map>
 #include <mutex>
 #include <utility>
@@ -116,6 +119,21 @@ std::optional<CodePageFold::Needle> CodePageFold::Pattern(const QString& folded)
     for (int b = 0; b < 256; ++b)
       if (!undecided_[b] && canonical_[b] == p) needle.shift[b] = static_cast<uint32_t>(m - 1 - i);
   }
+  const auto ends = [&](unsigned char wanted, std::array<uint8_t, Needle::kEnds>& set, int& count) {
+    for (int b = 0; b < 256; ++b) {
+      if (undecided_[b] || canonical_[b] != wanted) continue;
+      if (count == Needle::kEnds) {
+        count = Needle::kEnds + 1;
+        return;
+      }
+      set[static_cast<size_t>(count++)] = static_cast<uint8_t>(b);
+    }
+    for (int k = count; k < Needle::kEnds && count > 0; ++k) set[static_cast<size_t>(k)] = set[0];
+  };
+  if (m > 0) {
+    ends(static_cast<unsigned char>(needle.bytes.front()), needle.firstBytes, needle.firstCount);
+    ends(static_cast<unsigned char>(needle.bytes.back()), needle.lastBytes, needle.lastCount);
+  }
   return needle;
 }
 
@@ -221,6 +239,52 @@ bool CodePageFold::Contains(std::string_view bytes, const Needle& pattern) const
   const size_t m = pattern.bytes.size();
   if (m == 0) return true;
   if (bytes.size() < m) return false;
+  // Stretches without a byte of many characters hold canonical bytes of single characters
+  // only: a pattern end that no such byte folds to never occurs in them.
+  if (pattern.firstCount == 0 || pattern.lastCount == 0) return false;
+  if (pattern.firstCount > Needle::kEnds || pattern.lastCount > Needle::kEnds) return ContainsByShifts(bytes, pattern);
+  const auto* text = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  size_t at = 0;
+#if defined(__SSE2__)
+  // Sixteen places at a time: a place is a candidate when its byte folds to the pattern's first
+  // byte and the byte m - 1 later to its last; only candidates are compared whole. The cost
+  // does not depend on the pattern's length, where the shifts of a short pattern are short.
+  __m128i first[Needle::kEnds], last[Needle::kEnds];
+  for (size_t k = 0; k < Needle::kEnds; ++k) {
+    first[k] = _mm_set1_epi8(static_cast<char>(pattern.firstBytes[k]));
+    last[k] = _mm_set1_epi8(static_cast<char>(pattern.lastBytes[k]));
+  }
+  for (; at + (m - 1) + 16 <= n; at += 16) {
+    const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+    const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + m - 1));
+    __m128i startHit = _mm_cmpeq_epi8(starts, first[0]);
+    __m128i endHit = _mm_cmpeq_epi8(ends, last[0]);
+    for (size_t k = 1; k < Needle::kEnds; ++k) {
+      startHit = _mm_or_si128(startHit, _mm_cmpeq_epi8(starts, first[k]));
+      endHit = _mm_or_si128(endHit, _mm_cmpeq_epi8(ends, last[k]));
+    }
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(startHit, endHit))); mask != 0;
+         mask &= mask - 1)
+      if (MiddleMatches(text + at + static_cast<size_t>(__builtin_ctz(mask)), pattern)) return true;
+  }
+#endif
+  const auto p = reinterpret_cast<const unsigned char*>(pattern.bytes.data());
+  for (; at + m <= n; ++at)
+    if (canonical_[text[at]] == p[0] && canonical_[text[at + m - 1]] == p[m - 1] && MiddleMatches(text + at, pattern))
+      return true;
+  return false;
+}
+
+bool CodePageFold::MiddleMatches(const unsigned char* text, const Needle& pattern) const {
+  const auto p = reinterpret_cast<const unsigned char*>(pattern.bytes.data());
+  for (size_t i = 1; i + 1 < pattern.bytes.size(); ++i)
+    if (canonical_[text[i]] != p[i]) return false;
+  return true;
+}
+
+bool CodePageFold::ContainsByShifts(std::string_view bytes, const Needle& pattern) const {
+  const size_t m = pattern.bytes.size();
   if (identity_) return memmem(bytes.data(), bytes.size(), pattern.bytes.data(), m) != nullptr;
   // Horspool's search over canonical bytes: the text is never folded as a whole, and most of
   // its bytes are skipped.

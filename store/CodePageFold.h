@@ -41,6 +41,12 @@ class CodePageFold {
   struct Needle {
     std::string bytes;
     std::array<uint32_t, 256> shift{};  // by stored byte
+    // The stored bytes that fold to the first and to the last byte of the pattern, for the
+    // vector search: kEnds at most (the rest of each array repeats its first byte); a count of
+    // kEnds + 1 means more, and Contains searches by the shift table alone.
+    static constexpr int kEnds = 4;
+    std::array<uint8_t, kEnds> firstBytes{}, lastBytes{};
+    int firstCount = 0, lastCount = 0;
   };
   // nullopt when no stored text the fold decides can hold the text (a character that no byte
   // folds to).
@@ -65,6 +71,9 @@ class CodePageFold {
   bool Equals(std::string_view bytes, const Needle& pattern) const;
   bool StartsWith(std::string_view bytes, const Needle& pattern) const;
   bool Contains(std::string_view bytes, const Needle& pattern) const;
+  bool ContainsByShifts(std::string_view bytes, const Needle& pattern) const;
+  // The pattern's bytes between its first and its last, compared at `text`.
+  bool MiddleMatches(const unsigned char* text, const Needle& pattern) const;
 
   std::array<bool, 256> undecided_{};  // folds to more than one character
   std::string undecidedBytes_;

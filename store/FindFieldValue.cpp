@@ -343,6 +343,9 @@ class Scan {
     std::vector<uint32_t> recnos;
     std::vector<uint32_t> blocks;
     std::vector<Verdict> verdicts;
+    recnos.reserve(engineTable.RecordCount());
+    blocks.reserve(engineTable.RecordCount());
+    verdicts.reserve(engineTable.RecordCount());
     engine::Record record;
     for (;;) {
       const engine::ResultCode rc = table_->ReadNextRecord(record);

@@ -12,6 +12,7 @@
 
 #include "store/CodePageFold.h"
 #include "store/FindFieldValue.h"
+#include "store/engine/CodePage.h"
 #include "store/engine/EngineError.h"
 #include "tests/support/LocateTable.h"
 #include "tests/support/TableBuilder.h"
@@ -203,6 +204,51 @@ TEST(MemoByteSearch, RandomSearchesOverAGeneratedTableAgreeBothWays) {
   }
   // The texts were cut from the memos, so the comparison is not only between two failures.
   EXPECT_GT(found, 25);
+}
+
+// The fold's own search against the decoded text, at every length and place: short and long
+// patterns, matches at each offset of texts long enough for the sixteen-place steps and their
+// tails, letters of several case forms (final sigma), and bytes of several characters.
+TEST(MemoByteSearch, TheFoldsContainsAgreesWithTheDecodedTextAtEveryPlace) {
+  struct Page {
+    int codePage;
+    std::string alphabet;
+  };
+  const std::vector<Page> pages = {
+      {1252, "aAeEsS x\xDF\xE9\xC9\xE4\xC4"},
+      {1253, "aA \xF3\xF2\xD3\xDC\xA2\xC1\xE1\xC0\xE9"},
+  };
+  std::mt19937 random(20261211);
+  for (const Page& page : pages) {
+    const auto codePage = engine::CodePage::Get(page.codePage);
+    const auto decode = [&](const std::string& bytes) { return QString::fromStdString(codePage->Decode(bytes)); };
+    for (const bool caseSensitive : {false, true}) {
+      const CodePageFold::Upper upper = caseSensitive ? CodePageFold::Upper() : [](const QString& t) { return t.toUpper(); };
+      const auto fold = CodePageFold::Get(page.codePage, QStringLiteral("plain upper"), upper);
+      ASSERT_NE(fold, nullptr);
+      const auto folded = [&](const QString& t) { return upper ? upper(t) : t; };
+      for (int trial = 0; trial < 3000; ++trial) {
+        std::string text(random() % 90, ' ');
+        for (char& c : text) c = page.alphabet[random() % page.alphabet.size()];
+        std::string pattern;
+        if (!text.empty() && random() % 4 != 0) {
+          const size_t at = random() % text.size();
+          pattern = text.substr(at, 1 + random() % std::min<size_t>(text.size() - at, 24));
+        } else {
+          pattern.resize(1 + random() % 20);
+          for (char& c : pattern) c = page.alphabet[random() % page.alphabet.size()];
+        }
+        const QString wanted = folded(decode(pattern));
+        const bool expected = folded(decode(text)).contains(wanted);
+        const std::optional<CodePageFold::Needle> needle = fold->Pattern(wanted);
+        const std::optional<bool> got =
+            needle ? fold->Matches(text, *needle, CodePageFold::Test::Contains) : std::optional<bool>(false);
+        if (!fold->Expresses(text) || !got) continue;
+        ASSERT_EQ(*got, expected) << "code page " << page.codePage << (caseSensitive ? ", case" : ", no case")
+                                  << ": " << decode(pattern).toStdString() << " in " << decode(text).toStdString();
+      }
+    }
+  }
 }
 
 }  // namespace
