@@ -8,10 +8,17 @@
 // made invalid and those of its later siblings moved up one, instead of as a row removal: Qt
 // answers a row removal by walking every persistent index up to the root (the view holds one
 // per open node), which at 100,000 open notes costs more than the rest of a delete together.
+// A row arriving before the last one is told the same way, its later siblings' persistent
+// indexes moved down by hand: Qt's row insert looks at every persistent index for the rows that
+// move. A row arriving at the end is a plain row insert (Qt looks at none then).
+//
+// Around each of these changes TreeRowPatch patches the view's list of open rows in place of
+// the full layout the view would otherwise run (see there).
 
 #include <QAbstractItemModel>
 
 #include "tree/TTreeNode.h"
+#include "tree/TreeRowPatch.h"
 
 class QTreeView;
 
@@ -45,7 +52,7 @@ class TTreeNodeModel : public QAbstractItemModel {
 
   // Called by the nodes around their own changes.
   void BeginInsert(TTreeNode* parent, int first, int last);
-  void EndInsert();
+  void EndInsert(TTreeNode* parent, int first, int last);
   // A child leaves its parent (to be freed, or to be attached elsewhere).
   void BeginTake(TTreeNode* parent);
   void EndTake(TTreeNode* parent, int row, TTreeNode* taken);
@@ -55,6 +62,8 @@ class TTreeNodeModel : public QAbstractItemModel {
   void EndSort(TTreeNode* parent, const std::vector<TTreeNode*>& before);
 
   QTreeView* view_;
+  TreeRowPatch rows_;
+  bool insertMovesRows_ = false;  // the insert in progress is told as a layout change
   std::unique_ptr<TTreeNode> root_;
 };
 
