@@ -77,14 +77,13 @@ Qt::ItemFlags TTreeNodeModel::flags(const QModelIndex& index) const {
 
 void TTreeNodeModel::BeginInsert(TTreeNode* parent, int first, int last) {
   rows_.BeforeChange();
-  insertMovesRows_ = first < parent->childCount();
-  if (insertMovesRows_) emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))});
+  if (first < parent->childCount()) emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))});
   else beginInsertRows(IndexOf(parent), first, last);
 }
 
 void TTreeNodeModel::EndInsert(TTreeNode* parent, int first, int last) {
   const QModelIndex at = IndexOf(parent);
-  if (insertMovesRows_) {
+  if (last + 1 < parent->childCount()) {  // told as a layout change: rows came before others
     // The later siblings are further down now.
     const int count = last - first + 1;
     for (int i = last + 1; i < parent->childCount(); ++i) {

@@ -1,8 +1,8 @@
 #pragma once
 // TTreeNodeModel: the item model of one tree view over its TTreeNode objects. An index carries
 // its node; parent and row come from the node itself, so every call the view makes while laying
-// out or while keeping its persistent indexes up to date is a few pointer reads. (A row change
-// therefore costs the view one pass over its open rows, not one search per row.)
+// out or while keeping its persistent indexes up to date is a few pointer reads. (A full layout
+// of the view therefore costs one pass over its open rows, not one search per row.)
 //
 // A row leaving is told as a layout change, with the persistent indexes of the row's subtree
 // made invalid and those of its later siblings moved up one, instead of as a row removal: Qt
@@ -63,7 +63,6 @@ class TTreeNodeModel : public QAbstractItemModel {
 
   QTreeView* view_;
   TreeRowPatch rows_;
-  bool insertMovesRows_ = false;  // the insert in progress is told as a layout change
   std::unique_ptr<TTreeNode> root_;
 };
 
