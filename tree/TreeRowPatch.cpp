@@ -21,15 +21,18 @@ bool BuiltAgainstThisQt() {
   return same;
 }
 
-// The view row of `parent` (-1 for the top level) and what the view shows of its children.
-enum class Shown { Children, Collapsed, Hidden };
-
-Shown FindParentRow(QTreeViewPrivate* d, const QModelIndex& parent, int& row) {
-  row = -1;
-  if (!parent.isValid()) return Shown::Children;
-  row = d->viewIndex(parent);
-  if (row < 0) return Shown::Hidden;
-  return d->viewItems.at(row).expanded ? Shown::Children : Shown::Collapsed;
+// Finds the view row `p` of `parent` (-1 for the top level). False when the view shows none of
+// its children: the parent is closed (only whether it shows an open button can change) or not
+// shown itself; then nothing else of the view's rows changes.
+bool ChildrenShown(QTreeViewPrivate* d, const QModelIndex& parent, int& p) {
+  p = -1;
+  if (!parent.isValid()) return true;
+  p = d->viewIndex(parent);
+  if (p < 0) return false;
+  QTreeViewItem& item = d->viewItems[p];
+  if (item.expanded) return true;
+  item.hasChildren = d->hasVisibleChildren(parent);
+  return false;
 }
 
 // The first view row of each of the `count` child blocks of view row `p` (-1: the top level): a
@@ -132,15 +135,7 @@ bool TreeRowPatch::PatchInsert(const QModelIndex& parent, int first, int last) {
   const int rows = model->rowCount(parent);
   if (count <= 0 || first < 0 || last >= rows) return false;
   int p = -1;
-  switch (FindParentRow(d, parent, p)) {
-    case Shown::Hidden:
-      return true;
-    case Shown::Collapsed:
-      items[p].hasChildren = d->hasVisibleChildren(parent);
-      return true;
-    case Shown::Children:
-      break;
-  }
+  if (!ChildrenShown(d, parent, p)) return true;
   const int oldRows = rows - count;
   std::vector<int> starts;
   if (!ChildBlocks(d, p, oldRows, starts)) return false;
@@ -180,15 +175,7 @@ bool TreeRowPatch::PatchTake(const QModelIndex& parent, int row, const void* tak
   const int rows = model->rowCount(parent);
   if (row < 0 || row > rows) return false;
   int p = -1;
-  switch (FindParentRow(d, parent, p)) {
-    case Shown::Hidden:
-      return true;
-    case Shown::Collapsed:
-      items[p].hasChildren = d->hasVisibleChildren(parent);
-      return true;
-    case Shown::Children:
-      break;
-  }
+  if (!ChildrenShown(d, parent, p)) return true;
   const int oldRows = rows + 1;
   std::vector<int> starts;
   if (!ChildBlocks(d, p, oldRows, starts)) return false;
@@ -217,9 +204,7 @@ bool TreeRowPatch::PatchSort(const QModelIndex& parent, const std::vector<const 
   const int rows = model->rowCount(parent);
   if (rows != static_cast<int>(before.size())) return false;
   int p = -1;
-  if (FindParentRow(d, parent, p) != Shown::Children) {
-    return true;  // the children are not shown: no view row changes
-  }
+  if (!ChildrenShown(d, parent, p)) return true;
   std::vector<int> starts;
   if (!ChildBlocks(d, p, rows, starts)) return false;
   for (int k = 0; k < rows; ++k)

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "tests/support/platform/ScriptedPlatform.h"
+#include "tests/tree/OpenRows.h"
 #include "tree/TTreeNodeModel.h"
 #include "tree/TreeVwEx.h"
 
@@ -72,16 +73,7 @@ struct Tree {
     return nullptr;
   }
   TTreeNode* Top() const { return view.invisibleRootItem(); }
-  // The open rows, top to bottom, indented by depth.
-  QStringList Rows() {
-    QStringList rows;
-    for (QModelIndex at = view.model()->index(0, 0); at.isValid(); at = view.indexBelow(at)) {
-      int depth = 0;
-      for (QModelIndex up = at.parent(); up.isValid(); up = up.parent()) ++depth;
-      rows << QString(depth, u'.') + at.data().toString();
-    }
-    return rows;
-  }
+  QStringList Rows() { return OpenRows(view); }
 
   ScriptedPlatform platform;
   TCustomTreeViewEx view;
