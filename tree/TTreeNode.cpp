@@ -72,10 +72,11 @@ void TTreeNode::insertChildren(int index, const std::vector<TTreeNode*>& nodes) 
     Adopt(index, fresh);
     return;
   }
-  model_->BeginInsert(this, index, index + static_cast<int>(fresh.size()) - 1);
+  const int last = index + static_cast<int>(fresh.size()) - 1;
+  model_->BeginInsert(this, index, last);
   Adopt(index, fresh);
   for (TTreeNode* n : fresh) n->SetModelOfSubtree(model_);
-  model_->EndInsert();
+  model_->EndInsert(this, index, last);
   if (reopen_) {
     reopen_ = false;
     setExpanded(true);

@@ -7,7 +7,8 @@
 
 namespace tindrel {
 
-TTreeNodeModel::TTreeNodeModel(QTreeView* view) : QAbstractItemModel(view), view_(view), root_(std::make_unique<TTreeNode>()) {
+TTreeNodeModel::TTreeNodeModel(QTreeView* view)
+    : QAbstractItemModel(view), view_(view), rows_(view), root_(std::make_unique<TTreeNode>()) {
   root_->model_ = this;
 }
 
@@ -75,12 +76,29 @@ Qt::ItemFlags TTreeNodeModel::flags(const QModelIndex& index) const {
 }
 
 void TTreeNodeModel::BeginInsert(TTreeNode* parent, int first, int last) {
-  beginInsertRows(IndexOf(parent), first, last);
+  rows_.BeforeChange();
+  if (first < parent->childCount()) emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))});
+  else beginInsertRows(IndexOf(parent), first, last);
 }
 
-void TTreeNodeModel::EndInsert() { endInsertRows(); }
+void TTreeNodeModel::EndInsert(TTreeNode* parent, int first, int last) {
+  const QModelIndex at = IndexOf(parent);
+  if (last + 1 < parent->childCount()) {  // told as a layout change: rows came before others
+    // The later siblings are further down now.
+    const int count = last - first + 1;
+    for (int i = last + 1; i < parent->childCount(); ++i) {
+      TTreeNode* sibling = parent->child(i);
+      changePersistentIndex(createIndex(i - count, 0, sibling), createIndex(i, 0, sibling));
+    }
+    emit layoutChanged({QPersistentModelIndex(at)});
+  } else {
+    endInsertRows();
+  }
+  rows_.AfterInsert(at, first, last);
+}
 
 void TTreeNodeModel::BeginTake(TTreeNode* parent) {
+  rows_.BeforeChange();
   emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))});
 }
 
@@ -98,7 +116,9 @@ void TTreeNodeModel::EndTake(TTreeNode* parent, int row, TTreeNode* taken) {
     changePersistentIndex(createIndex(at, 0, node), QModelIndex());
     for (int i = 0; i < node->childCount(); ++i) pending.emplace_back(node->child(i), i);
   }
-  emit layoutChanged({QPersistentModelIndex(IndexOf(parent))});
+  const QModelIndex at = IndexOf(parent);
+  emit layoutChanged({QPersistentModelIndex(at)});
+  rows_.AfterTake(at, row, taken);
 }
 
 void TTreeNodeModel::NodeChanged(TTreeNode* node) {
@@ -107,6 +127,7 @@ void TTreeNodeModel::NodeChanged(TTreeNode* node) {
 }
 
 void TTreeNodeModel::BeginSort(TTreeNode* parent) {
+  rows_.BeforeChange();
   emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))}, QAbstractItemModel::VerticalSortHint);
 }
 
@@ -116,7 +137,9 @@ void TTreeNodeModel::EndSort(TTreeNode* parent, const std::vector<TTreeNode*>& b
     if (node->row_ != static_cast<int>(old))
       changePersistentIndex(createIndex(static_cast<int>(old), 0, node), createIndex(node->row_, 0, node));
   }
-  emit layoutChanged({QPersistentModelIndex(IndexOf(parent))}, QAbstractItemModel::VerticalSortHint);
+  const QModelIndex at = IndexOf(parent);
+  emit layoutChanged({QPersistentModelIndex(at)}, QAbstractItemModel::VerticalSortHint);
+  rows_.AfterSort(at, std::vector<const void*>(before.begin(), before.end()));
 }
 
 }  // namespace tindrel

@@ -1,17 +1,24 @@
 #pragma once
 // TTreeNodeModel: the item model of one tree view over its TTreeNode objects. An index carries
 // its node; parent and row come from the node itself, so every call the view makes while laying
-// out or while keeping its persistent indexes up to date is a few pointer reads. (A row change
-// therefore costs the view one pass over its open rows, not one search per row.)
+// out or while keeping its persistent indexes up to date is a few pointer reads. (A full layout
+// of the view therefore costs one pass over its open rows, not one search per row.)
 //
 // A row leaving is told as a layout change, with the persistent indexes of the row's subtree
 // made invalid and those of its later siblings moved up one, instead of as a row removal: Qt
 // answers a row removal by walking every persistent index up to the root (the view holds one
 // per open node), which at 100,000 open notes costs more than the rest of a delete together.
+// A row arriving before the last one is told the same way, its later siblings' persistent
+// indexes moved down by hand: Qt's row insert looks at every persistent index for the rows that
+// move. A row arriving at the end is a plain row insert (Qt looks at none then).
+//
+// Around each of these changes TreeRowPatch patches the view's list of open rows in place of
+// the full layout the view would otherwise run (see there).
 
 #include <QAbstractItemModel>
 
 #include "tree/TTreeNode.h"
+#include "tree/TreeRowPatch.h"
 
 class QTreeView;
 
@@ -45,7 +52,7 @@ class TTreeNodeModel : public QAbstractItemModel {
 
   // Called by the nodes around their own changes.
   void BeginInsert(TTreeNode* parent, int first, int last);
-  void EndInsert();
+  void EndInsert(TTreeNode* parent, int first, int last);
   // A child leaves its parent (to be freed, or to be attached elsewhere).
   void BeginTake(TTreeNode* parent);
   void EndTake(TTreeNode* parent, int row, TTreeNode* taken);
@@ -55,6 +62,7 @@ class TTreeNodeModel : public QAbstractItemModel {
   void EndSort(TTreeNode* parent, const std::vector<TTreeNode*>& before);
 
   QTreeView* view_;
+  TreeRowPatch rows_;
   std::unique_ptr<TTreeNode> root_;
 };
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "tests/support/platform/ScriptedPlatform.h"
+#include "tests/tree/OpenRows.h"
 #include "tree/TTreeNodeModel.h"
 #include "tree/TreeVwEx.h"
 
@@ -39,16 +40,7 @@ struct View {
     view.show();
     QApplication::processEvents();
   }
-  // The rows the view shows, top to bottom, each indented by its depth.
-  QStringList Rows() {
-    QStringList rows;
-    for (QModelIndex at = view.model()->index(0, 0); at.isValid(); at = view.indexBelow(at)) {
-      int depth = 0;
-      for (QModelIndex up = at.parent(); up.isValid(); up = up.parent()) ++depth;
-      rows << QString(depth, u'.') + at.data().toString();
-    }
-    return rows;
-  }
+  QStringList Rows() { return OpenRows(view); }
   ScriptedPlatform platform;
   TCustomTreeViewEx view;
 };
