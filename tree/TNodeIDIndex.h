@@ -24,6 +24,8 @@ class TNodeIDIndex {
 
   // The node's RecordID must be set; a node registers once.
   void Register(TTreeIDNode* node);
+  // Room for `count` nodes, so that registering a whole tree does not grow the index in steps.
+  void Reserve(int count) { nodes_.reserve(count); }
   TTreeNode* Find(const QString& id) const;
 
  private:

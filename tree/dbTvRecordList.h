@@ -20,8 +20,18 @@ struct TTvRecordInfo {
   QString RecordID;
   QString ParentID;  // empty without a parent field or with a blank value
   QString Text;
-  bool Expanded = false;  // carries a node's expansion across a full rebuild
   int Order = 0;          // position in the read: equal IDs, and equal titles, keep it
+  int IDOrder = 0;        // position in ID order, set whenever the list is sorted by ID
+};
+
+// The shape of the tree in a snapshot, found in one pass over the ID order and the parent order
+// together, so that building the nodes needs no look-up by text. Indexes are positions in ID
+// order; a child range is a stretch of the parent order.
+struct TSnapshotShape {
+  std::vector<int> FirstChild;  // where the children of each record start in parent order
+  std::vector<int> ChildCount;  // how many there are (records of equal IDs share them)
+  std::vector<int> FirstOfID;   // the first position of the record's ID among equal IDs
+  std::vector<bool> NoParent;   // no record carries the record's parent ID (a top-level note)
 };
 
 // The text order of siblings, shared by the parent order and the tree's own text sort: the
@@ -75,9 +85,14 @@ class TTVRecordList {
 
   void SetParentID(const QString& id, const QString& parentID);
 
+  // Sorts both orders as needed; empty when the parent order cannot be built.
+  TSnapshotShape Shape();
+
   TSnapshotCompare CompareSnapshots(TTVRecordList* other);
 
  private:
+  static void SortByParentThenText(TTVParentList& list);
+
   std::vector<std::unique_ptr<TTvRecordInfo>> items_;
   std::unique_ptr<TTVParentList> parentList_;
   bool sortedByID_ = false;
