@@ -33,7 +33,9 @@ class TNodeIDIndex {
   void Forget(TTreeIDNode* node);
 
   TTreeNodeModel& model_;
-  QMultiHash<QString, TTreeIDNode*> nodes_;
+  // One node per ID here; the further nodes of an ID (a record copied, twins) in `more_`.
+  QHash<QString, TTreeIDNode*> nodes_;
+  QMultiHash<QString, TTreeIDNode*> more_;
 };
 
 }  // namespace tindrel

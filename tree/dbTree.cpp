@@ -412,8 +412,10 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   {
     QSignalBlocker quiet(this);  // no selection reactions while the nodes are replaced
     ForgetRightClickNode();
-    // Every node goes: the index is dropped whole instead of node by node.
+    // Every node goes: the index is dropped whole instead of node by node, and the previous
+    // snapshot before the new nodes are made (the reload keeps the new one).
     idIndex_ = std::make_unique<TNodeIDIndex>(*NodeModel());
+    snapshot_.reset();
     clear();
     BuildNodes(fresh);
   }
@@ -625,6 +627,7 @@ void TCustomDBTreeView::ActiveChanged(bool active) {
   {
     QSignalBlocker quiet(this);
     ForgetRightClickNode();
+    idIndex_ = std::make_unique<TNodeIDIndex>(*NodeModel());  // every node goes
     clear();
   }
   stateFlags_ = 0;

@@ -65,12 +65,12 @@ inline int CompareByKey(const OrdinalKey& ka, const QString& a, const OrdinalKey
 }  // namespace
 
 void TTVRecordList::AddRecord(const QString& recordID, const QString& parentID, const QString& text) {
-  auto info = std::make_unique<TTvRecordInfo>();
-  info->RecordID = recordID;
-  info->ParentID = parentID;
-  info->Text = text;
-  info->Order = Count();
-  items_.push_back(std::move(info));
+  TTvRecordInfo& info = storage_.emplace_back();
+  info.RecordID = recordID;
+  info.ParentID = parentID;
+  info.Text = text;
+  info.Order = Count();
+  items_.push_back(&info);
   parentList_.reset();
   SetSortedByID(false);
 }
@@ -81,17 +81,17 @@ void TTVRecordList::SetSortedByID(bool value) {
   if (!value) return;
   struct Entry {
     OrdinalKey key;
-    std::unique_ptr<TTvRecordInfo> info;
+    TTvRecordInfo* info;
   };
   std::vector<Entry> entries;
   entries.reserve(items_.size());
-  for (auto& item : items_) entries.push_back({OrdinalKey(item->RecordID), std::move(item)});
+  for (TTvRecordInfo* item : items_) entries.push_back({OrdinalKey(item->RecordID), item});
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     const int c = CompareByKey(a.key, a.info->RecordID, b.key, b.info->RecordID);
     return c != 0 ? c < 0 : a.info->Order < b.info->Order;
   });
   for (size_t i = 0; i < entries.size(); ++i) {
-    items_[i] = std::move(entries[i].info);
+    items_[i] = entries[i].info;
     items_[i]->IDOrder = static_cast<int>(i);
   }
 }
@@ -177,7 +177,7 @@ TTVParentList* TTVRecordList::ParentList() {
     try {
       auto list = std::make_unique<TTVParentList>();
       list->Items.reserve(items_.size());
-      for (const auto& item : items_) list->Items.push_back(item.get());
+      list->Items = items_;
       parentList_ = std::move(list);
     } catch (const std::bad_alloc&) {
       parentList_.reset();  // no parent order: the tree is built without children
@@ -217,7 +217,7 @@ TTvRecordInfo* TTVRecordList::ChildAt(int index) {
 void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   int i = 0;
   if (!FindByID(id, i)) return;
-  TTvRecordInfo* info = items_[static_cast<size_t>(i)].get();
+  TTvRecordInfo* info = items_[static_cast<size_t>(i)];
   if (!parentList_ || !parentList_->Sorted) {
     info->ParentID = parentID;
     if (parentList_) parentList_->Sorted = false;
@@ -276,6 +276,8 @@ TSnapshotShape TTVRecordList::Shape() {
         shape.FirstChild[twin] = static_cast<int>(child);
         shape.ChildCount[twin] = static_cast<int>(end - child);
       }
+      // The children's parent IDs are the same text as the parent's ID: one copy of it is kept.
+      for (size_t k = child; k < end; ++k) children[k]->ParentID = items_[id]->RecordID;
     } else {
       for (size_t k = child; k < end; ++k) shape.NoParent[static_cast<size_t>(children[k]->IDOrder)] = true;
     }

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -93,7 +94,8 @@ class TTVRecordList {
  private:
   static void SortByParentThenText(TTVParentList& list);
 
-  std::vector<std::unique_ptr<TTvRecordInfo>> items_;
+  std::deque<TTvRecordInfo> storage_;  // the snapshots, in read order; they never move
+  std::vector<TTvRecordInfo*> items_;  // ID order when sortedByID_
   std::unique_ptr<TTVParentList> parentList_;
   bool sortedByID_ = false;
 };

@@ -156,6 +156,26 @@ TEST(TreeBuild, FindingANodeByIdFollowsMovesDeletesAndRebuilds) {
   EXPECT_EQ(w.Node("4")->text(0), "c");
 }
 
+TEST(TreeBuild, FindingANodeByIdAnswersTheOtherTwinOnceOneIsFreed) {
+  // Either of two nodes of one ID may go first: the other is still found, and then none.
+  for (const char* freedFirst : {"c", "twin"}) {
+    SCOPED_TRACE(freedFirst);
+    TreeWindow w({{"1", "", "root"}, {"4", "", "twin"}, {"4", "1", "c"}});
+    w.Open();
+    TTreeNode* twin = w.tree->topLevelItem(1);
+    TTreeNode* c = w.tree->topLevelItem(0)->child(0);
+    ASSERT_EQ(twin->text(0), "twin");
+    ASSERT_EQ(c->text(0), "c");
+    const bool cFirst = QString::fromUtf8(freedFirst) == "c";
+    w.tree->RemoveNode(cFirst ? c : twin);
+    ASSERT_NE(w.Node("4"), nullptr);
+    EXPECT_EQ(w.Node("4"), cFirst ? twin : c);
+    w.tree->RemoveNode(w.Node("4"));
+    EXPECT_EQ(w.Node("4"), nullptr);
+    EXPECT_NE(w.Node("1"), nullptr);
+  }
+}
+
 TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
   std::vector<Note> notes;
   const int depth = 30000;
