@@ -449,14 +449,13 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   if (tableParentField_.isEmpty()) {
     for (int i = 0; i < s.Count(); ++i) topLevel.append(MakeNode(s.At(i)));
   } else {
-    const TSnapshotShape shape = s.Shape();
-    std::vector<char> onPath(static_cast<size_t>(s.Count()), 0);
+    TSnapshotShape shape = s.Shape();
     if (!rootID_.isEmpty()) {
       int at = 0;
       if (s.FindByID(rootID_, at)) {
         TTreeNode* root = MakeNode(s.At(at));
         topLevel.append(root);
-        AddChildNodes(s, shape, onPath, root, at, topLevel);
+        AddChildNodes(s, shape, root, at, topLevel);
         if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
       } else if (s.Count() > 0) {
         if (OnRootNotFound) OnRootNotFound(*this);
@@ -468,17 +467,17 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
           }
           int end = first;
           while (s.ChildAt(end) && s.ChildAt(end)->ParentID == rootID_) ++end;
-          AddChildNodes(s, shape, onPath, nullptr, -1, topLevel, first, end);
+          AddChildNodes(s, shape, nullptr, -1, topLevel, first, end);
         }
       }
     } else {
       int count = 0;
       for (int i = 0; i < s.Count(); ++i) {
-        if (!shape.NoParent[static_cast<size_t>(i)]) continue;
+        if (!shape.Records[static_cast<size_t>(i)].NoParent) continue;
         ++count;
         TTreeNode* node = MakeNode(s.At(i));
         topLevel.append(node);
-        AddChildNodes(s, shape, onPath, node, i, topLevel);
+        AddChildNodes(s, shape, node, i, topLevel);
       }
       if (HasOption(dtAutoShowRoot)) SetShowRoot(count > 1);
     }
@@ -502,9 +501,8 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   addTopLevelItems(topLevel);
 }
 
-void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, const TSnapshotShape& shape, std::vector<char>& onPath,
-                                      TTreeNode* parentNode, int parent, QList<TTreeNode*>& topLevel, int first,
-                                      int end) {
+void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                                      QList<TTreeNode*>& topLevel, int first, int end) {
   // An explicit stack instead of recursion (chains can be many thousands deep), and a mark on
   // every ID of the current path: a child whose ID is on the path closes a loop, also when IDs
   // repeat. Each node gets its children in one insert, once they are all made.
@@ -514,37 +512,37 @@ void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, const TSnapshotShape& sh
     int next, end;
     std::vector<TTreeNode*> children;
   };
+  std::vector<TSnapshotShape::Record>& of = shape.Records;
   if (parent >= 0) {
-    first = shape.FirstChild[static_cast<size_t>(parent)];
-    end = first + shape.ChildCount[static_cast<size_t>(parent)];
+    first = of[static_cast<size_t>(parent)].FirstChild;
+    end = first + of[static_cast<size_t>(parent)].ChildCount;
   }
   if (first >= end) return;
   std::vector<Frame> stack;
-  const int parentID = parent >= 0 ? shape.FirstOfID[static_cast<size_t>(parent)] : -1;
-  if (parentID >= 0) onPath[static_cast<size_t>(parentID)] = 1;
+  const int parentID = parent >= 0 ? of[static_cast<size_t>(parent)].FirstOfID : -1;
+  if (parentID >= 0) of[static_cast<size_t>(parentID)].OnPath = true;
   stack.push_back({parentNode, parentID, first, end, {}});
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.end) {
-      if (frame.id >= 0) onPath[static_cast<size_t>(frame.id)] = 0;
+      if (frame.id >= 0) of[static_cast<size_t>(frame.id)].OnPath = false;
       if (frame.node) frame.node->insertChildren(0, frame.children);
       else for (TTreeNode* node : frame.children) topLevel.append(node);
       stack.pop_back();
       continue;
     }
     const TTvRecordInfo& child = *s.ChildAt(frame.next++);
-    const auto at = static_cast<size_t>(child.IDOrder);
-    const int id = shape.FirstOfID[at];
-    if (onPath[static_cast<size_t>(id)]) {
+    const TSnapshotShape::Record& at = of[static_cast<size_t>(child.IDOrder)];
+    const int id = at.FirstOfID;
+    if (of[static_cast<size_t>(id)].OnPath) {
       if (OnClosedLoop) OnClosedLoop(*this);
       continue;
     }
     TTreeNode* node = MakeNode(child);
     frame.children.push_back(node);
-    if (shape.ChildCount[at] > 0) {
-      onPath[static_cast<size_t>(id)] = 1;
-      const int childFirst = shape.FirstChild[at];
-      stack.push_back({node, id, childFirst, childFirst + shape.ChildCount[at], {}});  // `frame` is not used after this
+    if (at.ChildCount > 0) {
+      of[static_cast<size_t>(id)].OnPath = true;
+      stack.push_back({node, id, at.FirstChild, at.FirstChild + at.ChildCount, {}});  // `frame` is not used after this
     }
   }
 }

@@ -210,8 +210,8 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   void BuildNodes(TTVRecordList& s);
   // Makes the subtree below `parent` (a position in ID order), or below the children of
   // [first, end) in parent order when `parent` is -1.
-  void AddChildNodes(TTVRecordList& s, const TSnapshotShape& shape, std::vector<char>& onPath, TTreeNode* parentNode,
-                     int parent, QList<TTreeNode*>& topLevel, int first = 0, int end = 0);
+  void AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                     QList<TTreeNode*>& topLevel, int first = 0, int end = 0);
   TTreeNode* MakeNode(const TTvRecordInfo& info);
   void UpdateTexts(TTVRecordList& fresh);
   TTreeNode* AddRecordNode(TTreeNode* node, bool asChild);

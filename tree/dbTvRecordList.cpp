@@ -116,6 +116,7 @@ void TTVRecordList::SortByParentThenText(TTVParentList& list) {
     return c != 0 ? c < 0 : a.info->Order < b.info->Order;
   });
   for (size_t i = 0; i < entries.size(); ++i) list.Items[i] = entries[i].info;
+  const QCollator& collator = NodeTextCollator();  // one look at the locale for the whole sort
   std::vector<QCollatorSortKey> keys;
   std::vector<std::pair<const QCollatorSortKey*, TTvRecordInfo*>> keyed;
   for (size_t first = 0; first < entries.size();) {
@@ -130,14 +131,14 @@ void TTVRecordList::SortByParentThenText(TTVParentList& list) {
       keys.clear();
       keyed.clear();
       keys.reserve(end - first);
-      for (auto it = from; it != to; ++it) keys.push_back(NodeTextKey((*it)->Text));
+      for (auto it = from; it != to; ++it) keys.push_back(collator.sortKey((*it)->Text));
       for (size_t k = 0; k < keys.size(); ++k) keyed.emplace_back(&keys[k], *(from + static_cast<std::ptrdiff_t>(k)));
       std::stable_sort(keyed.begin(), keyed.end(),
                        [](const auto& a, const auto& b) { return a.first->compare(*b.first) < 0; });
       for (size_t k = 0; k < keyed.size(); ++k) *(from + static_cast<std::ptrdiff_t>(k)) = keyed[k].second;
     } else if (to - from > 1) {
-      std::stable_sort(from, to, [](const TTvRecordInfo* a, const TTvRecordInfo* b) {
-        return CompareNodeText(a->Text, b->Text) < 0;
+      std::stable_sort(from, to, [&collator](const TTvRecordInfo* a, const TTvRecordInfo* b) {
+        return collator.compare(a->Text, b->Text) < 0;
       });
     }
     first = end;
@@ -247,19 +248,16 @@ TSnapshotShape TTVRecordList::Shape() {
   SetSortedByID(true);
   TSnapshotShape shape;
   const size_t n = items_.size();
-  shape.FirstChild.assign(n, 0);
-  shape.ChildCount.assign(n, 0);
-  shape.FirstOfID.resize(n);
-  shape.NoParent.assign(n, false);
+  std::vector<TSnapshotShape::Record>& of = shape.Records;
+  of.resize(n);
   for (size_t i = 0; i < n; ++i)
-    shape.FirstOfID[i] = i > 0 && items_[i]->RecordID == items_[i - 1]->RecordID ? shape.FirstOfID[i - 1]
-                                                                                : static_cast<int>(i);
+    of[i].FirstOfID = i > 0 && items_[i]->RecordID == items_[i - 1]->RecordID ? of[i - 1].FirstOfID : static_cast<int>(i);
   int ignored = 0;
   FindFirstChild(QString(), ignored);  // sorts the parent order
   if (!parentList_ || !parentList_->Sorted) {
     // Without the parent order nobody has children: every record whose parent is missing is
     // still a top-level note.
-    for (size_t i = 0; i < n; ++i) shape.NoParent[i] = !FindByID(items_[i]->ParentID, ignored);
+    for (size_t i = 0; i < n; ++i) of[i].NoParent = !FindByID(items_[i]->ParentID, ignored);
     return shape;
   }
   const std::vector<TTvRecordInfo*>& children = parentList_->Items;
@@ -273,13 +271,13 @@ TSnapshotShape TTVRecordList::Shape() {
     while (id < n && CompareOrdinal(items_[id]->RecordID, parentID) < 0) ++id;
     if (id < n && items_[id]->RecordID == parentID) {
       for (size_t twin = id; twin < n && items_[twin]->RecordID == parentID; ++twin) {
-        shape.FirstChild[twin] = static_cast<int>(child);
-        shape.ChildCount[twin] = static_cast<int>(end - child);
+        of[twin].FirstChild = static_cast<int>(child);
+        of[twin].ChildCount = static_cast<int>(end - child);
       }
       // The children's parent IDs are the same text as the parent's ID: one copy of it is kept.
       for (size_t k = child; k < end; ++k) children[k]->ParentID = items_[id]->RecordID;
     } else {
-      for (size_t k = child; k < end; ++k) shape.NoParent[static_cast<size_t>(children[k]->IDOrder)] = true;
+      for (size_t k = child; k < end; ++k) of[static_cast<size_t>(children[k]->IDOrder)].NoParent = true;
     }
     child = end;
   }

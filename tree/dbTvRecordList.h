@@ -29,10 +29,14 @@ struct TTvRecordInfo {
 // together, so that building the nodes needs no look-up by text. Indexes are positions in ID
 // order; a child range is a stretch of the parent order.
 struct TSnapshotShape {
-  std::vector<int> FirstChild;  // where the children of each record start in parent order
-  std::vector<int> ChildCount;  // how many there are (records of equal IDs share them)
-  std::vector<int> FirstOfID;   // the first position of the record's ID among equal IDs
-  std::vector<bool> NoParent;   // no record carries the record's parent ID (a top-level note)
+  struct Record {
+    int FirstChild = 0;      // where the record's children start in parent order
+    int ChildCount = 0;      // how many there are (records of equal IDs share them)
+    int FirstOfID = 0;       // the first position of the record's ID among equal IDs
+    bool NoParent = false;   // no record carries the record's parent ID (a top-level note)
+    bool OnPath = false;     // free for the build: set while the ID is on the path being built
+  };
+  std::vector<Record> Records;  // one per snapshot, in ID order; kept together for the build's reads
 };
 
 // The text order of siblings, shared by the parent order and the tree's own text sort: the

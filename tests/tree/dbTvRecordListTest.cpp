@@ -152,12 +152,11 @@ TEST(TTVRecordList, ShapeFindsChildrenTopLevelNotesAndSharedTwins) {
   QStringList seen;
   for (int i = 0; i < list.Count(); ++i) {
     QStringList children;
-    for (int k = 0; k < shape.ChildCount[static_cast<size_t>(i)]; ++k)
-      children << list.ChildAt(shape.FirstChild[static_cast<size_t>(i)] + k)->Text;
+    const TSnapshotShape::Record& r = shape.Records[static_cast<size_t>(i)];
+    for (int k = 0; k < r.ChildCount; ++k) children << list.ChildAt(r.FirstChild + k)->Text;
     seen << QStringLiteral("%1%2%3[%4]")
-                .arg(list.At(i).RecordID, shape.NoParent[static_cast<size_t>(i)] ? QStringLiteral("^") : QString(),
-                     shape.FirstOfID[static_cast<size_t>(i)] == i ? QString() : QStringLiteral("="),
-                     children.join(u','));
+                .arg(list.At(i).RecordID, r.NoParent ? QStringLiteral("^") : QString(),
+                     r.FirstOfID == i ? QString() : QStringLiteral("="), children.join(u','));
   }
   EXPECT_EQ(seen.join(u' '), QStringLiteral("1^[eight,twin a] 10[loop] 2^[] 4[under the twins] 4^=[under the twins] "
                                             "5[] 7^[] 8[] 9[loop]"));
