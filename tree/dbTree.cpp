@@ -401,13 +401,17 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   const TTreeNode* top = TopItem();
   const QString topID = top ? NodeID(top) : rootID_;
   const QString selID = SelectedID();
-  // A node of the new tree opens as the node of the same ID did (one that had children), any
-  // other as the auto-expand option says. Only the IDs whose state differs from the option are
-  // kept: usually none, and then the whole tree is opened, or left closed, in one layout.
+  // A node of the new tree opens as the node of the same ID did (one that had children; of
+  // several such, the last in depth-first order), any other as the auto-expand option says. Only
+  // the IDs whose state differs from the option are kept: usually none, and then the whole tree
+  // is opened, or left closed, in one layout.
   QSet<QString> otherwise;
   if (snapshot_) {
-    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it)
-      if ((*it)->childCount() > 0 && (*it)->isExpanded() != autoExpand) otherwise.insert(NodeID(*it));
+    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
+      if ((*it)->childCount() == 0) continue;
+      if ((*it)->isExpanded() != autoExpand) otherwise.insert(NodeID(*it));
+      else if (!otherwise.isEmpty()) otherwise.remove(NodeID(*it));
+    }
   }
   {
     QSignalBlocker quiet(this);  // no selection reactions while the nodes are replaced

@@ -246,6 +246,22 @@ TEST(TreeBuild, OpenAndClosedNodesAreKeptAcrossARebuildEitherWayOfAutoExpand) {
   }
 }
 
+TEST(TreeBuild, TwoNodesOfOneIdOpenAfterARebuildAsTheLaterOfThemWas) {
+  // Both nodes of ID 4 show the child 5; of the two, the later in depth-first order decides.
+  for (const bool closeTheLater : {false, true}) {
+    SCOPED_TRACE(closeTheLater);
+    TreeWindow w({{"1", "", "root"}, {"4", "1", "c"}, {"4", "", "twin"}, {"5", "4", "x"}});
+    w.Open();
+    ASSERT_EQ(w.Shape(), "root(c(x)),twin(x)");
+    TTreeNode* earlier = w.tree->topLevelItem(0)->child(0);
+    TTreeNode* later = w.tree->topLevelItem(1);
+    (closeTheLater ? later : earlier)->setExpanded(false);
+    w.tree->RebuildTree();
+    EXPECT_EQ(w.tree->topLevelItem(0)->child(0)->isExpanded(), !closeTheLater);
+    EXPECT_EQ(w.tree->topLevelItem(1)->isExpanded(), !closeTheLater);
+  }
+}
+
 TEST(TreeBuild, SelectionAndTopItemSurviveAFullRebuild) {
   std::vector<Note> notes;
   for (int i = 10; i < 90; ++i) notes.push_back({std::to_string(i), "", "note " + std::to_string(i)});
