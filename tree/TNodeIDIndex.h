@@ -24,6 +24,8 @@ class TNodeIDIndex {
 
   // The node's RecordID must be set; a node registers once.
   void Register(TTreeIDNode* node);
+  // Room for `count` nodes, so that registering a whole tree does not grow the index in steps.
+  void Reserve(int count) { nodes_.reserve(count); }
   TTreeNode* Find(const QString& id) const;
 
  private:
@@ -31,7 +33,9 @@ class TNodeIDIndex {
   void Forget(TTreeIDNode* node);
 
   TTreeNodeModel& model_;
-  QMultiHash<QString, TTreeIDNode*> nodes_;
+  // One node per ID here; the further nodes of an ID (a record copied, twins) in `more_`.
+  QHash<QString, TTreeIDNode*> nodes_;
+  QMultiHash<QString, TTreeIDNode*> more_;
 };
 
 }  // namespace tindrel

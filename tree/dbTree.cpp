@@ -401,31 +401,36 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   const TTreeNode* top = TopItem();
   const QString topID = top ? NodeID(top) : rootID_;
   const QString selID = SelectedID();
-  TTVRecordList* old = snapshot_.get();
-  if (old) {
-    for (int i = 0; i < old->Count(); ++i) old->At(i).Expanded = autoExpand;
+  // A node of the new tree opens as the node of the same ID did (one that had children; of
+  // several such, the last in depth-first order), any other as the auto-expand option says. Only
+  // the IDs whose state differs from the option are kept: usually none, and then the whole tree
+  // is opened, or left closed, in one layout.
+  QSet<QString> otherwise;
+  if (snapshot_) {
     for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
       if ((*it)->childCount() == 0) continue;
-      int at = 0;
-      if (old->FindByID(NodeID(*it), at)) old->At(at).Expanded = (*it)->isExpanded();
+      if ((*it)->isExpanded() != autoExpand) otherwise.insert(NodeID(*it));
+      else if (!otherwise.isEmpty()) otherwise.remove(NodeID(*it));
     }
   }
   {
     QSignalBlocker quiet(this);  // no selection reactions while the nodes are replaced
     ForgetRightClickNode();
+    // Every node goes: the index is dropped whole instead of node by node, and the previous
+    // snapshot before the new nodes are made (the reload keeps the new one).
+    idIndex_ = std::make_unique<TNodeIDIndex>(*NodeModel());
+    snapshot_.reset();
     clear();
     BuildNodes(fresh);
   }
   ClearState(sfLoading);
   if (topLevelItemCount() == 0) return;
-  if (old) {
-    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
-      if ((*it)->childCount() == 0) continue;
-      int at = 0;
-      (*it)->setExpanded(old->FindByID(NodeID(*it), at) ? old->At(at).Expanded : autoExpand);
-    }
-  } else if (autoExpand) {
-    expandAll();
+  if (otherwise.isEmpty()) {
+    if (autoExpand) expandAll();
+  } else {
+    // The view lays its rows out later, once: each node's state is only noted now.
+    for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it)
+      if ((*it)->childCount() > 0 && autoExpand != otherwise.contains(NodeID(*it))) (*it)->setExpanded(true);
   }
   if (TTreeNode* node = FindNodeByID(topID)) SetTopItem(node);
   if (HasOption(dtSynchronizeDataSet)) {
@@ -444,38 +449,42 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
 
 void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   QList<TTreeNode*> topLevel;
+  idIndex_->Reserve(s.Count());
   if (tableParentField_.isEmpty()) {
     for (int i = 0; i < s.Count(); ++i) topLevel.append(MakeNode(s.At(i)));
-  } else if (!rootID_.isEmpty()) {
-    int at = 0;
-    if (s.FindByID(rootID_, at)) {
-      TTreeNode* root = MakeNode(s.At(at));
-      topLevel.append(root);
-      AddChildNodes(s, root, rootID_, topLevel);
-      if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
-    } else if (s.Count() > 0) {
-      if (OnRootNotFound) OnRootNotFound(*this);
-      int first = 0;
-      if (s.FindFirstChild(rootID_, first)) {
-        if (HasOption(dtAutoShowRoot)) {
-          const TTvRecordInfo* second = s.ChildAt(first + 1);
-          SetShowRoot(second && second->ParentID == rootID_);
-        }
-        AddChildNodes(s, nullptr, rootID_, topLevel);
-      }
-    }
   } else {
-    int count = 0;
-    for (int i = 0; i < s.Count(); ++i) {
-      const TTvRecordInfo& info = s.At(i);
+    TSnapshotShape shape = s.Shape();
+    if (!rootID_.isEmpty()) {
       int at = 0;
-      if (s.FindByID(info.ParentID, at)) continue;
-      ++count;
-      TTreeNode* node = MakeNode(info);
-      topLevel.append(node);
-      AddChildNodes(s, node, info.RecordID, topLevel);
+      if (s.FindByID(rootID_, at)) {
+        TTreeNode* root = MakeNode(s.At(at));
+        topLevel.append(root);
+        AddChildNodes(s, shape, root, at, topLevel);
+        if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
+      } else if (s.Count() > 0) {
+        if (OnRootNotFound) OnRootNotFound(*this);
+        int first = 0;
+        if (s.FindFirstChild(rootID_, first)) {
+          if (HasOption(dtAutoShowRoot)) {
+            const TTvRecordInfo* second = s.ChildAt(first + 1);
+            SetShowRoot(second && second->ParentID == rootID_);
+          }
+          int end = first;
+          while (s.ChildAt(end) && s.ChildAt(end)->ParentID == rootID_) ++end;
+          AddChildNodes(s, shape, nullptr, -1, topLevel, first, end);
+        }
+      }
+    } else {
+      int count = 0;
+      for (int i = 0; i < s.Count(); ++i) {
+        if (!shape.Records[static_cast<size_t>(i)].NoParent) continue;
+        ++count;
+        TTreeNode* node = MakeNode(s.At(i));
+        topLevel.append(node);
+        AddChildNodes(s, shape, node, i, topLevel);
+      }
+      if (HasOption(dtAutoShowRoot)) SetShowRoot(count > 1);
     }
-    if (HasOption(dtAutoShowRoot)) SetShowRoot(count > 1);
   }
   // Children come in text order already (the parent order); with text sorting the top level is
   // put in that order too, so the tree is sorted once, here, and not once per added node.
@@ -496,42 +505,48 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   addTopLevelItems(topLevel);
 }
 
-void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TTreeNode* parentNode, const QString& parentID,
-                                      QList<TTreeNode*>& topLevel) {
-  // An explicit stack instead of recursion (chains can be many thousands deep), and the set of
-  // IDs on the current path: a child already on the path closes a loop even when IDs repeat.
+void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                                      QList<TTreeNode*>& topLevel, int first, int end) {
+  // An explicit stack instead of recursion (chains can be many thousands deep), and a mark on
+  // every ID of the current path: a child whose ID is on the path closes a loop, also when IDs
+  // repeat. Each node gets its children in one insert, once they are all made.
   struct Frame {
     TTreeNode* node;
-    QString id;
-    int index;
+    int id;  // the first position of the node's ID in ID order; -1 above the top level
+    int next, end;
+    std::vector<TTreeNode*> children;
   };
-  int first = 0;
-  if (!s.FindFirstChild(parentID, first)) return;
+  std::vector<TSnapshotShape::Record>& of = shape.Records;
+  if (parent >= 0) {
+    first = of[static_cast<size_t>(parent)].FirstChild;
+    end = first + of[static_cast<size_t>(parent)].ChildCount;
+  }
+  if (first >= end) return;
   std::vector<Frame> stack;
-  QSet<QString> path;
-  if (!rootID_.isEmpty()) path.insert(rootID_);
-  path.insert(parentID);
-  stack.push_back({parentNode, parentID, first});
+  const int parentID = parent >= 0 ? of[static_cast<size_t>(parent)].FirstOfID : -1;
+  if (parentID >= 0) of[static_cast<size_t>(parentID)].OnPath = true;
+  stack.push_back({parentNode, parentID, first, end, {}});
   while (!stack.empty()) {
     Frame& frame = stack.back();
-    const TTvRecordInfo* child = s.ChildAt(frame.index);
-    if (!child || child->ParentID != frame.id) {
-      if (stack.size() > 1) path.remove(frame.id);
+    if (frame.next == frame.end) {
+      if (frame.id >= 0) of[static_cast<size_t>(frame.id)].OnPath = false;
+      if (frame.node) frame.node->insertChildren(0, frame.children);
+      else for (TTreeNode* node : frame.children) topLevel.append(node);
       stack.pop_back();
       continue;
     }
-    ++frame.index;
-    if (child->RecordID == rootID_ || child->RecordID == frame.id || path.contains(child->RecordID)) {
+    const TTvRecordInfo& child = *s.ChildAt(frame.next++);
+    const TSnapshotShape::Record& at = of[static_cast<size_t>(child.IDOrder)];
+    const int id = at.FirstOfID;
+    if (of[static_cast<size_t>(id)].OnPath) {
       if (OnClosedLoop) OnClosedLoop(*this);
       continue;
     }
-    TTreeNode* node = MakeNode(*child);
-    if (frame.node) frame.node->addChild(node);
-    else topLevel.append(node);
-    int childFirst = 0;
-    if (s.FindFirstChild(child->RecordID, childFirst)) {
-      path.insert(child->RecordID);
-      stack.push_back({node, child->RecordID, childFirst});  // `frame` is not used after this
+    TTreeNode* node = MakeNode(child);
+    frame.children.push_back(node);
+    if (at.ChildCount > 0) {
+      of[static_cast<size_t>(id)].OnPath = true;
+      stack.push_back({node, id, at.FirstChild, at.FirstChild + at.ChildCount, {}});  // `frame` is not used after this
     }
   }
 }
@@ -614,6 +629,7 @@ void TCustomDBTreeView::ActiveChanged(bool active) {
   {
     QSignalBlocker quiet(this);
     ForgetRightClickNode();
+    idIndex_ = std::make_unique<TNodeIDIndex>(*NodeModel());  // every node goes
     clear();
   }
   stateFlags_ = 0;

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "tree/ECDataLink.h"
 #include "tree/TreeVwEx.h"
@@ -207,8 +208,10 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   std::unique_ptr<TTVRecordList> ReadSnapshot();
   void FullRebuild(TTVRecordList& fresh);
   void BuildNodes(TTVRecordList& s);
-  void AddChildNodes(TTVRecordList& s, TTreeNode* parentNode, const QString& parentID,
-                     QList<TTreeNode*>& topLevel);
+  // Makes the subtree below `parent` (a position in ID order), or below the children of
+  // [first, end) in parent order when `parent` is -1.
+  void AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                     QList<TTreeNode*>& topLevel, int first = 0, int end = 0);
   TTreeNode* MakeNode(const TTvRecordInfo& info);
   void UpdateTexts(TTVRecordList& fresh);
   TTreeNode* AddRecordNode(TTreeNode* node, bool asChild);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace tindrel {
 
@@ -64,12 +65,12 @@ inline int CompareByKey(const OrdinalKey& ka, const QString& a, const OrdinalKey
 }  // namespace
 
 void TTVRecordList::AddRecord(const QString& recordID, const QString& parentID, const QString& text) {
-  auto info = std::make_unique<TTvRecordInfo>();
-  info->RecordID = recordID;
-  info->ParentID = parentID;
-  info->Text = text;
-  info->Order = Count();
-  items_.push_back(std::move(info));
+  TTvRecordInfo& info = storage_.emplace_back();
+  info.RecordID = recordID;
+  info.ParentID = parentID;
+  info.Text = text;
+  info.Order = Count();
+  items_.push_back(&info);
   parentList_.reset();
   SetSortedByID(false);
 }
@@ -80,16 +81,69 @@ void TTVRecordList::SetSortedByID(bool value) {
   if (!value) return;
   struct Entry {
     OrdinalKey key;
-    std::unique_ptr<TTvRecordInfo> info;
+    TTvRecordInfo* info;
   };
   std::vector<Entry> entries;
   entries.reserve(items_.size());
-  for (auto& item : items_) entries.push_back({OrdinalKey(item->RecordID), std::move(item)});
+  for (TTvRecordInfo* item : items_) entries.push_back({OrdinalKey(item->RecordID), item});
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     const int c = CompareByKey(a.key, a.info->RecordID, b.key, b.info->RecordID);
     return c != 0 ? c < 0 : a.info->Order < b.info->Order;
   });
-  for (size_t i = 0; i < entries.size(); ++i) items_[i] = std::move(entries[i].info);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    items_[i] = entries[i].info;
+    items_[i]->IDOrder = static_cast<int>(i);
+  }
+}
+
+// Siblings of up to this many titles are put in order by comparing titles; larger families make
+// one collation key per title first, which costs more per title but less per comparison.
+constexpr std::ptrdiff_t kFamilySortedByKeys = 12;
+
+void TTVRecordList::SortByParentThenText(TTVParentList& list) {
+  // By parent ID and read order first, which needs no collation; then each family of two or
+  // more by title, stably, so that equal titles keep the read order. Most notes have no sibling
+  // and cost the collation nothing.
+  struct Entry {
+    OrdinalKey key;
+    TTvRecordInfo* info;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(list.Items.size());
+  for (TTvRecordInfo* info : list.Items) entries.push_back({OrdinalKey(info->ParentID), info});
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    const int c = CompareByKey(a.key, a.info->ParentID, b.key, b.info->ParentID);
+    return c != 0 ? c < 0 : a.info->Order < b.info->Order;
+  });
+  for (size_t i = 0; i < entries.size(); ++i) list.Items[i] = entries[i].info;
+  const QCollator& collator = NodeTextCollator();  // one look at the locale for the whole sort
+  std::vector<QCollatorSortKey> keys;
+  std::vector<std::pair<const QCollatorSortKey*, TTvRecordInfo*>> keyed;
+  for (size_t first = 0; first < entries.size();) {
+    size_t end = first + 1;
+    while (end < entries.size() &&
+           CompareByKey(entries[first].key, entries[first].info->ParentID, entries[end].key,
+                        entries[end].info->ParentID) == 0)
+      ++end;
+    const auto from = list.Items.begin() + static_cast<std::ptrdiff_t>(first);
+    const auto to = list.Items.begin() + static_cast<std::ptrdiff_t>(end);
+    if (to - from > kFamilySortedByKeys) {
+      keys.clear();
+      keyed.clear();
+      keys.reserve(end - first);
+      for (auto it = from; it != to; ++it) keys.push_back(collator.sortKey((*it)->Text));
+      for (size_t k = 0; k < keys.size(); ++k) keyed.emplace_back(&keys[k], *(from + static_cast<std::ptrdiff_t>(k)));
+      std::stable_sort(keyed.begin(), keyed.end(),
+                       [](const auto& a, const auto& b) { return a.first->compare(*b.first) < 0; });
+      for (size_t k = 0; k < keyed.size(); ++k) *(from + static_cast<std::ptrdiff_t>(k)) = keyed[k].second;
+    } else if (to - from > 1) {
+      std::stable_sort(from, to, [&collator](const TTvRecordInfo* a, const TTvRecordInfo* b) {
+        return collator.compare(a->Text, b->Text) < 0;
+      });
+    }
+    first = end;
+  }
+  list.Sorted = true;
 }
 
 bool TTVRecordList::FindByID(const QString& id, int& index) {
@@ -124,7 +178,7 @@ TTVParentList* TTVRecordList::ParentList() {
     try {
       auto list = std::make_unique<TTVParentList>();
       list->Items.reserve(items_.size());
-      for (const auto& item : items_) list->Items.push_back(item.get());
+      list->Items = items_;
       parentList_ = std::move(list);
     } catch (const std::bad_alloc&) {
       parentList_.reset();  // no parent order: the tree is built without children
@@ -137,24 +191,7 @@ bool TTVRecordList::FindFirstChild(const QString& parentID, int& index) {
   index = 0;
   TTVParentList* list = ParentList();
   if (!list) return false;
-  if (!list->Sorted) {
-    struct Entry {
-      OrdinalKey key;
-      QCollatorSortKey text;
-      TTvRecordInfo* info;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(list->Items.size());
-    for (TTvRecordInfo* info : list->Items)
-      entries.push_back({OrdinalKey(info->ParentID), NodeTextKey(info->Text), info});
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      int c = CompareByKey(a.key, a.info->ParentID, b.key, b.info->ParentID);
-      if (c == 0) c = a.text.compare(b.text);
-      return c != 0 ? c < 0 : a.info->Order < b.info->Order;
-    });
-    for (size_t i = 0; i < entries.size(); ++i) list->Items[i] = entries[i].info;
-    list->Sorted = true;
-  }
+  if (!list->Sorted) SortByParentThenText(*list);
   int lo = 0;
   int hi = static_cast<int>(list->Items.size()) - 1;
   bool found = false;
@@ -181,7 +218,7 @@ TTvRecordInfo* TTVRecordList::ChildAt(int index) {
 void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   int i = 0;
   if (!FindByID(id, i)) return;
-  TTvRecordInfo* info = items_[static_cast<size_t>(i)].get();
+  TTvRecordInfo* info = items_[static_cast<size_t>(i)];
   if (!parentList_ || !parentList_->Sorted) {
     info->ParentID = parentID;
     if (parentList_) parentList_->Sorted = false;
@@ -205,6 +242,46 @@ void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   order.erase(at);
   info->ParentID = parentID;
   order.insert(std::upper_bound(order.begin(), order.end(), info, inParentOrder), info);
+}
+
+TSnapshotShape TTVRecordList::Shape() {
+  SetSortedByID(true);
+  TSnapshotShape shape;
+  const size_t n = items_.size();
+  std::vector<TSnapshotShape::Record>& of = shape.Records;
+  of.resize(n);
+  for (size_t i = 0; i < n; ++i)
+    of[i].FirstOfID = i > 0 && items_[i]->RecordID == items_[i - 1]->RecordID ? of[i - 1].FirstOfID : static_cast<int>(i);
+  int ignored = 0;
+  FindFirstChild(QString(), ignored);  // sorts the parent order
+  if (!parentList_ || !parentList_->Sorted) {
+    // Without the parent order nobody has children: every record whose parent is missing is
+    // still a top-level note.
+    for (size_t i = 0; i < n; ++i) of[i].NoParent = !FindByID(items_[i]->ParentID, ignored);
+    return shape;
+  }
+  const std::vector<TTvRecordInfo*>& children = parentList_->Items;
+  // Both orders are ordinal, so one pass meets every parent ID with the records carrying it.
+  size_t id = 0;
+  size_t child = 0;
+  while (child < n) {
+    const QString& parentID = children[child]->ParentID;
+    size_t end = child + 1;
+    while (end < n && children[end]->ParentID == parentID) ++end;
+    while (id < n && CompareOrdinal(items_[id]->RecordID, parentID) < 0) ++id;
+    if (id < n && items_[id]->RecordID == parentID) {
+      for (size_t twin = id; twin < n && items_[twin]->RecordID == parentID; ++twin) {
+        of[twin].FirstChild = static_cast<int>(child);
+        of[twin].ChildCount = static_cast<int>(end - child);
+      }
+      // The children's parent IDs are the same text as the parent's ID: one copy of it is kept.
+      for (size_t k = child; k < end; ++k) children[k]->ParentID = items_[id]->RecordID;
+    } else {
+      for (size_t k = child; k < end; ++k) of[static_cast<size_t>(children[k]->IDOrder)].NoParent = true;
+    }
+    child = end;
+  }
+  return shape;
 }
 
 TSnapshotCompare TTVRecordList::CompareSnapshots(TTVRecordList* other) {

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -20,8 +21,22 @@ struct TTvRecordInfo {
   QString RecordID;
   QString ParentID;  // empty without a parent field or with a blank value
   QString Text;
-  bool Expanded = false;  // carries a node's expansion across a full rebuild
   int Order = 0;          // position in the read: equal IDs, and equal titles, keep it
+  int IDOrder = 0;        // position in ID order, set whenever the list is sorted by ID
+};
+
+// The shape of the tree in a snapshot, found in one pass over the ID order and the parent order
+// together, so that building the nodes needs no look-up by text. Indexes are positions in ID
+// order; a child range is a stretch of the parent order.
+struct TSnapshotShape {
+  struct Record {
+    int FirstChild = 0;      // where the record's children start in parent order
+    int ChildCount = 0;      // how many there are (records of equal IDs share them)
+    int FirstOfID = 0;       // the first position of the record's ID among equal IDs
+    bool NoParent = false;   // no record carries the record's parent ID (a top-level note)
+    bool OnPath = false;     // free for the build: set while the ID is on the path being built
+  };
+  std::vector<Record> Records;  // one per snapshot, in ID order; kept together for the build's reads
 };
 
 // The text order of siblings, shared by the parent order and the tree's own text sort: the
@@ -75,10 +90,16 @@ class TTVRecordList {
 
   void SetParentID(const QString& id, const QString& parentID);
 
+  // Sorts both orders as needed; empty when the parent order cannot be built.
+  TSnapshotShape Shape();
+
   TSnapshotCompare CompareSnapshots(TTVRecordList* other);
 
  private:
-  std::vector<std::unique_ptr<TTvRecordInfo>> items_;
+  static void SortByParentThenText(TTVParentList& list);
+
+  std::deque<TTvRecordInfo> storage_;  // the snapshots, in read order; they never move
+  std::vector<TTvRecordInfo*> items_;  // ID order when sortedByID_
   std::unique_ptr<TTVParentList> parentList_;
   bool sortedByID_ = false;
 };

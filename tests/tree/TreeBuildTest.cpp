@@ -156,6 +156,26 @@ TEST(TreeBuild, FindingANodeByIdFollowsMovesDeletesAndRebuilds) {
   EXPECT_EQ(w.Node("4")->text(0), "c");
 }
 
+TEST(TreeBuild, FindingANodeByIdAnswersTheOtherTwinOnceOneIsFreed) {
+  // Either of two nodes of one ID may go first: the other is still found, and then none.
+  for (const char* freedFirst : {"c", "twin"}) {
+    SCOPED_TRACE(freedFirst);
+    TreeWindow w({{"1", "", "root"}, {"4", "", "twin"}, {"4", "1", "c"}});
+    w.Open();
+    TTreeNode* twin = w.tree->topLevelItem(1);
+    TTreeNode* c = w.tree->topLevelItem(0)->child(0);
+    ASSERT_EQ(twin->text(0), "twin");
+    ASSERT_EQ(c->text(0), "c");
+    const bool cFirst = QString::fromUtf8(freedFirst) == "c";
+    w.tree->RemoveNode(cFirst ? c : twin);
+    ASSERT_NE(w.Node("4"), nullptr);
+    EXPECT_EQ(w.Node("4"), cFirst ? twin : c);
+    w.tree->RemoveNode(w.Node("4"));
+    EXPECT_EQ(w.Node("4"), nullptr);
+    EXPECT_NE(w.Node("1"), nullptr);
+  }
+}
+
 TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
   std::vector<Note> notes;
   const int depth = 30000;
@@ -201,6 +221,45 @@ TEST(TreeBuild, ANodeThatNewlyHasChildrenStaysClosedWithoutAutoExpand) {
   w.tree->RebuildTree();
   EXPECT_EQ(w.Shape(), "a,c(c1)");
   EXPECT_FALSE(w.Node("5")->isExpanded());
+}
+
+TEST(TreeBuild, OpenAndClosedNodesAreKeptAcrossARebuildEitherWayOfAutoExpand) {
+  // The nodes set against the option keep their state; the rest follow the option, also a node
+  // shown for the first time after the rebuild (7 comes back when the filter is cleared). The
+  // nodes set are outside the current note's subtree, which the option opens when it is synced.
+  for (const bool autoExpand : {true, false}) {
+    SCOPED_TRACE(autoExpand);
+    TreeWindow w({{"1", "", "a"}, {"2", "1", "a1"}, {"3", "2", "a2"}, {"4", "", "b"}, {"5", "4", "b1"},
+                  {"6", "", "c"}, {"7", "6", "c1"}, {"8", "7", "c2"}, {"9", "", "d"}, {"10", "9", "d1"}});
+    w.Open(autoExpand ? kMainWindowTreeOptions : kMainWindowTreeOptions & ~dtAutoExpand);
+    w.Node("4")->setExpanded(!autoExpand);
+    w.Node("9")->setExpanded(!autoExpand);
+    w.table->SetFilter(QStringLiteral("ID <> '7'"));
+    w.table->SetFiltered(true);
+    w.tree->RebuildTree();
+    EXPECT_EQ(w.Shape(), "a(a1(a2)),b(b1),c,c2,d(d1)");  // c2 lost its parent to the filter
+    w.table->SetFiltered(false);
+    w.tree->RebuildTree();
+    EXPECT_EQ(w.Shape(), "a(a1(a2)),b(b1),c(c1(c2)),d(d1)");
+    for (const char* id : {"2", "6", "7"}) EXPECT_EQ(w.Node(id)->isExpanded(), autoExpand) << id;
+    for (const char* id : {"4", "9"}) EXPECT_EQ(w.Node(id)->isExpanded(), !autoExpand) << id;
+  }
+}
+
+TEST(TreeBuild, TwoNodesOfOneIdOpenAfterARebuildAsTheLaterOfThemWas) {
+  // Both nodes of ID 4 show the child 5; of the two, the later in depth-first order decides.
+  for (const bool closeTheLater : {false, true}) {
+    SCOPED_TRACE(closeTheLater);
+    TreeWindow w({{"1", "", "root"}, {"4", "1", "c"}, {"4", "", "twin"}, {"5", "4", "x"}});
+    w.Open();
+    ASSERT_EQ(w.Shape(), "root(c(x)),twin(x)");
+    TTreeNode* earlier = w.tree->topLevelItem(0)->child(0);
+    TTreeNode* later = w.tree->topLevelItem(1);
+    (closeTheLater ? later : earlier)->setExpanded(false);
+    w.tree->RebuildTree();
+    EXPECT_EQ(w.tree->topLevelItem(0)->child(0)->isExpanded(), !closeTheLater);
+    EXPECT_EQ(w.tree->topLevelItem(1)->isExpanded(), !closeTheLater);
+  }
 }
 
 TEST(TreeBuild, SelectionAndTopItemSurviveAFullRebuild) {

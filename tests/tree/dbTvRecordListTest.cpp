@@ -1,7 +1,9 @@
 // The snapshot list: ID order and lookups, parent order, and what CompareSnapshots reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include <QLocale>
@@ -111,6 +113,53 @@ TEST(TTVRecordList, SiblingsFollowTheLocalesCollationAndEqualTitlesKeepTheReadOr
     EXPECT_LT(CompareNodeText(QStringLiteral("Όρος"), QStringLiteral("Ωρα")), 0);
     EXPECT_EQ(CompareNodeText(QStringLiteral("NOTE"), QStringLiteral("note")), 0);
   }
+}
+
+TEST(TTVRecordList, FamiliesOfEverySizeSortAsOneCollationWithTiesInReadOrder) {
+  // Small families are put in order by comparing titles, large ones through collation keys:
+  // either way the order is the collation's, equal titles (in other cases) in read order.
+  const char* titles[] = {"Ωρα", "éclair", "ORος", "Eagle", "ορος", "apple", "Apple", "ärger", "Zebra", "APPLE"};
+  LocaleScope scope(QLocale(QLocale::Greek, QLocale::Greece));
+  for (int size : {2, 3, 12, 13, 40}) {
+    SCOPED_TRACE(size);
+    TTVRecordList list;
+    std::vector<std::pair<QString, int>> expected;
+    for (int i = 0; i < size; ++i) {
+      const QString title = QString::fromUtf8(titles[(i * 7) % 10]);
+      list.AddRecord(QString::number(1000 - i), QStringLiteral("P"), title);  // ID order is not read order
+      expected.emplace_back(title, i);
+    }
+    list.AddRecord(QStringLiteral("1"), QStringLiteral("Q"), QStringLiteral("other family"));
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return CompareNodeText(a.first, b.first) < 0; });
+    int index = -1;
+    ASSERT_TRUE(list.FindFirstChild(QStringLiteral("P"), index));
+    for (int i = 0; i < size; ++i) {
+      ASSERT_EQ(list.ChildAt(index + i)->Text, expected[static_cast<size_t>(i)].first) << i;
+      EXPECT_EQ(list.ChildAt(index + i)->Order, expected[static_cast<size_t>(i)].second) << i;
+    }
+    EXPECT_EQ(list.ChildAt(index + size)->ParentID, QStringLiteral("Q"));
+  }
+}
+
+TEST(TTVRecordList, ShapeFindsChildrenTopLevelNotesAndSharedTwins) {
+  // 1 and the twins 4 have children; 7 names a parent nobody has, 8 and 2 none; 9 and 10 name
+  // each other.
+  TTVRecordList list = ListOf({{"4", "1", "twin a"}, {"2", "", "two"}, {"5", "4", "under the twins"},
+                               {"1", "", "one"}, {"4", "", "twin b"}, {"7", "99", "orphan"}, {"8", "1", "eight"},
+                               {"9", "10", "loop"}, {"10", "9", "loop"}});
+  const TSnapshotShape shape = list.Shape();
+  QStringList seen;
+  for (int i = 0; i < list.Count(); ++i) {
+    QStringList children;
+    const TSnapshotShape::Record& r = shape.Records[static_cast<size_t>(i)];
+    for (int k = 0; k < r.ChildCount; ++k) children << list.ChildAt(r.FirstChild + k)->Text;
+    seen << QStringLiteral("%1%2%3[%4]")
+                .arg(list.At(i).RecordID, r.NoParent ? QStringLiteral("^") : QString(),
+                     r.FirstOfID == i ? QString() : QStringLiteral("="), children.join(u','));
+  }
+  EXPECT_EQ(seen.join(u' '), QStringLiteral("1^[eight,twin a] 10[loop] 2^[] 4[under the twins] 4^=[under the twins] "
+                                            "5[] 7^[] 8[] 9[loop]"));
 }
 
 TEST(TTVRecordList, AddingAfterTheParentListWasBuiltStartsAFreshOne) {
