@@ -6,28 +6,23 @@
 #include "app/TBackupCommands.h"
 #include "app/TMainForm.h"
 #include "app/TRestoreForm.h"
-#include "platform/ErrorBox.h"
 #include "store/TDBMemo.h"
 #include "store/TTable.h"
 #include "store/engine/TableBackup.h"
+#include "tests/support/MainFormOverNotes.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/TreeLines.h"
-#include "tests/support/platform/ScriptedPlatform.h"
-#include "tools/NoteTable.h"
 #include "tree/dbTree.h"
 
 #include <QAction>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace tindrel {
 namespace {
@@ -35,18 +30,12 @@ namespace {
 using engine::BackupInfo;
 using engine::BackupKind;
 using testing::DriveModals;
-using testing::ScriptedPlatform;
 
-class BackupCommandsTest : public ::testing::Test {
+class BackupCommandsTest : public testing::MainFormOverNotes {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    InstallDefaultErrorHandler();
-    tools::CreateNoteTable(dir_.path().toStdString(), {{1, 0, "Alpha", "alpha body"},
-                                                       {2, 1, "Beta", "beta body"},
-                                                       {3, 0, "Gamma", "gamma body"}});
     platform_.clock.SetDateTime(QDateTime(QDate(2026, 12, 11), QTime(9, 30, 5)));
-    form_ = std::make_unique<TMainForm>(dir_.path() + QLatin1Char('/'));
+    OpenOn({{1, 0, "Alpha", "alpha body"}, {2, 1, "Beta", "beta body"}, {3, 0, "Gamma", "gamma body"}});
   }
 
   std::string TablePath() const { return QFile::encodeName(form_->TablePath()).toStdString(); }
@@ -93,9 +82,6 @@ class BackupCommandsTest : public ::testing::Test {
     return shown;
   }
 
-  ScriptedPlatform platform_;
-  QTemporaryDir dir_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(BackupCommandsTest, BackupStoresTheTypingFirstAndSaysWhereTheCopyIs) {
@@ -180,7 +166,7 @@ TEST_F(BackupCommandsTest, ClosingAChangedTableBacksItUpKeepingTheNewestFew) {
   EXPECT_TRUE(Backups().empty());
 
   form_.reset();
-  form_ = std::make_unique<TMainForm>(dir_.path() + QLatin1Char('/'));
+  OpenMainWindow();
   ASSERT_TRUE(form_->Table->Active());
   {
     auto& table = *form_->Table->EngineTable();

@@ -6,14 +6,12 @@
 #include "app/TExchangeForm.h"
 #include "app/TMainForm.h"
 #include "app/TProgressWindow.h"
-#include "platform/ErrorBox.h"
 #include "store/TDBMemo.h"
 #include "store/TField.h"
 #include "store/TTable.h"
+#include "tests/support/MainFormOverNotes.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/TreeLines.h"
-#include "tests/support/platform/ScriptedPlatform.h"
-#include "tools/NoteTable.h"
 #include "tree/dbTree.h"
 
 #include <QAction>
@@ -21,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -30,13 +27,10 @@
 #include <functional>
 #include <iterator>
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace tindrel {
 namespace {
 
 using testing::DriveModals;
-using testing::ScriptedPlatform;
 
 std::string Read(const QString& path) {
   std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
@@ -48,15 +42,10 @@ void Write(const QString& path, const std::string& bytes) {
   out << bytes;
 }
 
-class ExchangeCommandsTest : public ::testing::Test {
+class ExchangeCommandsTest : public testing::MainFormOverNotes {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    InstallDefaultErrorHandler();
-    tools::CreateNoteTable(dir_.path().toStdString(), {{1, 0, "Alpha", "alpha body"},
-                                                       {2, 1, "Beta", "beta body"},
-                                                       {3, 0, "Gamma", "gamma body"}});
-    form_ = std::make_unique<TMainForm>(dir_.path() + QLatin1Char('/'));
+    OpenOn({{1, 0, "Alpha", "alpha body"}, {2, 1, "Beta", "beta body"}, {3, 0, "Gamma", "gamma body"}});
   }
 
   QString File(const char* name) const { return dir_.path() + QLatin1Char('/') + QLatin1String(name); }
@@ -97,9 +86,6 @@ class ExchangeCommandsTest : public ::testing::Test {
 
   QString LastBox() const { return platform_.boxes.shown.empty() ? QString() : platform_.boxes.shown.back().text; }
 
-  ScriptedPlatform platform_;
-  QTemporaryDir dir_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(ExchangeCommandsTest, ExportWritesTheChosenNotesWithTheTypingNotYetStored) {

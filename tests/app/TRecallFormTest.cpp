@@ -5,14 +5,12 @@
 
 #include "app/TMainForm.h"
 #include "app/TRecallForm.h"
-#include "platform/ErrorBox.h"
 #include "store/TDBMemo.h"
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tests/support/MainFormOverNotes.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/platform/ScriptedPlatform.h"
-#include "tools/NoteTable.h"
 #include "tree/dbTree.h"
 
 #include <QAction>
@@ -20,7 +18,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -29,27 +26,22 @@
 #include <functional>
 #include <set>
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace tindrel {
 namespace {
 
 using testing::DriveModals;
-using testing::ScriptedPlatform;
 
-class RecallFormTest : public ::testing::Test {
+class RecallFormTest : public testing::MainFormOverNotes {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    InstallDefaultErrorHandler();
     // Home holds Kitchen and Garden; Garden holds Roses, which holds Red; Attic at the top.
-    tools::CreateNoteTable(dir_.path().toStdString(), {{1, 0, "Home", "the house"},
-                                                       {2, 1, "Kitchen", "pots"},
-                                                       {3, 1, "Garden", "soil\r\nand sun"},
-                                                       {4, 3, "Roses", "ρόδα"},
-                                                       {5, 4, "Red", "red one"},
-                                                       {6, 0, "Attic", "boxes"}});
-    form_ = std::make_unique<TMainForm>(dir_.path() + QLatin1Char('/'));
+    OpenOn({{1, 0, "Home", "the house"},
+            {2, 1, "Kitchen", "pots"},
+            {3, 1, "Garden", "soil\r\nand sun"},
+            {4, 3, "Roses", "ρόδα"},
+            {5, 4, "Red", "red one"},
+            {6, 0, "Attic", "boxes"}});
+    if (HasFatalFailure()) return;
     form_->show();
     form_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -105,9 +97,6 @@ class RecallFormTest : public ::testing::Test {
     return lines;
   }
 
-  ScriptedPlatform platform_;
-  QTemporaryDir dir_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(RecallFormTest, TheItemFollowsDeleteInTheEditMenuWithAShortcutNoOtherCommandHas) {
@@ -119,9 +108,11 @@ TEST_F(RecallFormTest, TheItemFollowsDeleteInTheEditMenuWithAShortcutNoOtherComm
   EXPECT_EQ(form_->MenuRecallDeleted->text(), "Recall Deleted...");
   EXPECT_EQ(form_->MenuRecallDeleted->objectName(), "MenuRecallDeleted");
   EXPECT_EQ(form_->MenuRecallDeleted->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R));
-  for (const QAction* action : form_->findChildren<QAction*>())
-    if (action != form_->MenuRecallDeleted)
+  for (const QAction* action : form_->findChildren<QAction*>()) {
+    if (action != form_->MenuRecallDeleted) {
       EXPECT_NE(action->shortcut(), form_->MenuRecallDeleted->shortcut()) << action->objectName().toStdString();
+    }
+  }
 }
 
 TEST_F(RecallFormTest, EnterRecallsTheDeletedSubtreeIntoItsPlaceAndSelectsIt) {

@@ -16,6 +16,7 @@
 #include "store/TTable.h"
 #include "store/engine/Table.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 #include "tests/tools/RunProcess.h"
 #include "tools/NoteTable.h"
@@ -48,9 +49,6 @@
 #include <memory>
 #include <string>
 #include <tuple>
-
-// Texts in failure messages as the person reads them.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace tindrel {
 namespace {
