@@ -180,17 +180,24 @@ for r in t:
 print('deleted', len(t.deleted))
 )PY";
 
+// The live rows python3-dbfread reads from the table at `path`, after checking that it counts
+// `deleted` deleted records.
+void ReadWithDbfread(const std::string& path, size_t deleted, std::vector<std::vector<std::string>>& rows) {
+  const ProcessResult read = RunProcess({kPython, "-c", kDbfreadScript, path});
+  ASSERT_EQ(read.status, 0) << read.err;
+  const size_t lastLine = read.out.rfind("deleted ");
+  ASSERT_NE(lastLine, std::string::npos) << read.out;
+  EXPECT_EQ(read.out.substr(lastLine), "deleted " + std::to_string(deleted) + "\n");
+  rows = Rows(read.out.substr(0, lastLine));
+}
+
 TEST(Compatibility, DbfreadReadsWhatTheEngineWrote) {
   if (!DbfreadAvailable()) GTEST_SKIP() << "python3-dbfread is not installed";
   TempDir dir;
   const std::string path = dir / "Tindrel.dbf";
   const auto notes = MakeChangedNoteTable(path);
-  const ProcessResult r = RunProcess({kPython, "-c", kDbfreadScript, path});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const size_t lastLine = r.out.rfind("deleted ");
-  ASSERT_NE(lastLine, std::string::npos) << r.out;
-  EXPECT_EQ(r.out.substr(lastLine), "deleted 3\n");
-  const auto rows = Rows(r.out.substr(0, lastLine));
+  std::vector<std::vector<std::string>> rows;
+  ASSERT_NO_FATAL_FAILURE(ReadWithDbfread(path, 3, rows));
   std::vector<NoteRow> live;
   for (const auto& n : notes)
     if (!n.deleted) live.push_back(n);
@@ -453,12 +460,8 @@ TEST(Compatibility, OtherReadersReadARecalledTableWithItsKeysInOrder) {
   }
   ASSERT_EQ(live.size(), 37u - 3u);
 
-  const ProcessResult read = RunProcess({kPython, "-c", kDbfreadScript, path});
-  ASSERT_EQ(read.status, 0) << read.err;
-  const size_t lastLine = read.out.rfind("deleted ");
-  ASSERT_NE(lastLine, std::string::npos) << read.out;
-  EXPECT_EQ(read.out.substr(lastLine), "deleted 3\n");
-  const auto rows = Rows(read.out.substr(0, lastLine));
+  std::vector<std::vector<std::string>> rows;
+  ASSERT_NO_FATAL_FAILURE(ReadWithDbfread(path, 3, rows));
   ASSERT_EQ(rows.size(), live.size());
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE("record " + std::to_string(live[i].recno));
