@@ -652,12 +652,32 @@ void TDataSet::ReadField(int index, bool transliterate, QString& text, bool* isN
     *isNull = table_->IsBlank(*rec, index);
     return;
   }
-  if (transliterate || table_->Fields()[index].IsMemo()) {
-    text = QString::fromStdString(table_->GetText(*rec, index));
-  } else {
-    std::string_view raw = table_->RawField(*rec, index);
-    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
-    text = QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+  text = StoredText(*rec, index, transliterate);
+}
+
+QString TDataSet::StoredText(const engine::Record& record, int index, bool transliterate) const {
+  if (transliterate || table_->Fields()[index].IsMemo()) return QString::fromStdString(table_->GetText(record, index));
+  std::string_view raw = table_->RawField(record, index);
+  while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+  return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+}
+
+QString TDataSet::StoredText(const engine::Record& record, const TField& field) const {
+  return StoredText(record, field.Index(), field.Transliterate());
+}
+
+void TDataSet::VisitStoredRecords(const std::function<void(const engine::Record& record)>& visit) {
+  CheckActive();
+  if (state_ != DataSetState::Browse) throw Error(QStringLiteral("Dataset not in browse mode"));
+  StartFilterPass();
+  cursorOnCurrent_ = false;
+  cursor_->MoveToBegin();
+  engine::Record record;
+  for (;;) {
+    const ResultCode rc = cursor_->Next(record);
+    if (rc == ResultCode::EndOfRecords || rc == ResultCode::RecordNotFound) break;
+    if (rc != ResultCode::Ok) throw engine::EngineError(rc, {});
+    visit(record);
   }
 }
 

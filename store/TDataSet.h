@@ -118,6 +118,13 @@ class TDataSet {
   // text: no engine table or record, a pending edit of the field, or a damaged memo (reading
   // the text raises the error then).
   bool ReadMemoBytes(int index, std::string& out, int& codePage) const;
+  // Hands `visit` every record First and Next would visit (the current order, under the filter),
+  // as stored, read straight through the engine cursor: the current record, the state and the
+  // scroll hooks are left alone, where a walk with Next would make each record current in turn.
+  // Browse state only. The next own move places the engine cursor again.
+  void VisitStoredRecords(const std::function<void(const engine::Record& record)>& visit);
+  // The text `field` reads in a stored record (as AsString does on the current record).
+  QString StoredText(const engine::Record& record, const TField& field) const;
   // The engine table beneath and the number of the active record (the candidate while
   // Filtering), for record tests that judge many stored records at once; null / 0 when none.
   const engine::Table* EngineTableBeneath() const { return table_; }
@@ -215,6 +222,7 @@ class TDataSet {
   const engine::Record* ActiveRecord() const;
   // The field's text, or (when `isNull` is given) only whether it is null.
   void ReadField(int index, bool transliterate, QString& text, bool* isNull) const;
+  QString StoredText(const engine::Record& record, int index, bool transliterate) const;
   QString ReadFirstBytes(int index, size_t maxBytes) const;
   void WriteField(TField& field, std::optional<QString> value);
   // Whether the field already holds `value` (none or empty: null).

@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QString>
 
+#include <cstddef>
+#include <vector>
+
 namespace tindrel {
 
 class TTreeIDNode;
@@ -25,16 +28,27 @@ class TNodeIDIndex {
   // The node's RecordID must be set; a node registers once.
   void Register(TTreeIDNode* node);
   // Room for `count` nodes, so that registering a whole tree does not grow the index in steps.
-  void Reserve(int count) { nodes_.reserve(count); }
+  void Reserve(int count);
   TTreeNode* Find(const QString& id) const;
 
  private:
   friend class TTreeIDNode;
   void Forget(TTreeIDNode* node);
 
+  // One node per ID, in an open-addressing table keyed by the node's own RecordID: a whole tree
+  // registers without one allocation or one copy of an ID per node. A slot with no node is free.
+  struct Slot {
+    size_t hash = 0;
+    TTreeIDNode* node = nullptr;
+  };
+  size_t SlotOf(const QString& id, size_t hash) const;  // the slot holding `id`, or the free one where it would go
+  void Grow(size_t size);
+  void EraseSlot(size_t at);
+
   TTreeNodeModel& model_;
-  // One node per ID here; the further nodes of an ID (a record copied, twins) in `more_`.
-  QHash<QString, TTreeIDNode*> nodes_;
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  size_t count_ = 0;
+  // The further nodes of an ID (a record copied, twins).
   QMultiHash<QString, TTreeIDNode*> more_;
 };
 

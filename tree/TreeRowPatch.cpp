@@ -75,6 +75,14 @@ void Settle(QTreeView* view, QTreeViewPrivate* d) {
 
 }  // namespace
 
+qsizetype OpenParentCount(QTreeView* view) {
+  if (!BuiltAgainstThisQt()) return -1;
+  qsizetype count = 0;
+  for (const QPersistentModelIndex& open : std::as_const(Private(view)->expandedIndexes))
+    if (open.isValid() && open.model()->hasChildren(open)) ++count;
+  return count;
+}
+
 void TreeRowPatch::BeforeChange() {
   if (depth_++ > 0) {
     nested_ = true;

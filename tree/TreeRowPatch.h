@@ -24,6 +24,10 @@ class QTreeView;
 
 namespace tindrel {
 
+// How many nodes with children the view holds open, read from its own set of open rows: -1 when
+// that set cannot be read (another Qt at run time).
+qsizetype OpenParentCount(QTreeView* view);
+
 class TreeRowPatch {
  public:
   explicit TreeRowPatch(QTreeView* view) : view_(view) {}

@@ -16,7 +16,9 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
+#include "store/engine/Table.h"
 #include "tree/TNodeIDIndex.h"
+#include "tree/TreeRowPatch.h"
 #include "tree/TreeStrings.h"
 
 namespace tindrel {
@@ -364,17 +366,38 @@ void TCustomDBTreeView::Reload() {
 std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
   TDataSet& ds = *DataSet();
   auto list = std::make_unique<TTVRecordList>();
+  TField& id = IDField();
+  TField* parent = ParentField();
+  TField& text = TextField();
   TBookmark bookmark = ds.TakeBookmark();
   auto returnToStart = [&] {
     // The record may be gone (changed by someone else): then stay where the walk left off.
     if (bookmark && ds.IsBookmarkLive(bookmark)) ds.ReturnToBookmark(bookmark);
     ds.ReleaseBookmark(bookmark);
   };
+  const engine::Table* table = ds.IsEngineDataSet() ? ds.EngineTableBeneath() : nullptr;
+  if (table && ds.State() == DataSetState::Browse) {
+    // The records are read as stored, without making each current in turn; the table's count
+    // of records is room enough under any filter (counting those that pass would be one more
+    // pass of the filter's test over every record).
+    WithFinally(
+        [&] {
+          list->Reserve(static_cast<int>(table->RecordCount()));
+          ds.VisitStoredRecords([&](const engine::Record& record) {
+            list->AddRecord(ds.StoredText(record, id), parent ? ds.StoredText(record, *parent) : QString(),
+                            ds.StoredText(record, text));
+          });
+          list->SetSortedByID(true);
+        },
+        [&] {
+          // Where a walk through the records would have ended: on the last, past the end.
+          if (!bookmark || !ds.IsBookmarkLive(bookmark)) ds.Last();
+          returnToStart();
+        });
+    return list;
+  }
   WithFinally(
       [&] {
-        TField& id = IDField();
-        TField* parent = ParentField();
-        TField& text = TextField();
         list->Reserve(static_cast<int>(ds.RecordCount()));
         ds.First();
         while (!ds.Eof()) {
@@ -406,7 +429,7 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
   // the IDs whose state differs from the option are kept: usually none, and then the whole tree
   // is opened, or left closed, in one layout.
   QSet<QString> otherwise;
-  if (snapshot_) {
+  if (snapshot_ && !OpenStateIsUniform(autoExpand)) {
     for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it) {
       if ((*it)->childCount() == 0) continue;
       if ((*it)->isExpanded() != autoExpand) otherwise.insert(NodeID(*it));
@@ -445,6 +468,16 @@ void TCustomDBTreeView::FullRebuild(TTVRecordList& fresh) {
     if (node) Select(node);
     else if (TopItem()) Select(TopItem());
   }
+}
+
+bool TCustomDBTreeView::OpenStateIsUniform(bool open) {
+  const qsizetype openParents = OpenParentCount(this);
+  if (openParents < 0) return false;
+  if (!open) return openParents == 0;
+  qsizetype parents = 0;
+  for (TTreeNodeIterator it(invisibleRootItem()); *it; ++it)
+    if ((*it)->childCount() > 0) ++parents;
+  return parents == openParents;
 }
 
 void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {

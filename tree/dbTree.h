@@ -206,6 +206,9 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
 
   // Building.
   std::unique_ptr<TTVRecordList> ReadSnapshot();
+  // Whether every node with children is open (`open`) or none is, read from the view's own set of
+  // open rows: then a rebuild need not look at the nodes' states one by one.
+  bool OpenStateIsUniform(bool open);
   void FullRebuild(TTVRecordList& fresh);
   void BuildNodes(TTVRecordList& s);
   // Makes the subtree below `parent` (a position in ID order), or below the children of

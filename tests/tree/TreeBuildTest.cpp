@@ -2,6 +2,10 @@
 // across reloads, text-only reloads, deferred reloads, and the option words.
 #include "tests/tree/TreeFixture.h"
 
+#include <random>
+
+#include "tree/TNodeIDIndex.h"
+
 namespace tindrel::testing {
 namespace {
 
@@ -244,6 +248,77 @@ TEST(TreeBuild, OpenAndClosedNodesAreKeptAcrossARebuildEitherWayOfAutoExpand) {
     for (const char* id : {"2", "6", "7"}) EXPECT_EQ(w.Node(id)->isExpanded(), autoExpand) << id;
     for (const char* id : {"4", "9"}) EXPECT_EQ(w.Node(id)->isExpanded(), !autoExpand) << id;
   }
+}
+
+TEST(TreeBuild, ARebuildReadsTheRecordsTheFilterLetsThroughWithoutScrollingTheDataSet) {
+  // The hook judges each record as the dataset's candidate; the rebuild reads the records as
+  // stored, so the current record is not moved through every record, and it stays where it was.
+  TreeWindow w({{"1", "", "root"}, {"2", "1", "b"}, {"3", "1", "a"}, {"4", "", "other"}, {"5", "4", "child"}});
+  w.Open();
+  int judged = 0;
+  w.table->SetOnFilterRecord([&](TDataSet& ds, bool& accept) {
+    ++judged;
+    const QString id = ds.FieldNamed(QStringLiteral("ID")).AsString();
+    accept = id != QStringLiteral("2") && id != QStringLiteral("5");
+  });
+  w.table->SetFiltered(true);
+  ASSERT_TRUE(w.table->LocateByValues(QStringLiteral("ID"), {QStringLiteral("4")}));
+  int scrolls = 0;
+  w.table->AfterScroll = [&](TDataSet&) { ++scrolls; };
+  judged = 0;
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "other,root(a)");
+  EXPECT_EQ(w.Current(), "4");
+  EXPECT_EQ(w.SelectedID(), "4");
+  EXPECT_LE(scrolls, 1);   // back onto the record it was on, at most
+  EXPECT_GE(judged, 5);    // every stored record was judged
+  w.table->SetFiltered(false);
+  w.tree->RebuildTree();
+  EXPECT_EQ(w.Shape(), "other(child),root(a,b)");
+}
+
+TEST(TreeBuild, FindingByIdStaysRightThroughThousandsOfNodesMadeAndFreed) {
+  // The ID index's own table grows, and closes the gap a freed node leaves in its run of slots;
+  // after every change each ID still finds its node (of twins, the first in the tree's order).
+  TCustomTreeViewEx view;
+  auto index = std::make_unique<TNodeIDIndex>(*view.NodeModel());
+  std::mt19937 random(20);
+  std::vector<TTreeIDNode*> nodes;  // the top-level nodes, in the tree's order
+  int made = 0;
+  auto expected = [&](const QString& id) -> TTreeNode* {
+    for (TTreeIDNode* node : nodes)
+      if (node->RecordID == id) return node;
+    return nullptr;
+  };
+  auto idOf = [](int k) { return QStringLiteral("n%1").arg(k); };
+  for (int step = 0; step < 6000; ++step) {
+    // A few nodes first (a small table, where runs of slots wrap around its end), then many,
+    // then fewer again.
+    const unsigned addPercent = step < 2000 ? (nodes.size() < 7 ? 60 : 40) : step < 4000 ? 70 : 30;
+    const bool add = nodes.empty() || random() % 100 < addPercent;
+    QString touched;
+    if (add) {
+      auto* node = new TTreeIDNode();
+      // Now and then a twin of a node already in the tree.
+      node->RecordID = !nodes.empty() && random() % 10 == 0 ? nodes[random() % nodes.size()]->RecordID : idOf(made++);
+      const int at = static_cast<int>(random() % (nodes.size() + 1));
+      view.invisibleRootItem()->insertChild(at, node);
+      nodes.insert(nodes.begin() + at, node);
+      index->Register(node);
+      touched = node->RecordID;
+    } else {
+      const size_t at = random() % nodes.size();
+      touched = nodes[at]->RecordID;
+      delete nodes[at];
+      nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    ASSERT_EQ(index->Find(touched), expected(touched)) << "step " << step;
+    if (step % 250 == 0 || step < 2000)
+      for (int k = 0; k < made; ++k) ASSERT_EQ(index->Find(idOf(k)), expected(idOf(k))) << "step " << step << " n" << k;
+  }
+  for (int k = 0; k < made; ++k) ASSERT_EQ(index->Find(idOf(k)), expected(idOf(k))) << "n" << k;
+  index.reset();  // the nodes outlive the index: they are told it is gone
+  view.clear();
 }
 
 TEST(TreeBuild, TwoNodesOfOneIdOpenAfterARebuildAsTheLaterOfThemWas) {
