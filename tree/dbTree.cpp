@@ -390,8 +390,12 @@ std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
           list->SetSortedByID(true);
         },
         [&] {
-          // Where a walk through the records would have ended: on the last, past the end.
-          if (!bookmark || !ds.IsBookmarkLive(bookmark)) ds.Last();
+          // Where a walk through the records would have ended: on the last, past the end (with
+          // none, the dataset is empty already unless its record has gone meanwhile).
+          if (!bookmark || !ds.IsBookmarkLive(bookmark)) {
+            if (list->Count() > 0) ds.Last();
+            else if (!ds.IsEmpty()) ds.First();
+          }
           returnToStart();
         });
     return list;
