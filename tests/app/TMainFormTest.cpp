@@ -543,9 +543,10 @@ TEST_P(FontChoice, KeepsTheFamilyUnlessAnotherIsChosenAndAUsableSize) {
     ASSERT_EQ(platform_.fonts.initial_fonts.size(), 1u);
     EXPECT_EQ(font(*form).family(), c.family);
     EXPECT_EQ(font(*form).pointSize(), c.points);
-    if (c.memo && !c.chosenFamily)
+    if (c.memo && !c.chosenFamily) {
       EXPECT_EQ(QFontInfo(font(*form)).fixedPitch(), QFontInfo(DesignMemoFont()).fixedPitch())
           << "the memo keeps a fixed-pitch substitute";
+    }
     EXPECT_TRUE(form->close());
   }
   const std::string saved = Settings();
@@ -834,9 +835,11 @@ TEST_F(MainFormTest, EveryControlHasAnAccessibleName) {
     ASSERT_NE(accessible, nullptr) << widget->objectName().toStdString();
     EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty()) << widget->objectName().toStdString();
   }
-  for (QAction* action : form->findChildren<QAction*>())
-    if (!action->isSeparator() && !action->objectName().isEmpty())
+  for (QAction* action : form->findChildren<QAction*>()) {
+    if (!action->isSeparator() && !action->objectName().isEmpty()) {
       EXPECT_FALSE(action->text().isEmpty()) << action->objectName().toStdString();
+    }
+  }
 }
 
 }  // namespace

@@ -61,8 +61,6 @@ TEST_P(OperationOrder, SendsHooksAndNotificationsInContractOrder) {
   EXPECT_EQ(table->State(), c.stateAfter);
 }
 
-void Nothing(TTable&) {}
-
 INSTANTIATE_TEST_SUITE_P(
     Contract, OperationOrder,
     ::testing::Values(
