@@ -1,9 +1,7 @@
 #include "filter/FilterMemoBytes.h"
 
-#include <map>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "store/CodePageFold.h"
@@ -22,51 +20,35 @@ struct Operand {
   std::optional<CodePageFold::Needle> needle;  // none: no decided memo can hold it
 };
 
-// A criterion's value made ready for byte comparison: read, folded and encoded once, not once
+constexpr int kQuestionsBeforeBulk = 256;
+
+}  // namespace
+
+// A criterion's value made ready for byte comparison in one code page: encoded once, not once
 // per record.
-struct Compiled {
-  std::shared_ptr<const CodePageFold> fold;
+struct MemoCriterionBytes::Compiled {
+  int codePage = -1;
+  std::shared_ptr<const CodePageFold> fold;  // null: the code page is not converted byte by byte
   bool isOr = false;
   std::vector<Operand> operands;
 };
 
-using Key = std::tuple<int, QString, bool, QString, QString, QString, QString>;
-
-Key KeyOf(const TwwFieldInfo& criterion, const TwwMatchSettings& settings, int codePage) {
-  const TwwFieldOperators& words = settings.Operators;
-  return {codePage,       criterion.FilterValue, criterion.CaseSensitive, settings.Locale.RulesName(),
-          words.OrChar(), words.AndChar(),       words.NullChar()};
-}
-
-const Compiled* CompiledFor(const TwwFieldInfo& criterion, const TwwMatchSettings& settings, int codePage) {
-  // The hook runs on the one user-interface thread; a few criteria are in use at a time.
-  thread_local std::map<Key, Compiled> cache;
-  const TwwFieldOperators& words = settings.Operators;
-  const Key key = KeyOf(criterion, settings, codePage);
-  if (auto it = cache.find(key); it != cache.end()) return it->second.fold ? &it->second : nullptr;
-  if (cache.size() >= 64) cache.clear();
-  Compiled& compiled = cache[key];
-  const FilterLocale locale = settings.Locale;
-  compiled.fold = criterion.CaseSensitive
-                      ? CodePageFold::Get(codePage, QString(), {})
-                      : CodePageFold::Get(codePage, QStringLiteral("filter ") + locale.RulesName(),
-                                          [locale](const QString& text) { return locale.Upper(text); });
-  if (!compiled.fold) return nullptr;
-  const TwwValueOperands operands = ValueOperands(criterion, settings);
-  compiled.isOr = operands.isOr;
-  for (const QString& text : operands.operands) {
-    Operand operand;
-    operand.isNullWord = settings.Locale.SameText(text, words.NullChar());
-    operand.empty = text.isEmpty();
-    operand.needle = compiled.fold->Pattern(text);
-    compiled.operands.push_back(std::move(operand));
-  }
-  return &compiled;
-}
+// The outcomes of the criterion for every stored record of an unchanged table, made in one
+// pass over the memo file in file order. A filter pass asks for every record in index order,
+// which reads the memos all over the file one by one; after a few hundred such questions on
+// the same table state the rest are answered from here.
+struct MemoCriterionBytes::Verdicts {
+  const engine::Table* table = nullptr;
+  uint64_t changeCount = 0;
+  int field = -1;
+  int questions = 0;            // record tests on this table state
+  std::vector<int8_t> byRecno;  // 1 passes, 0 fails, -1 not decided here; empty: not made
+};
 
 // The outcome for one memo's bytes; nullopt when the fold cannot decide it.
-std::optional<bool> Evaluate(const Compiled& compiled, std::string_view bytes, TwwFilterMatchType type) {
-  // A range or end criterion on a memo tests nothing of its text (see MatchFieldValue).
+std::optional<bool> MemoCriterionBytes::Evaluate(const Compiled& compiled, std::string_view bytes,
+                                                 TwwFilterMatchType type) {
+  // A range or end criterion on a memo tests nothing of its text (see TwwPreparedValue).
   if (type == fdMatchRange) return true;
   const CodePageFold& fold = *compiled.fold;
   if (!fold.Expresses(bytes)) return std::nullopt;
@@ -90,21 +72,8 @@ std::optional<bool> Evaluate(const Compiled& compiled, std::string_view bytes, T
   return start;
 }
 
-// The outcomes of one criterion for every stored record of an unchanged table, made in one
-// pass over the memo file in file order. A filter pass asks for every record in index order,
-// which reads the memos all over the file one by one; after a few hundred such questions on
-// the same table state the rest are answered from here.
-struct Verdicts {
-  const engine::Table* table = nullptr;
-  uint64_t changeCount = 0;
-  int questions = 0;              // record tests on this table state
-  std::vector<int8_t> byRecno;    // 1 passes, 0 fails, -1 not decided here; empty: not made
-};
-
-constexpr int kQuestionsBeforeBulk = 256;
-
-void MakeVerdicts(Verdicts& verdicts, const engine::Table& table, int field, const Compiled& compiled,
-                  TwwFilterMatchType type) {
+void MemoCriterionBytes::MakeVerdicts(Verdicts& verdicts, const engine::Table& table, int field,
+                                      const Compiled& compiled, TwwFilterMatchType type) {
   const uint32_t count = table.RecordCount();
   verdicts.byRecno.assign(static_cast<size_t>(count) + 1, -1);
   std::vector<uint32_t> recnos;
@@ -124,30 +93,58 @@ void MakeVerdicts(Verdicts& verdicts, const engine::Table& table, int field, con
   });
 }
 
-}  // namespace
+MemoCriterionBytes::MemoCriterionBytes(const TwwFieldInfo& criterion, const TwwMatchSettings& settings)
+    : decides_(criterion.CaseSensitive || settings.Locale.UpperIsContextFree()),
+      type_(criterion.MatchType),
+      caseSensitive_(criterion.CaseSensitive),
+      locale_(settings.Locale),
+      nullWord_(settings.Operators.NullChar()),
+      verdicts_(std::make_unique<Verdicts>()) {
+  if (decides_) operands_ = ValueOperands(criterion, settings);
+}
 
-std::optional<bool> MatchMemoCriterionBytes(TDataSet& dataSet, const TField& field, const TwwFieldInfo& criterion,
-                                            const TwwMatchSettings& settings) {
-  if (!criterion.CaseSensitive && !settings.Locale.UpperIsContextFree()) return std::nullopt;
-  const TwwFilterMatchType type = criterion.MatchType;
+MemoCriterionBytes::~MemoCriterionBytes() = default;
+
+const MemoCriterionBytes::Compiled* MemoCriterionBytes::CompiledFor(int codePage) {
+  if (!compiled_ || compiled_->codePage != codePage) {
+    compiled_ = std::make_unique<Compiled>();
+    compiled_->codePage = codePage;
+    const FilterLocale locale = locale_;
+    compiled_->fold = caseSensitive_
+                          ? CodePageFold::Get(codePage, QString(), {})
+                          : CodePageFold::Get(codePage, QStringLiteral("filter ") + locale.RulesName(),
+                                              [locale](const QString& text) { return locale.Upper(text); });
+    if (compiled_->fold) {
+      compiled_->isOr = operands_.isOr;
+      for (const QString& text : operands_.operands) {
+        Operand operand;
+        operand.isNullWord = locale_.SameText(text, nullWord_);
+        operand.empty = text.isEmpty();
+        operand.needle = compiled_->fold->Pattern(text);
+        compiled_->operands.push_back(std::move(operand));
+      }
+    }
+  }
+  return compiled_->fold ? compiled_.get() : nullptr;
+}
+
+std::optional<bool> MemoCriterionBytes::Match(TDataSet& dataSet, const TField& field) {
+  if (!decides_) return std::nullopt;
   const engine::Table* table = dataSet.EngineTableBeneath();
   const uint32_t recno = dataSet.ActiveRecno();
   // Only the records the dataset is judging are as stored; a record being edited is not.
   if (table && recno && dataSet.State() == DataSetState::Filtering) {
-    thread_local std::map<std::tuple<Key, int, int>, Verdicts> bulk;
-    const Compiled* compiled = CompiledFor(criterion, settings, table->CodePage());
+    const Compiled* compiled = CompiledFor(table->CodePage());
     if (!compiled) return std::nullopt;
-    const std::tuple<Key, int, int> bulkKey{KeyOf(criterion, settings, table->CodePage()), static_cast<int>(type),
-                                            field.Index()};
-    if (bulk.size() >= 8 && !bulk.count(bulkKey)) bulk.clear();
-    Verdicts& verdicts = bulk[bulkKey];
-    if (verdicts.table != table || verdicts.changeCount != table->ChangeCount()) {
+    Verdicts& verdicts = *verdicts_;
+    if (verdicts.table != table || verdicts.changeCount != table->ChangeCount() || verdicts.field != field.Index()) {
       verdicts = Verdicts{};
       verdicts.table = table;
       verdicts.changeCount = table->ChangeCount();
+      verdicts.field = field.Index();
     }
     if (verdicts.byRecno.empty() && ++verdicts.questions > kQuestionsBeforeBulk)
-      MakeVerdicts(verdicts, *table, field.Index(), *compiled, type);
+      MakeVerdicts(verdicts, *table, field.Index(), *compiled, type_);
     if (recno < verdicts.byRecno.size() && verdicts.byRecno[recno] >= 0) return verdicts.byRecno[recno] == 1;
   }
   thread_local std::string bytes;
@@ -155,9 +152,9 @@ std::optional<bool> MatchMemoCriterionBytes(TDataSet& dataSet, const TField& fie
   if (!dataSet.ReadMemoBytes(field.Index(), bytes, codePage)) return std::nullopt;
   // The text is read even for a criterion that tests nothing of it, so a damaged memo is
   // reported the same way.
-  const Compiled* compiled = CompiledFor(criterion, settings, codePage);
+  const Compiled* compiled = CompiledFor(codePage);
   if (!compiled) return std::nullopt;
-  return Evaluate(*compiled, bytes, type);
+  return Evaluate(*compiled, bytes, type_);
 }
 
 }  // namespace tindrel
