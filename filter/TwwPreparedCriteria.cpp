@@ -51,7 +51,7 @@ TwwPreparedCriterion::TwwPreparedCriterion(TDataSet& dataSet, TwwFieldInfo& crit
   type_ = field->DataType();
   size_ = field->Size();
   value_.emplace(criterion, settings, type_, size_, field->IsBlob());
-  if (type_ == ftMemo) memo_ = std::make_unique<MemoCriterionBytes>(criterion, settings);
+  bytes_ = StoredBytesCriterion::For(*field, criterion, settings);
 }
 
 bool TwwPreparedCriterion::FieldStillThere(const TDataSet& dataSet) const {
@@ -68,8 +68,8 @@ bool TwwPreparedCriterion::Match(TDataSet& dataSet, TwwFieldInfo& criterion, con
     TwwPreparedCriterion now(dataSet, criterion, settings);
     return now.field_ ? now.Match(dataSet, criterion, settings, scratch) : true;
   }
-  if (memo_ && MemoBytePath())
-    if (const std::optional<bool> outcome = memo_->Match(dataSet, *field_)) return *outcome;
+  if (bytes_ && (type_ == ftMemo ? MemoBytePath() : TextBytePath()))
+    if (const std::optional<bool> outcome = bytes_->Match(dataSet, *field_)) return *outcome;
   ReadFieldValue(*field_, settings.Locale, scratch);
   return value_->Matches(scratch);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The criteria list made ready for the record test on one dataset, so that testing a record
 // costs reading its fields and comparing, and nothing more: each criterion's field found, its
-// value read into operands and folded, its bounds converted (TwwPreparedValue), a memo
-// criterion's byte comparison compiled and its verdicts kept (MemoCriterionBytes).
+// value read into operands and folded, its bounds converted (TwwPreparedValue), a memo or text
+// criterion's byte comparison compiled and its verdicts kept (StoredBytesCriterion).
 //
 // The filter's hook host keeps one between record tests. Before every record test it checks,
 // cheaply, that nothing it was made from has changed, and prepares again when something has:
@@ -11,8 +11,8 @@
 //   - the criteria, compared in full (a list copied from the one prepared shares its texts and
 //     compares at the cost of a pointer);
 //   - the settings (operator words, pad character, locale).
-// A memo criterion's verdicts belong to one state of the table and are made again after any
-// change to it. A criterion whose field cannot be found is looked for again at every record,
+// A memo or text criterion's verdicts belong to one state of the table and are made again
+// after any change to it. A criterion whose field cannot be found is looked for again at every record,
 // as the unprepared record test does.
 
 #include <memory>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "filter/FilterMatching.h"
-#include "filter/FilterMemoBytes.h"
+#include "filter/FilterStoredBytes.h"
 
 namespace tindrel {
 
@@ -48,7 +48,7 @@ class TwwPreparedCriterion {
   TFieldType type_ = ftUnknown;
   int size_ = 0;
   std::optional<TwwPreparedValue> value_;
-  std::unique_ptr<MemoCriterionBytes> memo_;
+  std::unique_ptr<StoredBytesCriterion> bytes_;  // a memo or text criterion the stored bytes can decide
 };
 
 class TwwPreparedCriteria {
