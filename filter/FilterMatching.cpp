@@ -127,10 +127,6 @@ const T& TwwPreparedValue::Converted<T>::Get() const {
   return *value;
 }
 
-bool SameMatchSettings(const TwwMatchSettings& a, const TwwMatchSettings& b) {
-  return a.Operators == b.Operators && a.UpperRangePadChar == b.UpperRangePadChar && a.Locale == b.Locale;
-}
-
 TwwPreparedValue::TwwPreparedValue(const TwwFieldInfo& criterion, const TwwMatchSettings& settings, TFieldType type,
                                    int size, bool isBlob)
     : locale_(settings.Locale),
@@ -269,7 +265,10 @@ bool TwwPreparedValue::MatchesRange(const TwwFieldValue& value, const QString& t
 }
 
 bool TwwPreparedValue::Matches(const TwwFieldValue& value) const {
-  if (type_ == fdMatchRange) return isBlob_ ? true : MatchesRange(value, fold_ ? locale_.Upper(value.Text) : value.Text);
+  if (type_ == fdMatchRange) {
+    if (isBlob_) return true;
+    return MatchesRange(value, fold_ ? locale_.Upper(value.Text) : value.Text);
+  }
   const bool start = !isOr_;
   if (isBlob_ && type_ != fdMatchStart && type_ != fdMatchAny && type_ != fdMatchExact) return start;
   if (type_ == fdMatchNone) return start;
@@ -289,7 +288,8 @@ bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, 
 bool MatchCriterion(TDataSet& dataSet, TwwFieldInfo& criterion, const TwwMatchSettings& settings,
                     TwwFieldValue* scratch) {
   TwwFieldValue local;
-  return TwwPreparedCriterion(dataSet, criterion, settings).Match(dataSet, criterion, settings, scratch ? *scratch : local);
+  TwwPreparedCriterion prepared(dataSet, criterion, settings);
+  return prepared.Match(dataSet, criterion, settings, scratch ? *scratch : local);
 }
 
 bool MatchRecord(TDataSet& dataSet, TwwFieldInfoList& criteria, const TwwMatchSettings& settings,

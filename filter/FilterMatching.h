@@ -35,8 +35,6 @@ struct TwwMatchSettings {
   QChar UpperRangePadChar = u'z';  // 0: no padding
   FilterLocale Locale;
 };
-// Equal settings give equal record tests.
-bool SameMatchSettings(const TwwMatchSettings& a, const TwwMatchSettings& b);
 
 // One field's value on the current record, as the record test compares it.
 struct TwwFieldValue {

@@ -23,7 +23,6 @@ class TwwFieldOperators {
   void SetNullChar(const QString& value) { Assign(nullChar_, value); }
 
   bool Unique() const;
-  bool operator==(const TwwFieldOperators&) const = default;
 
  private:
   void Assign(QString& word, const QString& value);

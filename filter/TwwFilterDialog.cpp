@@ -59,7 +59,8 @@ void TwwDummyForm::AcceptRecord(TDataSet& dataSet, bool& accept) {
   accept = true;
   bool defaultFiltering = true;
   if (owner_.OnAcceptFilterRecord) owner_.OnAcceptFilterRecord(owner_, dataSet, accept, defaultFiltering);
-  if (accept && defaultFiltering) accept = prepared_.MatchRecord(dataSet, owner_.FieldInfo(), owner_.MatchSettings(), scratch_);
+  if (accept && defaultFiltering)
+    accept = prepared_.MatchRecord(dataSet, owner_.FieldInfo(), owner_.MatchSettings(), scratch_);
 }
 
 void TwwFilterDataLink::NotifyActiveChange() { owner_.DataSetActiveChanged(); }

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "filter/FilterMatching.h"
-#include "filter/TwwPreparedCriteria.h"
 #include "filter/TwwFieldOperators.h"
 #include "filter/TwwFilterTypes.h"
+#include "filter/TwwPreparedCriteria.h"
 #include "navigator/TwwCustomDialog.h"
 #include "store/TDataLink.h"
 

@@ -22,7 +22,9 @@ bool SameCriterion(const TwwFieldInfo& a, const TwwFieldInfo& b) {
 
 // Equal and sharing every text: what a list copied from the prepared one is.
 bool SharesCriterion(const TwwFieldInfo& a, const TwwFieldInfo& b) {
-  auto shares = [](const QString& x, const QString& y) { return x.size() == y.size() && x.constData() == y.constData(); };
+  auto shares = [](const QString& x, const QString& y) {
+    return x.size() == y.size() && x.constData() == y.constData();
+  };
   return a.MatchType == b.MatchType && a.CaseSensitive == b.CaseSensitive && a.NonMatching == b.NonMatching &&
          shares(a.FieldName, b.FieldName) && shares(a.FilterValue, b.FilterValue) && shares(a.MinValue, b.MinValue) &&
          shares(a.MaxValue, b.MaxValue) && shares(a.DisplayName, b.DisplayName);

@@ -822,7 +822,8 @@ void TDataSet::SetFiltered(bool on) {
 
 void TDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
   // A record test that replaced itself would destroy the code that is running.
-  if (state_ == DataSetState::Filtering) throw Error(QStringLiteral("The record filter cannot be replaced while it tests a record"));
+  if (state_ == DataSetState::Filtering)
+    throw Error(QStringLiteral("The record filter cannot be replaced while it tests a record"));
   if (!Active()) {
     onFilterRecord_ = std::move(handler);
     return;

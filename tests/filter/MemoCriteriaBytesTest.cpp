@@ -142,7 +142,8 @@ TEST(MemoCriteriaBytes, EveryCriterionLetsTheSameNotesThroughBothWays) {
 TEST(MemoCriteriaBytes, EveryTitleCriterionLetsTheSameNotesThroughBothWays) {
   // The hard titles, then enough plain ones that the rest of a pass is judged from verdicts
   // made from the stored records, then the hard titles again.
-  const std::vector<std::string> hard{"Red fox", "Μήλο και σημείωση", "Διΐστημα", "bordered RED", "red", "", "  red"};
+  const std::vector<std::string> hard{"Red fox", "Μήλο και σημείωση", "Διΐστημα", "bordered RED",
+                                      "red",     "",                  "  red"};
   const size_t kPlain = 300;
   std::vector<testing::Note> notes;
   auto add = [&](const std::string& title) {

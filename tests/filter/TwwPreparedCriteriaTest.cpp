@@ -158,8 +158,8 @@ TEST(PreparedCriteria, ALocaleChangeBetweenTwoRecordTestsFoldsAnew) {
   TTable& table = notes.table;
   testing::NoteTableShape turkishCodePage;
   turkishCodePage.languageDriver = 0xCA;
-  notes.Reopen(WriteNoteTable(notes.dir.path().toStdString(), {{"1", "", "IRIS", ""}, {"2", "", "İstanbul", ""}}, turkishCodePage,
-                        "Turkish.dbf"));
+  notes.Reopen(WriteNoteTable(notes.dir.path().toStdString(), {{"1", "", "IRIS", ""}, {"2", "", "İstanbul", ""}},
+                              turkishCodePage, "Turkish.dbf"));
   TwwFieldInfoList criteria{Anywhere("i")};
   TwwMatchSettings english, turkish;
   english.Locale = FilterLocale(QLocale(QLocale::English, QLocale::UnitedStates));

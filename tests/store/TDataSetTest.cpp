@@ -697,7 +697,8 @@ TEST_F(DataSetTest, AFilterHookCannotReplaceItselfWhileItRuns) {
     ds.SetOnFilterRecord(nullptr);
   });
   table->SetFiltered(true);
-  EXPECT_EQ(errors.shown, (std::vector<std::string>{"Table: The record filter cannot be replaced while it tests a record"}));
+  EXPECT_EQ(errors.shown,
+            (std::vector<std::string>{"Table: The record filter cannot be replaced while it tests a record"}));
   EXPECT_TRUE(static_cast<bool>(table->OnFilterRecord()));
   EXPECT_EQ(Ids(*table), (QStringList{"1", "3"}));
 }
