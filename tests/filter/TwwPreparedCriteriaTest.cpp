@@ -14,6 +14,7 @@
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
+#include "tests/filter/FilterNotes.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 
@@ -25,11 +26,7 @@ using testing::Note;
 using testing::WriteNoteTable;
 using testing::WriteTable;
 
-const std::vector<Note> kNotes{{"1", "", "Red fox", ""},
-                               {"2", "1", "Blue whale", ""},
-                               {"3", "1", "Bordered", ""},
-                               {"4", "2", "Mouse", ""},
-                               {"5", "2", "", ""}};
+const std::vector<Note>& kNotes = testing::kFilterNotes;
 
 TwwFieldInfo Anywhere(const char* value) {
   TwwFieldInfo c;
