@@ -27,6 +27,8 @@ class FilterLocale {
   bool UpperIsContextFree() const { return contextFreeUpper_; }
   // A name of the rules Upper applies: equal names, equal results.
   QString RulesName() const { return locale_.bcp47Name(); }
+  // Equal locales fold, format and read alike.
+  bool operator==(const FilterLocale& other) const { return locale_ == other.locale_; }
   // Equal ignoring letter case by the locale's rules.
   bool SameText(const QString& a, const QString& b) const { return Upper(a) == Upper(b); }
 

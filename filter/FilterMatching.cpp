@@ -1,8 +1,7 @@
 #include "filter/FilterMatching.h"
 
-#include "filter/FilterMemoBytes.h"
 #include "filter/FilterValueSyntax.h"
-#include "store/CodePageFold.h"
+#include "filter/TwwPreparedCriteria.h"
 #include "store/TDataSet.h"
 #include "store/TField.h"
 
@@ -24,132 +23,33 @@ QString Tilde(const QString& s) {
   return out;
 }
 
-qint64 IntegerOf(const QString& text) {
-  const auto v = FilterLocale::ParseInteger(TrimBlanksAndTabs(text));
-  if (!v) throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
-  return *v;
+template <class T>
+TwwPreparedValue::Converted<T> Convert(const QString& text, std::optional<T> value, const char* what) {
+  TwwPreparedValue::Converted<T> out;
+  out.value = std::move(value);
+  out.what = what;
+  if (!out.value) out.text = text;
+  return out;
 }
 
-double FloatOf(const QString& text, const FilterLocale& locale) {
-  const auto v = locale.ParseFloat(text);
-  if (!v) throw EConvertError("'" + text.toStdString() + "' is not a valid floating point value");
-  return *v;
+TwwPreparedValue::Converted<qint64> IntegerOf(const QString& text) {
+  return Convert(text, FilterLocale::ParseInteger(TrimBlanksAndTabs(text)), "is not a valid integer value");
 }
 
-QDate DateOf(const QString& text, const FilterLocale& locale) {
-  const auto v = locale.ParseDate(text);
-  if (!v) throw EConvertError("'" + text.toStdString() + "' is not a valid date");
-  return *v;
+TwwPreparedValue::Converted<double> FloatOf(const QString& text, const FilterLocale& locale) {
+  return Convert(text, locale.ParseFloat(text), "is not a valid floating point value");
 }
 
-QTime TimeOf(const QString& text, const FilterLocale& locale) {
-  const auto v = locale.ParseTime(text);
-  if (!v) throw EConvertError("'" + text.toStdString() + "' is not a valid time");
-  return *v;
+TwwPreparedValue::Converted<QDate> DateOf(const QString& text, const FilterLocale& locale) {
+  return Convert(text, locale.ParseDate(text), "is not a valid date");
 }
 
-QDateTime DateTimeOf(const QString& text, const FilterLocale& locale) {
-  const auto v = locale.ParseDateTime(text);
-  if (!v) throw EConvertError("'" + text.toStdString() + "' is not a valid date and time");
-  return *v;
+TwwPreparedValue::Converted<QTime> TimeOf(const QString& text, const FilterLocale& locale) {
+  return Convert(text, locale.ParseTime(text), "is not a valid time");
 }
 
-// Exact matching of one (folded) operand against the field's (folded) text.
-bool MatchExact(const TwwFieldValue& value, const QString& text, const QString& operand, bool isNullWord,
-                const FilterLocale& locale) {
-  if (operand == text) return true;
-  if (value.Type == ftString) return false;
-  const bool operandBlank = TrimBlanksAndTabs(operand).isEmpty();
-  const bool textBlank = TrimBlanksAndTabs(text).isEmpty();
-  if (operandBlank != textBlank || isNullWord) return false;
-  if (operandBlank) return true;  // both blank: nothing to convert, and nothing differs
-  switch (value.Type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-      return IntegerOf(text) == IntegerOf(operand);
-    case ftFloat: case ftCurrency:
-      return value.Number == FloatOf(operand, locale);
-    case ftDate: return value.DateTime.date() == DateOf(operand, locale);
-    case ftTime: return value.DateTime.time() == TimeOf(operand, locale);
-    case ftDateTime: return value.DateTime == DateTimeOf(operand, locale);
-    default: return false;
-  }
-}
-
-bool MatchOperand(const TwwFieldValue& value, const QString& text, const QString& operand, TwwFilterMatchType type,
-                  const TwwMatchSettings& settings) {
-  const bool isNullWord = settings.Locale.SameText(operand, settings.Operators.NullChar());
-  if (isNullWord && text.isEmpty()) return true;
-  switch (type) {
-    case fdMatchStart: return !operand.isEmpty() && text.startsWith(operand);
-    case fdMatchAny: return !operand.isEmpty() && text.contains(operand);
-    case fdMatchEnd: return !operand.isEmpty() && text.endsWith(operand);
-    case fdMatchExact:
-      if (value.IsBlob) return operand == text;
-      return MatchExact(value, text, operand, isNullWord, settings.Locale);
-    default: return false;
-  }
-}
-
-bool MatchRange(const TwwFieldValue& value, const QString& text, const TwwFieldInfo& criterion,
-                const TwwMatchSettings& settings) {
-  const FilterLocale& locale = settings.Locale;
-  const QString& lower = criterion.MinValue;
-  const QString& upper = criterion.MaxValue;
-  const TFieldType type = value.Type;
-  if (type == ftString) {
-    if (!lower.isEmpty()) {
-      const QString bound = criterion.CaseSensitive ? lower : locale.Upper(lower);
-      if (text < bound) return false;
-    }
-    if (!upper.isEmpty()) {
-      const QString bound = criterion.CaseSensitive ? upper : locale.Upper(upper);
-      const QChar pad = settings.UpperRangePadChar;
-      QString padded = bound;
-      if (!pad.isNull() && padded.size() < value.Size) padded += QString(value.Size - padded.size(), pad);
-      // Padding stands for "every text that begins with the bound"; characters that sort after
-      // the pad (all Greek letters after "z") still begin with it.
-      const bool beginsWithBound = !pad.isNull() && text.startsWith(bound);
-      if (text > padded && !beginsWithBound) return false;
-    }
-    return true;
-  }
-  if (IsIntegerType(type)) {
-    const qint64 v = value.IsNull ? 0 : static_cast<qint64>(value.Number);
-    if (!lower.isEmpty() && v < IntegerOf(lower)) return false;
-    if (!upper.isEmpty() && v > IntegerOf(upper)) return false;
-    return true;
-  }
-  if (IsFloatType(type)) {
-    if (!lower.isEmpty() && value.Number < FloatOf(lower, locale)) return false;
-    if (!upper.isEmpty() && value.Number > FloatOf(upper, locale)) return false;
-    return true;
-  }
-  if (type == ftDate) {
-    const QDate v = value.DateTime.date();
-    if (!lower.isEmpty() && v < DateOf(lower, locale)) return false;
-    if (!upper.isEmpty() && v > DateOf(upper, locale)) return false;
-    return true;
-  }
-  if (type == ftTime) {
-    const QTime v = value.DateTime.time();
-    if (!lower.isEmpty() && v < TimeOf(lower, locale)) return false;
-    if (!upper.isEmpty() && v > TimeOf(upper, locale)) return false;
-    return true;
-  }
-  if (type == ftDateTime) {
-    if (!lower.isEmpty() && value.DateTime < DateTimeOf(lower, locale)) return false;
-    if (!upper.isEmpty()) {
-      const QDateTime bound = DateTimeOf(upper, locale);
-      // A date alone stands for the whole of that day.
-      if (!locale.HasTimePart(upper)) {
-        if (value.DateTime >= bound.addDays(1)) return false;
-      } else if (value.DateTime > bound) {
-        return false;
-      }
-    }
-    return true;
-  }
-  return true;
+TwwPreparedValue::Converted<QDateTime> DateTimeOf(const QString& text, const FilterLocale& locale) {
+  return Convert(text, locale.ParseDateTime(text), "is not a valid date and time");
 }
 
 }  // namespace
@@ -221,50 +121,181 @@ TwwValueOperands ValueOperands(const TwwFieldInfo& criterion, const TwwMatchSett
   return out;
 }
 
-bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, const TwwMatchSettings& settings) {
-  const TwwFilterMatchType type = criterion.MatchType;
-  const bool fold = !criterion.CaseSensitive;
-  const QString text = fold ? settings.Locale.Upper(value.Text) : value.Text;
+template <class T>
+const T& TwwPreparedValue::Converted<T>::Get() const {
+  if (!value) throw EConvertError("'" + text.toStdString() + "' " + what);
+  return *value;
+}
 
-  if (type == fdMatchRange) return value.IsBlob ? true : MatchRange(value, text, criterion, settings);
-
+TwwPreparedValue::TwwPreparedValue(const TwwFieldInfo& criterion, const TwwMatchSettings& settings, TFieldType type,
+                                   int size, bool isBlob)
+    : locale_(settings.Locale),
+      type_(criterion.MatchType),
+      fieldType_(type),
+      isBlob_(isBlob),
+      fold_(!criterion.CaseSensitive) {
+  const FilterLocale& locale = settings.Locale;
+  if (type_ == fdMatchRange) {
+    const QString& lower = criterion.MinValue;
+    const QString& upper = criterion.MaxValue;
+    hasLower_ = !lower.isEmpty();
+    hasUpper_ = !upper.isEmpty();
+    if (isBlob_) return;
+    if (type == ftString) {
+      lowerText_ = fold_ ? locale.Upper(lower) : lower;
+      upperText_ = fold_ ? locale.Upper(upper) : upper;
+      const QChar pad = settings.UpperRangePadChar;
+      padding_ = !pad.isNull();
+      upperPadded_ = upperText_;
+      if (padding_ && upperPadded_.size() < size) upperPadded_ += QString(size - upperPadded_.size(), pad);
+    } else if (IsIntegerType(type)) {
+      lowerInteger_ = IntegerOf(lower);
+      upperInteger_ = IntegerOf(upper);
+    } else if (IsFloatType(type)) {
+      lowerNumber_ = FloatOf(lower, locale);
+      upperNumber_ = FloatOf(upper, locale);
+    } else if (type == ftDate) {
+      lowerDate_ = DateOf(lower, locale);
+      upperDate_ = DateOf(upper, locale);
+    } else if (type == ftTime) {
+      lowerTime_ = TimeOf(lower, locale);
+      upperTime_ = TimeOf(upper, locale);
+    } else if (type == ftDateTime) {
+      lowerDateTime_ = DateTimeOf(lower, locale);
+      upperDateTime_ = DateTimeOf(upper, locale);
+      // A date alone stands for the whole of that day.
+      upperIsWholeDay_ = !locale.HasTimePart(upper);
+      if (upperIsWholeDay_ && upperDateTime_.value) upperDateTime_.value = upperDateTime_.value->addDays(1);
+    }
+    return;
+  }
   const TwwValueOperands operands = ValueOperands(criterion, settings);
-  const bool start = !operands.isOr;
-  if (value.IsBlob && type != fdMatchStart && type != fdMatchAny && type != fdMatchExact) return start;
-  if (type == fdMatchNone) return start;
-  for (const QString& operand : operands.operands) {
-    const bool matched = MatchOperand(value, text, operand, type, settings);
-    if (operands.isOr && matched) return true;
-    if (!operands.isOr && !matched) return false;
+  isOr_ = operands.isOr;
+  for (const QString& text : operands.operands) {
+    Operand operand;
+    operand.text = text;
+    operand.isNullWord = locale.SameText(text, settings.Operators.NullChar());
+    operand.blank = TrimBlanksAndTabs(text).isEmpty();
+    if (!isBlob_ && type != ftString && !operand.blank && !operand.isNullWord) {
+      if (IsIntegerType(type)) operand.integer = IntegerOf(text);
+      else if (IsFloatType(type)) operand.number = FloatOf(text, locale);
+      else if (type == ftDate) operand.date = DateOf(text, locale);
+      else if (type == ftTime) operand.time = TimeOf(text, locale);
+      else if (type == ftDateTime) operand.dateTime = DateTimeOf(text, locale);
+    }
+    operands_.push_back(std::move(operand));
+  }
+}
+
+// Exact matching of one (folded) operand against the field's (folded) text.
+bool TwwPreparedValue::MatchesExact(const TwwFieldValue& value, const QString& text, const Operand& operand) const {
+  if (operand.text == text) return true;
+  if (fieldType_ == ftString) return false;
+  const bool textBlank = TrimBlanksAndTabs(text).isEmpty();
+  if (operand.blank != textBlank || operand.isNullWord) return false;
+  if (operand.blank) return true;  // both blank: nothing to convert, and nothing differs
+  switch (fieldType_) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: {
+      const qint64 wanted = operand.integer.Get();
+      return IntegerOf(text).Get() == wanted;
+    }
+    case ftFloat: case ftCurrency: return value.Number == operand.number.Get();
+    case ftDate: return value.DateTime.date() == operand.date.Get();
+    case ftTime: return value.DateTime.time() == operand.time.Get();
+    case ftDateTime: return value.DateTime == operand.dateTime.Get();
+    default: return false;
+  }
+}
+
+bool TwwPreparedValue::MatchesOperand(const TwwFieldValue& value, const QString& text, const Operand& operand) const {
+  if (operand.isNullWord && text.isEmpty()) return true;
+  switch (type_) {
+    case fdMatchStart: return !operand.text.isEmpty() && text.startsWith(operand.text);
+    case fdMatchAny: return !operand.text.isEmpty() && text.contains(operand.text);
+    case fdMatchEnd: return !operand.text.isEmpty() && text.endsWith(operand.text);
+    case fdMatchExact:
+      if (isBlob_) return operand.text == text;
+      return MatchesExact(value, text, operand);
+    default: return false;
+  }
+}
+
+bool TwwPreparedValue::MatchesRange(const TwwFieldValue& value, const QString& text) const {
+  const TFieldType type = fieldType_;
+  if (type == ftString) {
+    if (hasLower_ && text < lowerText_) return false;
+    // Padding stands for "every text that begins with the bound"; characters that sort after
+    // the pad (all Greek letters after "z") still begin with it.
+    if (hasUpper_ && text > upperPadded_ && !(padding_ && text.startsWith(upperText_))) return false;
+    return true;
+  }
+  if (IsIntegerType(type)) {
+    const qint64 v = value.IsNull ? 0 : static_cast<qint64>(value.Number);
+    if (hasLower_ && v < lowerInteger_.Get()) return false;
+    if (hasUpper_ && v > upperInteger_.Get()) return false;
+    return true;
+  }
+  if (IsFloatType(type)) {
+    if (hasLower_ && value.Number < lowerNumber_.Get()) return false;
+    if (hasUpper_ && value.Number > upperNumber_.Get()) return false;
+    return true;
+  }
+  if (type == ftDate) {
+    const QDate v = value.DateTime.date();
+    if (hasLower_ && v < lowerDate_.Get()) return false;
+    if (hasUpper_ && v > upperDate_.Get()) return false;
+    return true;
+  }
+  if (type == ftTime) {
+    const QTime v = value.DateTime.time();
+    if (hasLower_ && v < lowerTime_.Get()) return false;
+    if (hasUpper_ && v > upperTime_.Get()) return false;
+    return true;
+  }
+  if (type == ftDateTime) {
+    if (hasLower_ && value.DateTime < lowerDateTime_.Get()) return false;
+    if (hasUpper_) {
+      // A whole-day bound already stands for the start of the next day.
+      if (upperIsWholeDay_ ? value.DateTime >= upperDateTime_.Get() : value.DateTime > upperDateTime_.Get())
+        return false;
+    }
+    return true;
+  }
+  return true;
+}
+
+bool TwwPreparedValue::Matches(const TwwFieldValue& value) const {
+  if (type_ == fdMatchRange) {
+    if (isBlob_) return true;
+    return MatchesRange(value, fold_ ? locale_.Upper(value.Text) : value.Text);
+  }
+  const bool start = !isOr_;
+  if (isBlob_ && type_ != fdMatchStart && type_ != fdMatchAny && type_ != fdMatchExact) return start;
+  if (type_ == fdMatchNone) return start;
+  const QString text = fold_ ? locale_.Upper(value.Text) : value.Text;
+  for (const Operand& operand : operands_) {
+    const bool matched = MatchesOperand(value, text, operand);
+    if (isOr_ && matched) return true;
+    if (!isOr_ && !matched) return false;
   }
   return start;
 }
 
+bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, const TwwMatchSettings& settings) {
+  return TwwPreparedValue(criterion, settings, value.Type, value.Size, value.IsBlob).Matches(value);
+}
+
 bool MatchCriterion(TDataSet& dataSet, TwwFieldInfo& criterion, const TwwMatchSettings& settings,
                     TwwFieldValue* scratch) {
-  TField* field = criterion.FieldName.isEmpty() ? nullptr : dataSet.FindFieldNamed(criterion.FieldName);
-  if (!field) {
-    criterion.FieldName = FieldNameForDisplayName(dataSet, criterion.DisplayName);
-    if (!criterion.FieldName.isEmpty()) field = dataSet.FindFieldNamed(criterion.FieldName);
-  }
-  if (!field) return true;
-  if (field->DataType() == ftMemo && MemoBytePath())
-    if (const std::optional<bool> outcome = MatchMemoCriterionBytes(dataSet, *field, criterion, settings)) return *outcome;
   TwwFieldValue local;
-  TwwFieldValue& value = scratch ? *scratch : local;
-  ReadFieldValue(*field, settings.Locale, value);
-  return MatchFieldValue(value, criterion, settings);
+  TwwPreparedCriterion prepared(dataSet, criterion, settings);
+  return prepared.Match(dataSet, criterion, settings, scratch ? *scratch : local);
 }
 
 bool MatchRecord(TDataSet& dataSet, TwwFieldInfoList& criteria, const TwwMatchSettings& settings,
                  TwwFieldValue* scratch) {
-  for (TwwFieldInfo& criterion : criteria) {
-    if (criterion.FieldName.isEmpty()) criterion.FieldName = FieldNameForDisplayName(dataSet, criterion.DisplayName);
-    bool outcome = MatchCriterion(dataSet, criterion, settings, scratch);
-    if (criterion.NonMatching && criterion.MatchType != fdMatchRange) outcome = !outcome;
-    if (!outcome) return false;
-  }
-  return true;
+  TwwFieldValue local;
+  return TwwPreparedCriteria().MatchRecord(dataSet, criteria, settings, scratch ? *scratch : local);
 }
 
 }  // namespace tindrel

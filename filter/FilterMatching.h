@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -60,6 +61,64 @@ struct TwwValueOperands {
   std::vector<QString> operands;
 };
 TwwValueOperands ValueOperands(const TwwFieldInfo& criterion, const TwwMatchSettings& settings);
+
+// A criterion's test of one field's value, made ready once for a field of one type and size:
+// the value read into operands and folded, the null word recognised, the bounds folded, padded
+// and converted. A number or date text that does not convert raises its conversion error when a
+// value is compared with it, exactly where converting it for each value would.
+class TwwPreparedValue {
+ public:
+  TwwPreparedValue(const TwwFieldInfo& criterion, const TwwMatchSettings& settings, TFieldType type, int size,
+                   bool isBlob);
+
+  // Whether `value`, of the type and size prepared for, satisfies the criterion (the
+  // non-matching flag is not applied here).
+  bool Matches(const TwwFieldValue& value) const;
+
+  // A criterion text read as a number, a date or a time once.
+  template <class T>
+  struct Converted {
+    std::optional<T> value;
+    const char* what = "";  // the error's wording when there is no value
+    QString text;
+    const T& Get() const;
+  };
+
+ private:
+  struct Operand {
+    QString text;  // folded unless the criterion is case-sensitive
+    bool isNullWord = false;
+    bool blank = false;  // nothing but blanks and tabs
+    // The operand read as the field's number, date or time, for exact matching.
+    Converted<qint64> integer;
+    Converted<double> number;
+    Converted<QDate> date;
+    Converted<QTime> time;
+    Converted<QDateTime> dateTime;
+  };
+  bool MatchesOperand(const TwwFieldValue& value, const QString& text, const Operand& operand) const;
+  bool MatchesExact(const TwwFieldValue& value, const QString& text, const Operand& operand) const;
+  bool MatchesRange(const TwwFieldValue& value, const QString& text) const;
+
+  FilterLocale locale_;
+  TwwFilterMatchType type_;
+  TFieldType fieldType_;
+  bool isBlob_;
+  bool fold_;
+  bool isOr_ = false;
+  std::vector<Operand> operands_;
+  // Range bounds; an empty text is not tested.
+  bool hasLower_ = false, hasUpper_ = false;
+  QString lowerText_, upperText_;      // text fields: folded unless case-sensitive
+  QString upperPadded_;                // the upper bound padded to the field's size
+  bool padding_ = false;               // a pad character is set
+  Converted<qint64> lowerInteger_, upperInteger_;
+  Converted<double> lowerNumber_, upperNumber_;
+  Converted<QDate> lowerDate_, upperDate_;
+  Converted<QTime> lowerTime_, upperTime_;
+  Converted<QDateTime> lowerDateTime_, upperDateTime_;
+  bool upperIsWholeDay_ = false;  // a date-time upper bound that holds no time
+};
 
 // Whether `value` satisfies `criterion` (the non-matching flag is not applied here).
 bool MatchFieldValue(const TwwFieldValue& value, const TwwFieldInfo& criterion, const TwwMatchSettings& settings);

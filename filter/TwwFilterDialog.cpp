@@ -59,7 +59,8 @@ void TwwDummyForm::AcceptRecord(TDataSet& dataSet, bool& accept) {
   accept = true;
   bool defaultFiltering = true;
   if (owner_.OnAcceptFilterRecord) owner_.OnAcceptFilterRecord(owner_, dataSet, accept, defaultFiltering);
-  if (accept && defaultFiltering) accept = MatchRecord(dataSet, owner_.FieldInfo(), owner_.MatchSettings(), &scratch_);
+  if (accept && defaultFiltering)
+    accept = prepared_.MatchRecord(dataSet, owner_.FieldInfo(), owner_.MatchSettings(), scratch_);
 }
 
 void TwwFilterDataLink::NotifyActiveChange() { owner_.DataSetActiveChanged(); }
@@ -106,14 +107,6 @@ void TwwFilterDialog::SetFilterMethod(TwwFilterMethod method) {
   }
   ShowBox(QStringLiteral("Invalid FilterMethod for Dataset. \rOnly fdByFilter is supported for this type of Dataset"),
           MessageIcon::Warning);
-}
-
-TwwMatchSettings TwwFilterDialog::MatchSettings() const {
-  TwwMatchSettings s;
-  s.Operators = fieldOperators_;
-  s.UpperRangePadChar = upperRangePadChar_;
-  s.Locale = locale_;
-  return s;
 }
 
 QString TwwFilterDialog::FieldNameFor(const QString& displayName) const {
@@ -230,7 +223,7 @@ bool TwwFilterDialog::Execute() {
             MessageIcon::Error);
     return false;
   }
-  if (fieldOperators_.OrChar() == fieldOperators_.AndChar())
+  if (FieldOperators().OrChar() == FieldOperators().AndChar())
     ShowBox(QStringLiteral("And and Or Operators have the same value."), MessageIcon::Warning);
 
   WaitCursor wait;

@@ -26,6 +26,7 @@
 #include "filter/FilterMatching.h"
 #include "filter/TwwFieldOperators.h"
 #include "filter/TwwFilterTypes.h"
+#include "filter/TwwPreparedCriteria.h"
 #include "navigator/TwwCustomDialog.h"
 #include "store/TDataLink.h"
 
@@ -46,8 +47,10 @@ struct TwwDBFieldInfo {
   int Size = 0;
 };
 
-// The hidden hook host: its AcceptRecord is the dataset's per-record filter hook. It reads
-// values through one scratch value holder, reused for every record.
+// The hidden hook host: its AcceptRecord is the dataset's per-record filter hook. It keeps the
+// criteria prepared for the record test between records (prepared again whenever they, the
+// settings or the dataset's fields change) and reads values through one scratch value holder,
+// reused for every record.
 class TwwDummyForm {
  public:
   explicit TwwDummyForm(TwwFilterDialog& owner) : owner_(owner) {}
@@ -57,6 +60,7 @@ class TwwDummyForm {
  private:
   TwwFilterDialog& owner_;
   TDataSet* dataSet_ = nullptr;
+  TwwPreparedCriteria prepared_;
   TwwFieldValue scratch_;
 };
 
@@ -119,16 +123,16 @@ class TwwFilterDialog : public TwwCustomDialog {
   void SetDefaultField(const QString& name) { defaultField_ = name; }
   const QStringList& SelectedFields() const { return selectedFields_; }
   void SetSelectedFields(const QStringList& lines) { selectedFields_ = lines; }
-  TwwFieldOperators& FieldOperators() { return fieldOperators_; }
-  const TwwFieldOperators& FieldOperators() const { return fieldOperators_; }
+  TwwFieldOperators& FieldOperators() { return matchSettings_.Operators; }
+  const TwwFieldOperators& FieldOperators() const { return matchSettings_.Operators; }
   TwwFilterPropertyOptions& FilterPropertyOptions() { return filterPropertyOptions_; }
   const TwwFilterPropertyOptions& FilterPropertyOptions() const { return filterPropertyOptions_; }
   TwwOnFilterOptions OnFilterPropertyOptions() const { return onFilterOptions_; }
   void SetOnFilterPropertyOptions(TwwOnFilterOptions options) { onFilterOptions_ = options; }
   TwwFilterOptimization FilterOptimization() const { return filterOptimization_; }
   void SetFilterOptimization(TwwFilterOptimization o) { filterOptimization_ = o; }
-  QChar UpperRangePadChar() const { return upperRangePadChar_; }
-  void SetUpperRangePadChar(QChar pad) { upperRangePadChar_ = pad; }
+  QChar UpperRangePadChar() const { return matchSettings_.UpperRangePadChar; }
+  void SetUpperRangePadChar(QChar pad) { matchSettings_.UpperRangePadChar = pad; }
   int DlgHeight() const { return dlgHeight_; }
   void SetDlgHeight(int height) {  // 267 or less is ignored
     if (height > 267) dlgHeight_ = height;
@@ -172,8 +176,9 @@ class TwwFilterDialog : public TwwCustomDialog {
   // display name, else the dataset field whose display label it is; empty when none.
   QString FieldNameFor(const QString& displayName) const;
 
-  TwwMatchSettings MatchSettings() const;
-  const FilterLocale& Locale() const { return locale_; }
+  // The operator words, the pad character and the locale, as the record test takes them.
+  const TwwMatchSettings& MatchSettings() const { return matchSettings_; }
+  const FilterLocale& Locale() const { return matchSettings_.Locale; }
   TwwDummyForm& HookHost() { return *hookHost_; }
   // Whether the dataset is a query or publishes the SQL property (never for the note table).
   bool DataSetUsesSQL() const;
@@ -188,7 +193,7 @@ class TwwFilterDialog : public TwwCustomDialog {
   std::unique_ptr<TwwDummyForm> hookHost_;
   TwwFieldInfoList criteria_;
   std::vector<TwwDBFieldInfo> catalogue_;
-  FilterLocale locale_;
+  TwwMatchSettings matchSettings_;
   bool guard_ = false;  // set while the component itself switches filtering or opens the dataset
 
   TwwFilterDialogOptions options_ = kDefaultFilterDialogOptions;
@@ -199,11 +204,9 @@ class TwwFilterDialog : public TwwCustomDialog {
   TwwDefaultFilterBy defaultFilterBy_ = fdSmartFilter;
   QString defaultField_;
   QStringList selectedFields_;
-  TwwFieldOperators fieldOperators_;
   TwwFilterPropertyOptions filterPropertyOptions_;
   TwwOnFilterOptions onFilterOptions_ = fdClearWhenNoCriteria | fdClearWhenCloseDataSet;
   TwwFilterOptimization filterOptimization_ = fdNone;
-  QChar upperRangePadChar_ = u'z';
   int dlgHeight_ = 267;
   TwwQueryFormatDateMode queryFormatDateMode_ = qfdMonthDayYear;
   TwwFilterFieldsFetchType fieldsFetchMethod_ = fmUseTTable;

@@ -784,10 +784,11 @@ bool TDataSet::Accepts(const engine::Record& record) {
       reportOnce();
     }
   }
-  TFilterRecordEvent hook = onFilterRecord_;
-  if (accept && hook) {
+  // Called in place, not copied for every record: the hook cannot be replaced while it runs
+  // (SetOnFilterRecord refuses while Filtering).
+  if (accept && onFilterRecord_) {
     try {
-      hook(*this, accept);
+      onFilterRecord_(*this, accept);
     } catch (const SilentAbort&) {
     } catch (...) {
       reportOnce();
@@ -840,6 +841,9 @@ void TDataSet::SetFiltered(bool on) {
 }
 
 void TDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
+  // A record test that replaced itself would destroy the code that is running.
+  if (state_ == DataSetState::Filtering)
+    throw Error(QStringLiteral("The record filter cannot be replaced while it tests a record"));
   if (!Active()) {
     onFilterRecord_ = std::move(handler);
     return;

@@ -1,6 +1,7 @@
-// The filter's memo criteria compared in the table's own code page against the decoding
-// comparison: each criterion is applied through the real filter component, both ways, and must
-// let the same notes through, on small tables that hold the hard cases and on a generated one.
+// The filter's memo and title criteria compared in the table's own code page against the
+// decoding comparison: each criterion is applied through the real filter component, both ways,
+// and must let the same notes through, on small tables that hold the hard cases and on a
+// generated one.
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "filter/FilterStoredBytes.h"
 #include "filter/TwwFilterDialog.h"
 #include "store/CodePageFold.h"
 #include "store/TDataSource.h"
@@ -31,14 +33,16 @@ class FilteredTable {
     ConfigureNoteFilterDialog(filter, &source);
   }
 
-  // The IDs of the notes that pass `criterion`, with the byte path on or off.
+  // The IDs of the notes that pass `criterion`, with the byte paths on or off.
   QStringList Passing(const TwwFieldInfo& criterion, bool bytePath) {
     SetMemoBytePath(bytePath);
+    SetTextBytePath(bytePath);
     filter.ApplyCriteria({criterion});
     QStringList ids;
     for (table.First(); !table.Eof(); table.Next()) ids << table.FieldNamed(QStringLiteral("ID")).AsString();
     filter.ApplyCriteria({});
     SetMemoBytePath(true);
+    SetTextBytePath(true);
     return ids;
   }
 
@@ -135,6 +139,65 @@ TEST(MemoCriteriaBytes, EveryCriterionLetsTheSameNotesThroughBothWays) {
   }
 }
 
+TEST(MemoCriteriaBytes, EveryTitleCriterionLetsTheSameNotesThroughBothWays) {
+  // The hard titles, then enough plain ones that the rest of a pass is judged from verdicts
+  // made from the stored records, then the hard titles again.
+  const std::vector<std::string> hard{"Red fox", "Μήλο και σημείωση", "Διΐστημα", "bordered RED",
+                                      "red",     "",                  "  red"};
+  const size_t kPlain = 300;
+  std::vector<testing::Note> notes;
+  auto add = [&](const std::string& title) {
+    notes.push_back({std::to_string(notes.size() + 1), "", title, ""});
+  };
+  for (const std::string& title : hard) add(title);
+  for (size_t i = 0; i < kPlain; ++i) add("plain title");
+  for (const std::string& title : hard) add(title);
+  testing::NoteTableShape shape;
+  shape.numericId = true;
+  shape.languageDriver = 0xCB;
+  QTemporaryDir dir;
+  FilteredTable table(testing::WriteNoteTable(dir.path().toStdString(), notes, shape));
+
+  struct Case {
+    const char* what;
+    const char* value;
+    TwwFilterMatchType type;
+    bool caseSensitive;
+    bool nonMatching;
+    std::vector<size_t> hardPassing;  // 0-based in `hard`
+    bool plainPasses;
+  };
+  const Case cases[] = {
+      {"anywhere, folded", "red", fdMatchAny, false, false, {0, 3, 4, 6}, false},
+      {"anywhere, case kept", "Red", fdMatchAny, true, false, {0}, false},
+      {"start", "RED", fdMatchStart, false, false, {0, 4}, false},
+      {"exact, the padding is no part of the title", "RED", fdMatchExact, false, false, {4}, false},
+      {"exact keeps leading blanks", "\"  red\"", fdMatchExact, true, false, {6}, false},
+      {"Greek, folded", "ΣΗΜΕΊΩΣΗ", fdMatchAny, false, false, {1}, false},
+      {"Greek letter whose upper case is three characters", "ΐσ", fdMatchAny, false, false, {2}, false},
+      {"OR of two operands", "fox or μήλο", fdMatchAny, false, false, {0, 1}, false},
+      {"AND of two operands", "red and fox", fdMatchAny, false, false, {0}, false},
+      {"the null word finds the empty title", "null", fdMatchAny, false, false, {5}, false},
+      {"an empty exact value finds the empty title", "", fdMatchExact, false, false, {5}, false},
+      {"an empty value passes nothing", "", fdMatchAny, false, false, {}, false},
+      {"a character the code page cannot hold", "Ж", fdMatchAny, false, false, {}, false},
+      {"non-matching inverts", "red", fdMatchAny, false, true, {1, 2, 5}, true},
+      {"end is compared decoded", "red", fdMatchEnd, false, false, {3, 4, 6}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TwwFieldInfo criterion = MemoCriterion(QString::fromUtf8(c.value), c.type, c.caseSensitive, c.nonMatching);
+    criterion.DisplayName = QStringLiteral("TEXT");
+    QStringList expected;
+    for (size_t h : c.hardPassing) expected << QString::number(h + 1);
+    if (c.plainPasses)
+      for (size_t i = 0; i < kPlain; ++i) expected << QString::number(hard.size() + i + 1);
+    for (size_t h : c.hardPassing) expected << QString::number(hard.size() + kPlain + h + 1);
+    EXPECT_EQ(table.Passing(criterion, true), expected);
+    EXPECT_EQ(table.Passing(criterion, false), expected);
+  }
+}
+
 TEST(MemoCriteriaBytes, RandomCriteriaOverAGeneratedTableAgreeBothWays) {
   QTemporaryDir dir;
   const std::vector<tools::Note> source = tools::RandomNotes(1500, 11);
@@ -164,29 +227,37 @@ TEST(MemoCriteriaBytes, RandomCriteriaOverAGeneratedTableAgreeBothWays) {
   EXPECT_GT(passedSome, 10);
 }
 
-TEST(MemoCriteriaBytes, AChangedMemoIsJudgedAfreshWhileFiltered) {
-  // Enough notes that a pass over them is judged from one read of the whole memo file.
-  QTemporaryDir dir;
-  std::vector<std::string> memos(1200, "plain memo");
-  memos[10] = "the needle";
-  memos[700] = "another needle";
-  FilteredTable notes(NotesTable(dir, 0xCB, memos));
-  const TwwFieldInfo criterion = MemoCriterion(QStringLiteral("needle"), fdMatchAny, false);
-  notes.filter.ApplyCriteria({criterion});
-  auto passing = [&] {
-    QStringList ids;
-    for (notes.table.First(); !notes.table.Eof(); notes.table.Next())
-      ids << notes.table.FieldNamed(QStringLiteral("ID")).AsString();
-    return ids;
-  };
-  EXPECT_EQ(passing(), (QStringList{"11", "701"}));
-  // The first passing note loses the word; a walk after the change no longer shows it.
-  notes.table.First();
-  notes.table.Edit();
-  notes.table.FieldNamed(QStringLiteral("MEMO")).SetAsString(QStringLiteral("no longer"));
-  notes.table.Post();
-  EXPECT_EQ(passing(), (QStringList{"701"}));
-  notes.filter.ApplyCriteria({});
+TEST(MemoCriteriaBytes, AChangedMemoOrTitleIsJudgedAfreshWhileFiltered) {
+  // Enough notes that a pass over them is judged from verdicts made from the stored records.
+  for (const char* field : {"MEMO", "TEXT"}) {
+    SCOPED_TRACE(field);
+    QTemporaryDir dir;
+    std::vector<testing::Note> rows;
+    for (int i = 1; i <= 1200; ++i) rows.push_back({std::to_string(i), "", "plain title", "plain memo"});
+    rows[10].text = rows[10].memo = "the needle";
+    rows[700].text = rows[700].memo = "another needle";
+    testing::NoteTableShape shape;
+    shape.numericId = true;
+    shape.languageDriver = 0xCB;
+    FilteredTable notes(testing::WriteNoteTable(dir.path().toStdString(), rows, shape));
+    TwwFieldInfo criterion = MemoCriterion(QStringLiteral("needle"), fdMatchAny, false);
+    criterion.DisplayName = QString::fromLatin1(field);
+    notes.filter.ApplyCriteria({criterion});
+    auto passing = [&] {
+      QStringList ids;
+      for (notes.table.First(); !notes.table.Eof(); notes.table.Next())
+        ids << notes.table.FieldNamed(QStringLiteral("ID")).AsString();
+      return ids;
+    };
+    EXPECT_EQ(passing(), (QStringList{"11", "701"}));
+    // The first passing note loses the word; a walk after the change no longer shows it.
+    notes.table.First();
+    notes.table.Edit();
+    notes.table.FieldNamed(QString::fromLatin1(field)).SetAsString(QStringLiteral("no longer"));
+    notes.table.Post();
+    EXPECT_EQ(passing(), (QStringList{"701"}));
+    notes.filter.ApplyCriteria({});
+  }
 }
 
 }  // namespace

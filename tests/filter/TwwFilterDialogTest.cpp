@@ -29,6 +29,7 @@
 #include "navigator/DialogButtons.h"
 #include "store/TDataSource.h"
 #include "store/TTable.h"
+#include "tests/filter/FilterNotes.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/platform/ScriptedPlatform.h"
 
@@ -41,11 +42,7 @@ using testing::RecordedErrors;
 using testing::WriteNoteTable;
 using testing::WriteTable;
 
-const std::vector<Note> kNotes{{"1", "", "Red fox", ""},
-                               {"2", "1", "Blue whale", ""},
-                               {"3", "1", "Bordered", ""},
-                               {"4", "2", "Mouse", ""},
-                               {"5", "2", "", ""}};
+const std::vector<Note>& kNotes = testing::kFilterNotes;
 
 class FilterDialogTest : public ::testing::Test {
  protected:

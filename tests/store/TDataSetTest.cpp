@@ -686,6 +686,21 @@ TEST_F(DataSetTest, FilterHookErrorIsReportedOncePerPass) {
   EXPECT_EQ(errors.shown.size(), 1u);
 }
 
+TEST_F(DataSetTest, AFilterHookCannotReplaceItselfWhileItRuns) {
+  OpenTable(kThree);
+  RecordedErrors errors;
+  const QString hidden = QStringLiteral("2");  // held by the running hook, which must stay whole
+  table->SetOnFilterRecord([hidden](TDataSet& ds, bool& accept) {
+    accept = ds.FieldNamed("ID").AsString() != hidden;
+    ds.SetOnFilterRecord(nullptr);
+  });
+  table->SetFiltered(true);
+  EXPECT_EQ(errors.shown,
+            (std::vector<std::string>{"Table: The record filter cannot be replaced while it tests a record"}));
+  EXPECT_TRUE(static_cast<bool>(table->OnFilterRecord()));
+  EXPECT_EQ(Ids(*table), (QStringList{"1", "3"}));
+}
+
 TEST_F(DataSetTest, LocateByValuesUsesValuesNotPositions) {
   OpenTable({{"1", "", "Alpha", ""}, {"2", "", "alpha", ""}, {"3", "", "Alphabet", ""}});
   table->Last();
