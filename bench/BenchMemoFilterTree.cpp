@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -36,6 +37,10 @@ struct GeneratedTreeWindow {
   }
   static GeneratedTreeWindow& Get(int notes) {
     static std::map<int, std::unique_ptr<GeneratedTreeWindow>> windows;
+    // The windows go while the application still stands (as static objects they would go after
+    // it, and their widgets with them).
+    static const bool cleared = (qAddPostRoutine([] { windows.clear(); }), true);
+    (void)cleared;
     auto& slot = windows[notes];
     if (!slot) slot = std::make_unique<GeneratedTreeWindow>(notes);
     return *slot;
