@@ -133,9 +133,7 @@ void StoredBytesCriterion::MakeVerdicts(const engine::Table& table, int field, c
       const engine::Record record = table.ReadRecord(recno);
       if (record.IsDeleted()) continue;
       // The text as the field reads it: without the blanks and zero bytes that pad it.
-      std::string_view raw = table.RawField(record, field);
-      while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
-      const std::optional<bool> outcome = Evaluate(compiled, raw);
+      const std::optional<bool> outcome = Evaluate(compiled, engine::WithoutPadding(table.RawField(record, field)));
       if (outcome) verdicts.byRecno[recno] = *outcome ? 1 : 0;
     }
     return;

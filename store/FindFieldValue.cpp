@@ -276,8 +276,7 @@ class Scan {
 
   // MatchValue of a stored, non-blank string through the byte table.
   bool MatchStoredBytes(const std::string& native) {
-    std::string_view raw(native);
-    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+    const std::string_view raw = engine::WithoutPadding(native);
     scratch_.resize(static_cast<qsizetype>(raw.size()) * maxExpansion_);
     QChar* out = scratch_.data();
     for (unsigned char c : raw) {

@@ -657,8 +657,7 @@ void TDataSet::ReadField(int index, bool transliterate, QString& text, bool* isN
 
 QString TDataSet::StoredText(const engine::Record& record, int index, bool transliterate) const {
   if (transliterate || table_->Fields()[index].IsMemo()) return QString::fromStdString(table_->GetText(record, index));
-  std::string_view raw = table_->RawField(record, index);
-  while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+  const std::string_view raw = engine::WithoutPadding(table_->RawField(record, index));
   return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
 }
 

@@ -86,7 +86,7 @@ QString TField::NativeText(const std::string& native) const {
     while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\0')) text.chop(1);
     return text;
   }
-  while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+  raw = engine::WithoutPadding(raw);
   while (!raw.empty() && raw.front() == ' ' && dataType_ != ftString) raw.remove_prefix(1);
   return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
 }

@@ -2,7 +2,9 @@
 // A field of a dBASE table as its descriptor stores it.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace tindrel::engine {
 
@@ -17,5 +19,13 @@ struct FieldDesc {
   bool IsMemo() const { return type == 'M' || type == 'B' || type == 'G'; }
   bool IsNumeric() const { return type == 'N' || type == 'F'; }
 };
+
+// A stored value without the blanks and zero bytes that pad it on the right. Wide fields hold
+// mostly padding: it goes eight blanks at a time first.
+inline std::string_view WithoutPadding(std::string_view raw) {
+  while (raw.size() >= 8 && std::memcmp(raw.data() + raw.size() - 8, "        ", 8) == 0) raw.remove_suffix(8);
+  while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+  return raw;
+}
 
 }  // namespace tindrel::engine

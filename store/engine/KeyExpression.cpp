@@ -35,10 +35,6 @@ std::string Upper(std::string_view s) {
 
 bool SameName(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
 
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-  return s;
-}
 std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   return s;
@@ -447,7 +443,7 @@ KeyValue Eval(const Node& n, std::string_view record) {
           out.text = std::move(raw);
           break;
         case ValueType::Numeric: {
-          std::string_view t = TrimLeft(TrimRight(raw));
+          std::string_view t = TrimLeft(WithoutPadding(raw));
           out.text = std::string(t);
           out.number = t.empty() ? 0 : std::strtod(out.text.c_str(), nullptr);
           if (!std::isfinite(out.number)) out.number = 0;
@@ -524,11 +520,11 @@ KeyValue Eval(const Node& n, std::string_view record) {
           if (f == "LOWER" && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         }
       } else if (f == "TRIM" || f == "RTRIM") {
-        out.text = std::string(TrimRight(a.text));
+        out.text = std::string(WithoutPadding(a.text));
       } else if (f == "LTRIM") {
         out.text = std::string(TrimLeft(a.text));
       } else if (f == "ALLTRIM") {
-        out.text = std::string(TrimLeft(TrimRight(a.text)));
+        out.text = std::string(TrimLeft(WithoutPadding(a.text)));
       } else if (f == "STR") {
         out.text = FormatStr(a.number, n.intArg1, n.intArg2);
       } else if (f == "DTOS") {
@@ -543,7 +539,7 @@ KeyValue Eval(const Node& n, std::string_view record) {
         size_t len = std::min(a.text.size(), static_cast<size_t>(n.intArg1));
         out.text = a.text.substr(a.text.size() - len);
       } else if (f == "VAL") {
-        std::string t(TrimLeft(TrimRight(a.text)));
+        std::string t(TrimLeft(WithoutPadding(a.text)));
         out.number = std::strtod(t.c_str(), nullptr);
         if (!std::isfinite(out.number)) out.number = 0;
         out.text = NumberText(out.number);

@@ -439,12 +439,8 @@ std::string TableImpl::GetText(const Record& record, int field) const {
   std::string_view raw = RawField(record, field);
   const FieldDesc& f = dbf_.Fields()[field];
   switch (f.type) {
-    case 'C': {
-      // Wide fields hold mostly padding: drop it eight blanks at a time first.
-      while (raw.size() >= 8 && std::memcmp(raw.data() + raw.size() - 8, "        ", 8) == 0) raw.remove_suffix(8);
-      while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
-      return codePage_->Decode(raw);
-    }
+    case 'C':
+      return codePage_->Decode(WithoutPadding(raw));
     case 'N':
     case 'F':
       return IsBlank(record, field) ? std::string() : std::string(Trim(raw));
