@@ -13,21 +13,17 @@ bool SameText(const QString& a, const QString& b) {
   return a.size() == b.size() && (a.constData() == b.constData() || a == b);
 }
 
-bool SameCriterion(const TwwFieldInfo& a, const TwwFieldInfo& b) {
-  return a.MatchType == b.MatchType && a.CaseSensitive == b.CaseSensitive && a.NonMatching == b.NonMatching &&
-         SameText(a.FieldName, b.FieldName) && SameText(a.FilterValue, b.FilterValue) &&
-         SameText(a.MinValue, b.MinValue) && SameText(a.MaxValue, b.MaxValue) &&
-         SameText(a.DisplayName, b.DisplayName);
-}
+// The same shared text (what a list copied from the prepared one holds).
+bool SharedText(const QString& a, const QString& b) { return a.size() == b.size() && a.constData() == b.constData(); }
 
-// Equal and sharing every text: what a list copied from the prepared one is.
-bool SharesCriterion(const TwwFieldInfo& a, const TwwFieldInfo& b) {
-  auto shares = [](const QString& x, const QString& y) {
-    return x.size() == y.size() && x.constData() == y.constData();
-  };
+// Whether two criteria agree in everything the record test reads, their texts compared by
+// `textsAgree`.
+template <class TextsAgree>
+bool CriteriaAgree(const TwwFieldInfo& a, const TwwFieldInfo& b, TextsAgree textsAgree) {
   return a.MatchType == b.MatchType && a.CaseSensitive == b.CaseSensitive && a.NonMatching == b.NonMatching &&
-         shares(a.FieldName, b.FieldName) && shares(a.FilterValue, b.FilterValue) && shares(a.MinValue, b.MinValue) &&
-         shares(a.MaxValue, b.MaxValue) && shares(a.DisplayName, b.DisplayName);
+         textsAgree(a.FieldName, b.FieldName) && textsAgree(a.FilterValue, b.FilterValue) &&
+         textsAgree(a.MinValue, b.MinValue) && textsAgree(a.MaxValue, b.MaxValue) &&
+         textsAgree(a.DisplayName, b.DisplayName);
 }
 
 bool SameSettings(const TwwMatchSettings& a, const TwwMatchSettings& b) {
@@ -80,8 +76,8 @@ bool TwwPreparedCriteria::Current(const TDataSet& dataSet, const TwwFieldInfoLis
                                   const TwwMatchSettings& settings) {
   if (&dataSet != dataSet_ || criteria.size() != criteria_.size() || !SameSettings(settings, settings_)) return false;
   for (size_t i = 0; i < criteria.size(); ++i) {
-    if (SharesCriterion(criteria[i], criteria_[i])) continue;
-    if (!SameCriterion(criteria[i], criteria_[i])) return false;
+    if (CriteriaAgree(criteria[i], criteria_[i], SharedText)) continue;
+    if (!CriteriaAgree(criteria[i], criteria_[i], SameText)) return false;
     // Equal but not shared (the list was copied in again): share it, so the next look is cheap.
     criteria_[i] = criteria[i];
   }
