@@ -313,8 +313,11 @@ TEST(TreeBuild, FindingByIdStaysRightThroughThousandsOfNodesMadeAndFreed) {
       nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(at));
     }
     ASSERT_EQ(index->Find(touched), expected(touched)) << "step " << step;
-    if (step % 250 == 0 || step < 2000)
-      for (int k = 0; k < made; ++k) ASSERT_EQ(index->Find(idOf(k)), expected(idOf(k))) << "step " << step << " n" << k;
+    if (step % 250 == 0 || step < 2000) {
+      for (int k = 0; k < made; ++k) {
+        ASSERT_EQ(index->Find(idOf(k)), expected(idOf(k))) << "step " << step << " n" << k;
+      }
+    }
   }
   for (int k = 0; k < made; ++k) ASSERT_EQ(index->Find(idOf(k)), expected(idOf(k))) << "n" << k;
   index.reset();  // the nodes outlive the index: they are told it is gone
