@@ -656,9 +656,14 @@ void TDataSet::ReadField(int index, bool transliterate, QString& text, bool* isN
 }
 
 QString TDataSet::StoredText(const engine::Record& record, int index, bool transliterate) const {
-  if (transliterate || table_->Fields()[index].IsMemo()) return QString::fromStdString(table_->GetText(record, index));
+  const engine::FieldDesc& field = table_->Fields()[index];
+  if (field.IsMemo() || (transliterate && field.type != 'C')) return QString::fromStdString(table_->GetText(record, index));
   const std::string_view raw = engine::WithoutPadding(table_->RawField(record, index));
-  return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+  if (!transliterate) return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+  // Straight from the code page into the string: no UTF-8 text in between.
+  QString text(static_cast<qsizetype>(raw.size()), Qt::Uninitialized);
+  table_->DecodeTextUnits(raw, reinterpret_cast<char16_t*>(text.data()));
+  return text;
 }
 
 QString TDataSet::StoredText(const engine::Record& record, const TField& field) const {

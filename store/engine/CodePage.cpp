@@ -142,7 +142,12 @@ CodePage::CodePage(int number) : number_(number), encode_(0x10000, 0) {
     decode_[b].length = static_cast<uint8_t>(text.size());
     std::copy(text.begin(), text.end(), decode_[b].bytes);
     if (b < 0x80 && chars[b] != static_cast<char32_t>(b)) asciiIdentity_ = false;
+    units_[b] = static_cast<char16_t>(chars[b]);
   }
+}
+
+void CodePage::DecodeUnits(std::string_view raw, char16_t* out) const {
+  for (unsigned char byte : raw) *out++ = units_[byte];
 }
 
 std::string CodePage::Decode(std::string_view raw) const {

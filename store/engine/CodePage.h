@@ -30,6 +30,9 @@ class CodePage {
 
   int Number() const { return number_; }
   std::string Decode(std::string_view raw) const;
+  // The same text as UTF-16, one unit per byte (every byte decodes to one character of the Basic
+  // Multilingual Plane): `out` has room for raw.size() units.
+  void DecodeUnits(std::string_view raw, char16_t* out) const;
   // Refuses a character the code page cannot hold with EngineError(UnmappableCharacter) naming
   // the character, its U+ code and the field; text that is not UTF-8 gives InvalidValue.
   std::string Encode(std::string_view utf8, std::string_view fieldName) const;
@@ -44,6 +47,7 @@ class CodePage {
   int number_;
   bool asciiIdentity_ = true;  // bytes below 0x80 are the ASCII characters
   std::array<Utf8, 256> decode_{};
+  std::array<char16_t, 256> units_{};
   // Code point -> byte + 1 for the Basic Multilingual Plane (0: not representable).
   std::vector<uint16_t> encode_;
 };

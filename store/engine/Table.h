@@ -120,6 +120,8 @@ class Table {
   // Code-page conversion. Bytes the code page does not map read as private-use characters that
   // encode back to the same bytes, so untouched text round-trips.
   virtual std::string DecodeText(std::string_view raw) const = 0;
+  // The same as UTF-16: one unit per byte, into room for raw.size() units.
+  virtual void DecodeTextUnits(std::string_view raw, char16_t* out) const = 0;
   virtual std::string EncodeText(std::string_view utf8, std::string_view fieldName) const = 0;
 
   // Changes. Each is atomic and synced before it returns.

@@ -51,6 +51,7 @@ class TableImpl : public Table {
   void SetText(Record& record, int field, std::string_view utf8) const override;
   void SetBlank(Record& record, int field) const override;
   std::string DecodeText(std::string_view raw) const override { return codePage_->Decode(raw); }
+  void DecodeTextUnits(std::string_view raw, char16_t* out) const override { codePage_->DecodeUnits(raw, out); }
   std::string EncodeText(std::string_view utf8, std::string_view fieldName) const override {
     return codePage_->Encode(utf8, fieldName);
   }
