@@ -61,31 +61,30 @@ void TTreeNode::insertChild(int index, TTreeNode* node) {
   if (node) insertChildren(index, {node});
 }
 
-void TTreeNode::insertChildren(int index, const std::vector<TTreeNode*>& nodes) {
-  std::vector<TTreeNode*> fresh;
-  fresh.reserve(nodes.size());
-  for (TTreeNode* n : nodes)
-    if (n && !n->parent_ && n != this) fresh.push_back(n);  // a node sits in one place only
-  if (fresh.empty()) return;
+void TTreeNode::insertChildren(int index, std::vector<TTreeNode*> nodes) {
+  std::erase_if(nodes, [this](const TTreeNode* n) { return !n || n->parent_ || n == this; });  // a node sits in one place only
+  if (nodes.empty()) return;
   index = std::clamp(index, 0, childCount());
   if (!model_) {
-    Adopt(index, fresh);
+    Adopt(index, std::move(nodes));
     return;
   }
-  const int last = index + static_cast<int>(fresh.size()) - 1;
-  model_->BeginInsert(this, index, last);
-  Adopt(index, fresh);
-  for (TTreeNode* n : fresh) n->SetModelOfSubtree(model_);
-  model_->EndInsert(this, index, last);
+  const int first = index;
+  const int last = index + static_cast<int>(nodes.size()) - 1;
+  model_->BeginInsert(this, first, last);
+  Adopt(index, std::move(nodes));
+  for (int row = first; row <= last; ++row) children_[static_cast<size_t>(row)]->SetModelOfSubtree(model_);
+  model_->EndInsert(this, first, last);
   if (reopen_) {
     reopen_ = false;
     setExpanded(true);
   }
 }
 
-void TTreeNode::Adopt(int index, const std::vector<TTreeNode*>& nodes) {
-  children_.insert(children_.begin() + index, nodes.begin(), nodes.end());
+void TTreeNode::Adopt(int index, std::vector<TTreeNode*>&& nodes) {
   for (TTreeNode* n : nodes) n->parent_ = this;
+  if (children_.empty()) children_ = std::move(nodes);
+  else children_.insert(children_.begin() + index, nodes.begin(), nodes.end());
   Renumber(index);
 }
 

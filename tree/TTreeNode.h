@@ -47,8 +47,9 @@ class TTreeNode {
 
   void addChild(TTreeNode* node) { insertChild(childCount(), node); }
   void insertChild(int index, TTreeNode* node);
-  // Inserts several nodes at once: the view hears of one block of rows.
-  void insertChildren(int index, const std::vector<TTreeNode*>& nodes);
+  // Inserts several nodes at once: the view hears of one block of rows. A detached node without
+  // children keeps the vector itself as its children (a large build makes each family's once).
+  void insertChildren(int index, std::vector<TTreeNode*> nodes);
   // Detaches the child at `index` and hands it to the caller (none for a bad index).
   TTreeNode* takeChild(int index);
   // Sorts the children by operator< (stable), one level only.
@@ -74,7 +75,7 @@ class TTreeNode {
  private:
   friend class TTreeNodeModel;
 
-  void Adopt(int index, const std::vector<TTreeNode*>& nodes);
+  void Adopt(int index, std::vector<TTreeNode*>&& nodes);
   // Sets the model of the node and of its whole subtree.
   void SetModelOfSubtree(TTreeNodeModel* model);
   void Renumber(int from);

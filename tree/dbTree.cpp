@@ -563,11 +563,12 @@ void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, T
   const int parentID = parent >= 0 ? of[static_cast<size_t>(parent)].FirstOfID : -1;
   if (parentID >= 0) of[static_cast<size_t>(parentID)].OnPath = true;
   stack.push_back({parentNode, parentID, first, end, {}});
+  stack.back().children.reserve(static_cast<size_t>(end - first));
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.end) {
       if (frame.id >= 0) of[static_cast<size_t>(frame.id)].OnPath = false;
-      if (frame.node) frame.node->insertChildren(0, frame.children);
+      if (frame.node) frame.node->insertChildren(0, std::move(frame.children));
       else for (TTreeNode* node : frame.children) topLevel.append(node);
       stack.pop_back();
       continue;
@@ -584,6 +585,7 @@ void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, T
     if (at.ChildCount > 0) {
       of[static_cast<size_t>(id)].OnPath = true;
       stack.push_back({node, id, at.FirstChild, at.FirstChild + at.ChildCount, {}});  // `frame` is not used after this
+      stack.back().children.reserve(static_cast<size_t>(at.ChildCount));
     }
   }
 }
