@@ -387,7 +387,6 @@ std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
             list->AddRecord(ds.StoredText(record, id), parent ? ds.StoredText(record, *parent) : QString(),
                             ds.StoredText(record, text));
           });
-          list->SetSortedByID(true);
         },
         [&] {
           // Where a walk through the records would have ended: on the last, past the end (with
@@ -408,7 +407,6 @@ std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
           list->AddRecord(id.AsString(), parent ? parent->AsString() : QString(), text.AsString());
           ds.Next();
         }
-        list->SetSortedByID(true);
       },
       returnToStart);
   return list;

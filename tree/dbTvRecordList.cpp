@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <future>
+#include <system_error>
 #include <new>
 #include <optional>
 #include <utility>
@@ -244,8 +246,33 @@ void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   order.insert(std::upper_bound(order.begin(), order.end(), info, inParentOrder), info);
 }
 
-TSnapshotShape TTVRecordList::Shape() {
+// From this many snapshots on, the ID order is sorted on a second thread while this one sorts the
+// parent order; below it a thread costs more than it saves.
+constexpr size_t kOrdersSortedSideBySide = 50000;
+
+void TTVRecordList::SortOrders() {
+  if (!sortedByID_ && items_.size() >= kOrdersSortedSideBySide) {
+    // The parent order is copied before the ID sort moves the items. Both sorts are total (ties
+    // go by read order), so neither result depends on the order it starts from. The two sorts
+    // read different texts of the snapshots and write different places; the collation stays on
+    // this thread.
+    if (TTVParentList* list = ParentList(); list && !list->Sorted) {
+      std::future<void> byID;
+      try {
+        byID = std::async(std::launch::async, [this] { SetSortedByID(true); });
+      } catch (const std::system_error&) {
+        // No thread to be had: one after the other below.
+      }
+      SortByParentThenText(*list);  // should it throw, the future's end waits for the ID sort
+      if (byID.valid()) byID.get();
+    }
+  }
   SetSortedByID(true);
+  if (TTVParentList* list = ParentList(); list && !list->Sorted) SortByParentThenText(*list);
+}
+
+TSnapshotShape TTVRecordList::Shape() {
+  SortOrders();
   TSnapshotShape shape;
   const size_t n = items_.size();
   std::vector<TSnapshotShape::Record>& of = shape.Records;
@@ -253,7 +280,6 @@ TSnapshotShape TTVRecordList::Shape() {
   for (size_t i = 0; i < n; ++i)
     of[i].FirstOfID = i > 0 && items_[i]->RecordID == items_[i - 1]->RecordID ? of[i - 1].FirstOfID : static_cast<int>(i);
   int ignored = 0;
-  FindFirstChild(QString(), ignored);  // sorts the parent order
   if (!parentList_ || !parentList_->Sorted) {
     // Without the parent order nobody has children: every record whose parent is missing is
     // still a top-level note.

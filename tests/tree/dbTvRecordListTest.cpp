@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -207,7 +209,47 @@ TEST(TTVRecordList, MovesKeepTheParentOrderOfAFreshSort) {
       EXPECT_EQ(CompareNodeText(list.ChildAt(i)->Text, fresh.ChildAt(i)->Text), 0) << "after moving " << m.id;
     }
     const bool known = list.FindByID(QString::fromUtf8(m.id), index);
-    if (known) EXPECT_EQ(list.At(index).ParentID, QString::fromUtf8(m.parent));
+    if (known) {
+      EXPECT_EQ(list.At(index).ParentID, QString::fromUtf8(m.parent));
+    }
+  }
+}
+
+TEST(TTVRecordList, ALargeSnapshotSortsBothOrdersSideBySideAsOneAfterTheOther) {
+  // Enough snapshots for the two orders to be sorted on two threads: equal IDs, parents that
+  // are missing, families of every size, titles equal but for case or accents.
+  const QStringList titles = {QStringLiteral("alpha"), QStringLiteral("Alpha"), QStringLiteral("beta"),
+                              QStringLiteral("Βήτα"), QStringLiteral("βητα"), QStringLiteral("é"),
+                              QStringLiteral("e"), QStringLiteral("zeta 10"), QStringLiteral("Zeta 2")};
+  std::uint32_t seed = 20261211;
+  auto next = [&seed](std::uint32_t below) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % below;
+  };
+  TTVRecordList sideBySide;
+  TTVRecordList oneAfterOther;
+  for (int i = 0; i < 60000; ++i) {
+    const QString id = QString::number(next(50000));
+    const QString parent = next(10) == 0 ? QString() : QString::number(next(next(4) == 0 ? 60000 : 300));
+    const QString& title = titles[static_cast<qsizetype>(next(static_cast<std::uint32_t>(titles.size())))];
+    sideBySide.AddRecord(id, parent, title);
+    oneAfterOther.AddRecord(id, parent, title);
+  }
+  const TSnapshotShape shape = sideBySide.Shape();
+  oneAfterOther.SetSortedByID(true);
+  int index = 0;
+  oneAfterOther.FindFirstChild(QString(), index);  // the parent order, on this thread after the ID order
+  const TSnapshotShape expected = oneAfterOther.Shape();
+  ASSERT_EQ(shape.Records.size(), expected.Records.size());
+  for (int i = 0; i < sideBySide.Count(); ++i) {
+    ASSERT_EQ(sideBySide.At(i).Order, oneAfterOther.At(i).Order) << "ID order at " << i;
+    ASSERT_EQ(sideBySide.At(i).IDOrder, i);
+    ASSERT_EQ(sideBySide.ChildAt(i)->Order, oneAfterOther.ChildAt(i)->Order) << "parent order at " << i;
+    const auto& got = shape.Records[static_cast<size_t>(i)];
+    const auto& want = expected.Records[static_cast<size_t>(i)];
+    ASSERT_EQ(std::tie(got.FirstChild, got.ChildCount, got.FirstOfID, got.NoParent),
+              std::tie(want.FirstChild, want.ChildCount, want.FirstOfID, want.NoParent))
+        << "shape at " << i;
   }
 }
 
