@@ -1,5 +1,7 @@
-// The program entry: the application with its title and error handler, the main window, the
-// message loop. No arguments are read.
+// The program entry: the heap's large pages (the program starts itself once more for them), the
+// application with its title and error handler, the main window, the message loop. No arguments
+// are read.
+#include "app/HeapPages.h"
 #include "app/ProgramName.h"
 #include "app/SessionEnd.h"
 #include "app/TMainForm.h"
@@ -24,6 +26,7 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tindrel::RestartWithHeapPages(argv);
   if (!HasDisplay()) {
     std::fprintf(stderr,
                  "Tindrel II is a desktop program and needs a graphical session, but no display was found.\n"
