@@ -209,7 +209,9 @@ TEST(BackupDurability, ABackupCutAtAnyStepLeavesTheTableAsItWasAndNoHalfBackup) 
         }
         if (fault != Fault::PowerCut) {
           // The table goes on after a backup that failed, unless a sync of its own files failed.
-          if (!t->InDoubt()) EXPECT_TRUE(ReadNotes(*t) == notes);
+          if (!t->InDoubt()) {
+            EXPECT_TRUE(ReadNotes(*t) == notes);
+          }
         }
       }
       for (const Outcome outcome : {Outcome::KeepEverything, Outcome::LoseEverythingUnsynced, Outcome::Random}) {

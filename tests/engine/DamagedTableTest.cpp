@@ -156,8 +156,9 @@ TEST(DamagedTableTest, ADamagedMemoIsAnErrorNamingRecordAndField) {
     EXPECT_FALSE(problem.empty()) << d.name;
     const std::string expected = d.salvaged ? d.salvaged : "memo of first";
     EXPECT_EQ(salvaged.substr(0, d.salvaged ? std::string::npos : 13), expected) << d.name;
-    if (std::string(d.name) != "length past the end")
+    if (std::string(d.name) != "length past the end") {
       EXPECT_EQ(t->GetText(t->ReadRecord(2), 1), "memo of second") << d.name;
+    }
 
     const std::string before = TempFolder::Read(dir.File("d.dbt"));
     try {

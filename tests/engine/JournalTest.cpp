@@ -182,8 +182,9 @@ TEST(JournalTest, AnErrorAtEveryStepOfAChangeIsReportedAndLeavesAConsistentState
         EXPECT_TRUE(now == after) << change.name;
         break;
       }
-      if (std::string(change.name) != "pack")
+      if (std::string(change.name) != "pack") {
         EXPECT_TRUE(inMemory == now) << change.name << " failed at step " << step << ": the open table disagrees with its files";
+      }
       ASSERT_LT(step, 200u);
     }
     EXPECT_TRUE(sawOld) << change.name;

@@ -125,7 +125,9 @@ TEST(DateKeys, JulianDayNumbersAndTheirBytes) {
   for (const DateCase& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(JulianDayFromText(c.text), c.jdn);
-    if (*c.keyHex) EXPECT_EQ(Hex(DateKey(static_cast<double>(c.jdn))), c.keyHex);
+    if (*c.keyHex) {
+      EXPECT_EQ(Hex(DateKey(static_cast<double>(c.jdn))), c.keyHex);
+    }
     EXPECT_EQ(DateKeyValue(DateKey(static_cast<double>(c.jdn))), c.jdn == 0 ? kBlankDateKey : static_cast<double>(c.jdn));
   }
 }

@@ -101,7 +101,9 @@ TEST_F(RecallTool, WhatCannotBeRecalledIsSaidWithStatusOne) {
     SCOPED_TRACE(c.args[2]);
     const ProcessResult r = RunTool(c.args);
     EXPECT_EQ(r.status, 1);
-    if (!c.err.empty()) EXPECT_EQ(r.err, c.err);
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err);
+    }
     EXPECT_TRUE(r.out.empty()) << r.out;
   }
   const ProcessResult byRecord = RunTool({"recall", path_, "#6"});
