@@ -153,15 +153,34 @@ bool MemoFile::ReadInto(uint32_t block, std::string& out) const {
   return true;
 }
 
+uint64_t MemoFile::ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order) const {
+  // The gap before the next memo is measured from the start of the last one (its length is
+  // not known before it is read), so a long memo ends a read however close the next one lies.
+  // Where the memos wanted lie close together on average (a scan of nearly every memo), the
+  // stretch between two starts is mostly the first memo itself: reads then span wide gaps, and
+  // since reads never overlap nor leave the stretch from the first memo wanted to the last, the
+  // scan still reads at most kDenseSpacing bytes per memo visited, on average. Elsewhere (memos
+  // far apart under a filter) a gap stays short, so that the memos between are not read.
+  constexpr uint64_t kNarrowGap = 16 * 1024;
+  constexpr uint64_t kWideGap = 128 * 1024;
+  constexpr uint64_t kDenseSpacing = 4 * 1024;
+  size_t first = 0;
+  while (first < order.size() && blocks[order[first]] == 0) ++first;
+  if (first == order.size()) return kNarrowGap;
+  const uint64_t wanted = order.size() - first;
+  const uint64_t span = (static_cast<uint64_t>(blocks[order.back()]) - blocks[order[first]] + 1) * blockSize_;
+  return span <= wanted * kDenseSpacing ? kWideGap : kNarrowGap;
+}
+
 void MemoFile::ReadBlocks(const std::vector<uint32_t>& blocks,
                           const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const {
   // A read spans the following memos while the gap to the next one stays small and the read
   // within its bound; a memo that does not end inside the read is read on its own.
   constexpr uint64_t kMaxRead = uint64_t(1) << 20;
-  constexpr uint64_t kMaxGap = 16 * 1024;
   std::vector<uint32_t> order(blocks.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
   std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return blocks[a] < blocks[b]; });
+  const uint64_t kMaxGap = ScanGap(blocks, order);
   std::string window;
   uint64_t windowStart = 0;
   std::string single;

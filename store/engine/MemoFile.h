@@ -61,6 +61,9 @@ class MemoFile {
 
  private:
   uint32_t OldCapacity(uint32_t block) const;  // bytes a rewrite in place may use, 0: none
+  // How far apart two memos of a ReadBlocks scan may start and still come in one read; `order`
+  // is the blocks' positions in file order.
+  uint64_t ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order) const;
   File& file_;
   MemoLayout layout_ = MemoLayout::DBase4;
   uint32_t blockSize_ = 512;
