@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <future>
-#include <system_error>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 namespace tindrel {

@@ -180,7 +180,7 @@ void MemoFile::ReadBlocks(const std::vector<uint32_t>& blocks,
   std::vector<uint32_t> order(blocks.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
   std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return blocks[a] < blocks[b]; });
-  const uint64_t kMaxGap = ScanGap(blocks, order);
+  const uint64_t maxGap = ScanGap(blocks, order);
   std::string window;
   uint64_t windowStart = 0;
   std::string single;
@@ -196,7 +196,7 @@ void MemoFile::ReadBlocks(const std::vector<uint32_t>& blocks,
       uint64_t end = offset + blockSize_;
       for (size_t next = n + 1; next < order.size(); ++next) {
         const uint64_t at = static_cast<uint64_t>(blocks[order[next]]) * blockSize_;
-        if (at > end + kMaxGap || at + blockSize_ - offset > kMaxRead) break;
+        if (at > end + maxGap || at + blockSize_ - offset > kMaxRead) break;
         end = std::max(end, at + blockSize_);
       }
       window.resize(end - offset);
