@@ -26,7 +26,6 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  tindrel::RestartWithHeapPages(argv);
   if (!HasDisplay()) {
     std::fprintf(stderr,
                  "Tindrel II is a desktop program and needs a graphical session, but no display was found.\n"
@@ -35,6 +34,7 @@ int main(int argc, char** argv) {
                  argc > 0 ? argv[0] : "tindrel");
     return 1;
   }
+  tindrel::RestartWithHeapPages(argv);
   tindrel::GuardedApplication application(argc, argv);
   tindrel::NameProgram(application);
   tindrel::InstallDefaultErrorHandler();
