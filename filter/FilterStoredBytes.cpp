@@ -148,11 +148,16 @@ void StoredBytesCriterion::MakeVerdicts(const engine::Table& table, int field, c
     recnos.push_back(recno);
     blocks.push_back(*block);
   }
-  table.ReadMemoBlocks(blocks, [&](size_t i, bool sound, std::string_view bytes) {
-    if (!sound) return;
-    const std::optional<bool> outcome = Evaluate(compiled, bytes);
-    if (outcome) verdicts.byRecno[recnos[i]] = *outcome ? 1 : 0;
-  });
+  // Each visit writes the verdict of its own record only, and the evaluation is read-only: the
+  // two halves of the memo file may be compared side by side.
+  table.ReadMemoBlocks(
+      blocks,
+      [&](size_t i, bool sound, std::string_view bytes) {
+        if (!sound) return;
+        const std::optional<bool> outcome = Evaluate(compiled, bytes);
+        if (outcome) verdicts.byRecno[recnos[i]] = *outcome ? 1 : 0;
+      },
+      engine::MemoVisits::SideBySide);
 }
 
 std::optional<bool> StoredBytesCriterion::Match(TDataSet& dataSet, const TField& field) {

@@ -355,10 +355,15 @@ class Scan {
       blocks.push_back(block.value_or(0));
       verdicts.push_back(block ? Verdict::NoMatch : Verdict::Undecided);
     }
-    engineTable.ReadMemoBlocks(blocks, [&](size_t i, bool sound, std::string_view bytes) {
-      if (verdicts[i] == Verdict::Undecided) return;
-      verdicts[i] = sound ? MemoVerdict(bytes) : Verdict::Undecided;
-    });
+    // Each visit writes its own verdict only, and the fold is read-only: the two halves of the
+    // memo file may be compared side by side.
+    engineTable.ReadMemoBlocks(
+        blocks,
+        [&](size_t i, bool sound, std::string_view bytes) {
+          if (verdicts[i] == Verdict::Undecided) return;
+          verdicts[i] = sound ? MemoVerdict(bytes) : Verdict::Undecided;
+        },
+        engine::MemoVisits::SideBySide);
     for (size_t i = 0; i < verdicts.size(); ++i) {
       if (verdicts[i] == Verdict::NoMatch) continue;
       if (verdicts[i] == Verdict::Undecided) {

@@ -18,6 +18,8 @@ class File {
   virtual uint64_t Size() = 0;
   // Reads up to `length` bytes at `offset`; returns the count read (short at the end of the file).
   virtual size_t ReadAt(uint64_t offset, void* buffer, size_t length) = 0;
+  // Whether ReadAt may run on several threads at once; a long scan then reads on two.
+  virtual bool ConcurrentReads() const { return false; }
   virtual void WriteAt(uint64_t offset, const void* data, size_t length) = 0;
   virtual void Truncate(uint64_t size) = 0;
   virtual void Sync() = 0;  // data reaches the disk (fdatasync)

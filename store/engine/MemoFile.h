@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/engine/MemoVisits.h"
+
 namespace tindrel::engine {
 
 class File;
@@ -47,9 +49,11 @@ class MemoFile {
   // Reads the memos at `blocks` (0: none, visited as empty) in the order of their place in the
   // file, in large reads that take neighbouring memos together, and calls `visit(i, sound,
   // bytes)` once for each i; `sound` is what ReadInto would answer, and `bytes` lives until
-  // the call returns. For scans over many records.
+  // the call returns. For scans over many records. With MemoVisits::SideBySide a long scan
+  // visits from two threads at once; an error raised on either reaches the caller.
   void ReadBlocks(const std::vector<uint32_t>& blocks,
-                  const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const;
+                  const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit,
+                  MemoVisits visits = MemoVisits::InFileOrder) const;
   // Stores `bytes` as the new value of the memo that was at `oldBlock` (0: none); returns the
   // block now holding it, 0 for an empty memo. Throws InvalidValue for a dBASE III memo holding
   // the byte 0x1A, which that layout uses as its end mark.
@@ -64,6 +68,10 @@ class MemoFile {
   // How far apart two memos of a ReadBlocks scan may start and still come in one read; `order`
   // is the blocks' positions in file order.
   uint64_t ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order) const;
+  // The part of a ReadBlocks scan from order[from] up to order[to], with reads of its own.
+  void ReadBlockRun(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order, size_t from, size_t to,
+                    uint64_t maxGap,
+                    const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const;
   File& file_;
   MemoLayout layout_ = MemoLayout::DBase4;
   uint32_t blockSize_ = 512;

@@ -53,6 +53,8 @@ class PosixFile : public File {
     return done;
   }
 
+  bool ConcurrentReads() const override { return true; }  // pread keeps no file position
+
   void WriteAt(uint64_t offset, const void* data, size_t length) override {
     size_t done = 0;
     const auto* in = static_cast<const char*>(data);

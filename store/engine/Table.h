@@ -17,6 +17,7 @@
 #include "store/engine/EngineError.h"
 #include "store/engine/FieldDesc.h"
 #include "store/engine/MdxIndex.h"
+#include "store/engine/MemoVisits.h"
 #include "store/engine/Record.h"
 
 namespace tindrel::engine {
@@ -105,10 +106,11 @@ class Table {
   // record points to (0: none; nullopt for a pointer that is no block number, a damaged memo),
   // then the memos at many blocks, read in the order of their place in the memo file in large
   // reads: `visit(i, sound, bytes)` once for each blocks[i], `sound` as ReadMemoBytes answers,
-  // `bytes` valid until the call returns.
+  // `bytes` valid until the call returns (from two threads at once with MemoVisits::SideBySide).
   virtual std::optional<uint32_t> MemoBlockOf(const Record& record, int field) const = 0;
   virtual void ReadMemoBlocks(const std::vector<uint32_t>& blocks,
-                              const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const = 0;
+                              const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit,
+                              MemoVisits visits = MemoVisits::InFileOrder) const = 0;
   virtual std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const = 0;
   // Raw bytes of a field as stored in the record (for memos: the block number text).
   virtual std::string_view RawField(const Record& record, int field) const = 0;

@@ -420,9 +420,10 @@ std::optional<uint32_t> TableImpl::MemoBlockOf(const Record& record, int field) 
 }
 
 void TableImpl::ReadMemoBlocks(const std::vector<uint32_t>& blocks,
-                               const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const {
+                               const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit,
+                               MemoVisits visits) const {
   if (memo_) {
-    memo_->ReadBlocks(blocks, visit);
+    memo_->ReadBlocks(blocks, visit, visits);
     return;
   }
   for (size_t i = 0; i < blocks.size(); ++i) visit(i, true, {});

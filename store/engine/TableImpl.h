@@ -45,7 +45,8 @@ class TableImpl : public Table {
   bool ReadMemoBytes(const Record& record, int field, std::string& out) const override;
   std::optional<uint32_t> MemoBlockOf(const Record& record, int field) const override;
   void ReadMemoBlocks(const std::vector<uint32_t>& blocks,
-                      const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit) const override;
+                      const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit,
+                      MemoVisits visits = MemoVisits::InFileOrder) const override;
   std::string ReadDamagedMemo(const Record& record, int field, std::string* problem) const override;
   std::string_view RawField(const Record& record, int field) const override;
   void SetText(Record& record, int field, std::string_view utf8) const override;

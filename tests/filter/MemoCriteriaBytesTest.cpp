@@ -3,6 +3,7 @@
 // and must let the same notes through, on small tables that hold the hard cases and on a
 // generated one.
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -225,6 +226,30 @@ TEST(MemoCriteriaBytes, RandomCriteriaOverAGeneratedTableAgreeBothWays) {
   }
   // The values were cut from the memos, so most criteria let some notes through and not all.
   EXPECT_GT(passedSome, 10);
+}
+
+// A memo file long enough for the verdicts to be made from its two halves side by side: values
+// cut from memos early and late in the file, the same notes through both ways.
+TEST(MemoCriteriaBytes, CriteriaOverAMemoFileReadInTwoHalvesAgreeBothWays) {
+  QTemporaryDir dir;
+  const std::vector<tools::Note> source = tools::RandomNotes(12000, 13);
+  tools::CreateNoteTable(dir.path().toStdString(), source);
+  ASSERT_GT(QFileInfo(dir.filePath(QStringLiteral("Tindrel.dbt"))).size(), 8 << 20);
+  FilteredTable notes(tools::NoteTablePath(dir.path().toStdString()));
+  const TwwFilterMatchType types[] = {fdMatchStart, fdMatchAny, fdMatchExact};
+  int passedSome = 0;
+  for (int round = 0; round < 9; ++round) {
+    const size_t early = static_cast<size_t>(round) * 97, late = source.size() - 1 - early;
+    const QString a = QString::fromStdString(source[early].memo), b = QString::fromStdString(source[late].memo);
+    QString value = round % 3 == 2 ? a : a.mid(a.size() / 2, 5) + QStringLiteral(" or ") + b.mid(b.size() / 3, 5);
+    if (round % 2 == 1) value = value.toUpper();
+    const TwwFieldInfo criterion = MemoCriterion(value, types[round % 3], false);
+    SCOPED_TRACE(value.toStdString());
+    const QStringList bytes = notes.Passing(criterion, true);
+    EXPECT_EQ(bytes, notes.Passing(criterion, false));
+    passedSome += !bytes.isEmpty();
+  }
+  EXPECT_GE(passedSome, 4);  // the anywhere and exact values, cut from memos, pass somewhere
 }
 
 TEST(MemoCriteriaBytes, AChangedMemoOrTitleIsJudgedAfreshWhileFiltered) {

@@ -3,6 +3,7 @@
 // cases (letters whose upper case is longer, accents, bytes the code page does not map, zero
 // characters, damaged memos) and on a generated table with random searches.
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -204,6 +205,44 @@ TEST(MemoByteSearch, RandomSearchesOverAGeneratedTableAgreeBothWays) {
   }
   // The texts were cut from the memos, so the comparison is not only between two failures.
   EXPECT_GT(found, 25);
+}
+
+// A memo file long enough for the scan to read and compare its two halves side by side: texts
+// cut from memos early and late in the file, whole memos, and texts found nowhere, the same both
+// ways.
+TEST(MemoByteSearch, SearchesOfAMemoFileReadInTwoHalvesAgreeBothWays) {
+  ScriptedPlatform platform;
+  QTemporaryDir dir;
+  const std::vector<tools::Note> notes = tools::RandomNotes(12000, 11);
+  tools::CreateNoteTable(dir.path().toStdString(), notes);
+  ASSERT_GT(QFileInfo(dir.filePath(QStringLiteral("Tindrel.dbt"))).size(), 8 << 20);
+  auto table = OpenLocateTable(tools::NoteTablePath(dir.path().toStdString()));
+  table->SetIndexFieldNames(QStringLiteral("ID"));
+  std::mt19937_64 random(12);
+  int found = 0;
+  for (int round = 0; round < 24; ++round) {
+    // Notes from the first and the last tenth of the table, whose memos lie in the two halves.
+    const size_t n = round % 2 == 0 ? random() % 1200 : notes.size() - 1 - random() % 1200;
+    const QString memo = QString::fromStdString(notes[n].memo);
+    // A piece of the middle searched anywhere, the start searched at the start, the whole memo
+    // searched exactly, and a text found nowhere.
+    const TwwLocateMatchType types[] = {mtPartialMatchAny, mtPartialMatchStart, mtExactMatch, mtPartialMatchAny};
+    const auto type = types[round % 4];
+    QString text = round % 4 == 0 ? memo.mid(memo.size() / 2, 4 + round % 9)
+                   : round % 4 == 1 ? memo.left(3 + round % 7)
+                   : round % 4 == 2 ? memo
+                                    : QStringLiteral("qqzzxq no such text");
+    if (round % 3 == 1) text = text.toUpper();
+    const bool fromBeginning = round % 5 != 4;
+    const int startId = static_cast<int>(1 + random() % notes.size());
+    SCOPED_TRACE(text.toStdString() + " type " + std::to_string(type) +
+                 (fromBeginning ? " first" : " next from " + std::to_string(startId)));
+    const Outcome bytes = Locate(*table, true, startId, fromBeginning, text, type, false);
+    const Outcome decoded = Locate(*table, false, startId, fromBeginning, text, type, false);
+    EXPECT_EQ(bytes, decoded);
+    found += decoded.found;
+  }
+  EXPECT_GT(found, 12);
 }
 
 // The fold's own search against the decoded text, at every length and place: short and long
