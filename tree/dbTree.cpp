@@ -6,10 +6,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <future>
 #include <limits>
-#include <system_error>
-#include <utility>
 #include <vector>
 
 #include "platform/ErrorBox.h"
@@ -415,44 +412,12 @@ std::unique_ptr<TTVRecordList> TCustomDBTreeView::ReadSnapshot() {
   return list;
 }
 
-namespace {
-
-TTreeIDNode* NewRecordNode(const TTvRecordInfo& info) {
+TTreeNode* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info) {
   auto* node = new TTreeIDNode();
   node->setFlags(node->flags() | Qt::ItemIsEditable);
   node->setText(0, info.Text);
   node->RecordID = info.RecordID;
-  return node;
-}
-
-// Runs `here` on this thread and `there` on a second one at the same time (after `here` on
-// this one when no thread can be had). Should `here` throw, the other thread is waited for.
-template <class Here, class There>
-void SideBySide(Here&& here, There&& there) {
-  std::future<void> other;
-  try {
-    other = std::async(std::launch::async, [&there] { there(); });
-  } catch (const std::system_error&) {
-    // No thread to be had: one after the other.
-  }
-  here();
-  if (other.valid()) other.get();
-  else there();
-}
-
-}  // namespace
-
-TTreeNode* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info) {
-  TTreeIDNode* node = NewRecordNode(info);
   idIndex_->Register(node);
-  return node;
-}
-
-TTreeNode* TCustomDBTreeView::MakeNode(const TTvRecordInfo& info, NodeBuild& build) {
-  if (build.made.empty()) return MakeNode(info);
-  if (TTreeIDNode* node = std::exchange(build.made[static_cast<size_t>(info.IDOrder)], nullptr)) return node;
-  TTreeIDNode* node = NewRecordNode(info);  // the record met again, below a twin of its parent
-  build.further.push_back(node);
   return node;
 }
 
@@ -523,14 +488,13 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   if (tableParentField_.isEmpty()) {
     for (int i = 0; i < s.Count(); ++i) topLevel.append(MakeNode(s.At(i)));
   } else {
-    const TSnapshotShape shape = s.Shape();
+    TSnapshotShape shape = s.Shape();
     if (!rootID_.isEmpty()) {
-      NodeBuild build(s.Count());
       int at = 0;
       if (s.FindByID(rootID_, at)) {
         TTreeNode* root = MakeNode(s.At(at));
         topLevel.append(root);
-        AddChildNodes(s, shape, build, root, at, topLevel);
+        AddChildNodes(s, shape, root, at, topLevel);
         if (HasOption(dtAutoShowRoot)) SetShowRoot(false);
       } else if (s.Count() > 0) {
         if (OnRootNotFound) OnRootNotFound(*this);
@@ -542,15 +506,19 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
           }
           int end = first;
           while (s.ChildAt(end) && s.ChildAt(end)->ParentID == rootID_) ++end;
-          AddChildNodes(s, shape, build, nullptr, -1, topLevel, first, end);
+          AddChildNodes(s, shape, nullptr, -1, topLevel, first, end);
         }
       }
     } else {
-      std::vector<int> tops;
-      for (int i = 0; i < s.Count(); ++i)
-        if (shape.Records[static_cast<size_t>(i)].NoParent) tops.push_back(i);
-      topLevel = MakeTopLevelFamilies(s, shape, tops);
-      if (HasOption(dtAutoShowRoot)) SetShowRoot(tops.size() > 1);
+      int count = 0;
+      for (int i = 0; i < s.Count(); ++i) {
+        if (!shape.Records[static_cast<size_t>(i)].NoParent) continue;
+        ++count;
+        TTreeNode* node = MakeNode(s.At(i));
+        topLevel.append(node);
+        AddChildNodes(s, shape, node, i, topLevel);
+      }
+      if (HasOption(dtAutoShowRoot)) SetShowRoot(count > 1);
     }
   }
   // Children come in text order already (the parent order); with text sorting the top level is
@@ -572,52 +540,8 @@ void TCustomDBTreeView::BuildNodes(TTVRecordList& s) {
   addTopLevelItems(topLevel);
 }
 
-// From this many snapshots on, the nodes are made on two threads; below it a thread costs more
-// than it saves.
-constexpr int kNodesMadeSideBySide = 50000;
-
-QList<TTreeNode*> TCustomDBTreeView::MakeTopLevelFamilies(const TTVRecordList& s, const TSnapshotShape& shape,
-                                                          const std::vector<int>& tops) {
-  NodeBuild build(s.Count());
-  QList<TTreeNode*> topLevel;
-  topLevel.reserve(static_cast<qsizetype>(tops.size()));
-  QList<TTreeNode*> none;  // every node built below a top-level one has a parent node
-  auto hangFamilies = [&] {
-    for (const int top : tops) {
-      TTreeNode* node = MakeNode(s.At(top), build);
-      topLevel.append(node);
-      AddChildNodes(s, shape, build, node, top, none);
-    }
-  };
-  if (s.Count() < kNodesMadeSideBySide) {
-    hangFamilies();
-    return topLevel;
-  }
-  // Making a node costs far more than hanging it in place, and families differ too widely in
-  // size to be shared out: so every record's node is made first, half on each thread; then
-  // this thread hangs them in place while the other registers them with the index (in no
-  // particular order: a look-up of an ID that several nodes carry walks the tree anyway).
-  const size_t count = static_cast<size_t>(s.Count());
-  build.made.resize(count);
-  auto makeNodes = [&](size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) build.made[i] = NewRecordNode(s.At(static_cast<int>(i)));
-  };
-  SideBySide([&] { makeNodes(0, count / 2); }, [&] { makeNodes(count / 2, count); });
-  const std::vector<TTreeIDNode*> all = build.made;
-  SideBySide(hangFamilies, [&] {
-    for (TTreeIDNode* node : all) idIndex_->Register(node);
-  });
-  for (TTreeIDNode* node : build.further) idIndex_->Register(node);
-  for (int loop = 0; loop < build.closedLoops; ++loop)
-    if (OnClosedLoop) OnClosedLoop(*this);
-  // Records in no family (their loops closed, or a parent met on its own path) keep no node.
-  for (TTreeIDNode* node : build.made) delete node;
-  return topLevel;
-}
-
-void TCustomDBTreeView::AddChildNodes(const TTVRecordList& s, const TSnapshotShape& shape, NodeBuild& build,
-                                      TTreeNode* parentNode, int parent, QList<TTreeNode*>& topLevel, int first,
-                                      int end) {
+void TCustomDBTreeView::AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                                      QList<TTreeNode*>& topLevel, int first, int end) {
   // An explicit stack instead of recursion (chains can be many thousands deep), and a mark on
   // every ID of the current path: a child whose ID is on the path closes a loop, also when IDs
   // repeat. Each node gets its children in one insert, once they are all made.
@@ -627,8 +551,7 @@ void TCustomDBTreeView::AddChildNodes(const TTVRecordList& s, const TSnapshotSha
     int next, end;
     std::vector<TTreeNode*> children;
   };
-  const std::vector<TSnapshotShape::Record>& of = shape.Records;
-  std::vector<std::uint8_t>& onPath = build.onPath;
+  std::vector<TSnapshotShape::Record>& of = shape.Records;
   if (parent >= 0) {
     first = of[static_cast<size_t>(parent)].FirstChild;
     end = first + of[static_cast<size_t>(parent)].ChildCount;
@@ -636,30 +559,29 @@ void TCustomDBTreeView::AddChildNodes(const TTVRecordList& s, const TSnapshotSha
   if (first >= end) return;
   std::vector<Frame> stack;
   const int parentID = parent >= 0 ? of[static_cast<size_t>(parent)].FirstOfID : -1;
-  if (parentID >= 0) onPath[static_cast<size_t>(parentID)] = 1;
+  if (parentID >= 0) of[static_cast<size_t>(parentID)].OnPath = true;
   stack.push_back({parentNode, parentID, first, end, {}});
   stack.back().children.reserve(static_cast<size_t>(end - first));
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.end) {
-      if (frame.id >= 0) onPath[static_cast<size_t>(frame.id)] = 0;
+      if (frame.id >= 0) of[static_cast<size_t>(frame.id)].OnPath = false;
       if (frame.node) frame.node->insertChildren(0, std::move(frame.children));
       else for (TTreeNode* node : frame.children) topLevel.append(node);
       stack.pop_back();
       continue;
     }
-    const TTvRecordInfo& child = *s.SortedChildAt(frame.next++);
+    const TTvRecordInfo& child = *s.ChildAt(frame.next++);
     const TSnapshotShape::Record& at = of[static_cast<size_t>(child.IDOrder)];
     const int id = at.FirstOfID;
-    if (onPath[static_cast<size_t>(id)]) {
-      if (!build.made.empty()) ++build.closedLoops;
-      else if (OnClosedLoop) OnClosedLoop(*this);
+    if (of[static_cast<size_t>(id)].OnPath) {
+      if (OnClosedLoop) OnClosedLoop(*this);
       continue;
     }
-    TTreeNode* node = MakeNode(child, build);
+    TTreeNode* node = MakeNode(child);
     frame.children.push_back(node);
     if (at.ChildCount > 0) {
-      onPath[static_cast<size_t>(id)] = 1;
+      of[static_cast<size_t>(id)].OnPath = true;
       stack.push_back({node, id, at.FirstChild, at.FirstChild + at.ChildCount, {}});  // `frame` is not used after this
       stack.back().children.reserve(static_cast<size_t>(at.ChildCount));
     }

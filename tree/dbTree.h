@@ -211,27 +211,11 @@ class TCustomDBTreeView : public TCustomTreeViewEx {
   bool OpenStateIsUniform(bool open);
   void FullRebuild(TTVRecordList& fresh);
   void BuildNodes(TTVRecordList& s);
-  // What a build keeps beside the shape: the marks of the IDs on the path being built (one per
-  // snapshot in ID order), and for a large build the node made in advance for each snapshot (in
-  // ID order; taken when its record is first hung in place), the further nodes of records met
-  // again (below twins), which are registered with the index at the end, and the loops closed
-  // meanwhile, reported at the end (while another thread fills the index).
-  struct NodeBuild {
-    explicit NodeBuild(int snapshots) : onPath(static_cast<size_t>(snapshots)) {}
-    std::vector<std::uint8_t> onPath;
-    std::vector<TTreeIDNode*> made;
-    std::vector<TTreeIDNode*> further;
-    int closedLoops = 0;
-  };
-  // The top-level nodes of `tops` (positions in ID order) with their subtrees, in that order.
-  QList<TTreeNode*> MakeTopLevelFamilies(const TTVRecordList& s, const TSnapshotShape& shape, const std::vector<int>& tops);
   // Makes the subtree below `parent` (a position in ID order), or below the children of
   // [first, end) in parent order when `parent` is -1.
-  void AddChildNodes(const TTVRecordList& s, const TSnapshotShape& shape, NodeBuild& build, TTreeNode* parentNode,
-                     int parent, QList<TTreeNode*>& topLevel, int first = 0, int end = 0);
+  void AddChildNodes(TTVRecordList& s, TSnapshotShape& shape, TTreeNode* parentNode, int parent,
+                     QList<TTreeNode*>& topLevel, int first = 0, int end = 0);
   TTreeNode* MakeNode(const TTvRecordInfo& info);
-  // The node made in advance for the record, or a new one; registered with the index later.
-  TTreeNode* MakeNode(const TTvRecordInfo& info, NodeBuild& build);
   void UpdateTexts(TTVRecordList& fresh);
   TTreeNode* AddRecordNode(TTreeNode* node, bool asChild);
   bool IsSomeonesParent(const QString& id, bool filtered);

@@ -217,11 +217,6 @@ TTvRecordInfo* TTVRecordList::ChildAt(int index) {
   return list->Items[static_cast<size_t>(index)];
 }
 
-const TTvRecordInfo* TTVRecordList::SortedChildAt(int index) const {
-  if (!parentList_ || index < 0 || index >= static_cast<int>(parentList_->Items.size())) return nullptr;
-  return parentList_->Items[static_cast<size_t>(index)];
-}
-
 void TTVRecordList::SetParentID(const QString& id, const QString& parentID) {
   int i = 0;
   if (!FindByID(id, i)) return;

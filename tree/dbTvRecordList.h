@@ -34,6 +34,7 @@ struct TSnapshotShape {
     int ChildCount = 0;      // how many there are (records of equal IDs share them)
     int FirstOfID = 0;       // the first position of the record's ID among equal IDs
     bool NoParent = false;   // no record carries the record's parent ID (a top-level note)
+    bool OnPath = false;     // free for the build: set while the ID is on the path being built
   };
   std::vector<Record> Records;  // one per snapshot, in ID order; kept together for the build's reads
 };
@@ -86,8 +87,6 @@ class TTVRecordList {
   // Lower-bound search of `parentID` in parent order.
   bool FindFirstChild(const QString& parentID, int& index);
   TTvRecordInfo* ChildAt(int index);
-  // The same once the parent order is built (Shape), safe to call from several threads at once.
-  const TTvRecordInfo* SortedChildAt(int index) const;
 
   void SetParentID(const QString& id, const QString& parentID);
 

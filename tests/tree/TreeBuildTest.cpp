@@ -2,12 +2,9 @@
 // across reloads, text-only reloads, deferred reloads, and the option words.
 #include "tests/tree/TreeFixture.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <random>
 
 #include "tree/TNodeIDIndex.h"
-#include "tree/TTreeNodeModel.h"
 
 namespace tindrel::testing {
 namespace {
@@ -449,69 +446,6 @@ TEST(TreeNodes, CopyingANodeCarriesItsIdOnlyFromAnIdNode) {
   EXPECT_EQ(NodeID(nullptr), QString());
   std::unique_ptr<TTreeNode> cloned(source.clone());
   EXPECT_EQ(NodeID(cloned.get()), QStringLiteral("42"));
-}
-
-// A table large enough for the nodes to be made on two threads, made of many copies of small
-// tables that hold the hard cases: each copy's part of the tree is what the copy alone builds
-// (loops closed and reported, twins sharing their children, records in a circle left out), and
-// every note is found by its ID.
-TEST(TreeBuild, ALargeTableBuildsWhatItsPartsBuildAlone) {
-  struct Part {
-    std::vector<Note> notes;  // IDs and titles with "#" where each copy puts its number
-    std::string shape;        // built alone, with "#" for the copy's number
-    int loops = 0;
-    std::vector<bool> found;  // whether each of kIds has a node, built alone
-  };
-  const char* const kIds[] = {"#1", "#2", "#3", "#5", "#6", "#7", "#8"};
-  std::vector<Part> parts(4);
-  parts[0].notes = {{"#1", "", "# first one"}, {"#2", "#1", "# two"}, {"#1", "#2", "# second one"}};
-  parts[1].notes = {{"#1", "#2", "# in a circle"}, {"#2", "#1", "# in the circle"}, {"#3", "", "# alone"}};
-  parts[2].notes = {{"#5", "#5", "# self"}, {"#7", "#5", "# b"}, {"#6", "#9", "# orphan"}, {"#8", "#6", "# below"}};
-  parts[3].notes = {{"#1", "", "# twin"}, {"#1", "", "# other twin"}, {"#2", "#1", "# shared"}, {"#3", "#2", "# deeper"}};
-  auto copy = [](const std::string& text, int n) {
-    std::string out;
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "%05d", n);
-    for (char c : text) out += c == '#' ? std::string(tag) : std::string(1, c);
-    return out;
-  };
-  for (Part& part : parts) {
-    TreeWindow alone(part.notes);
-    alone.tree->OnClosedLoop = [&](TCustomDBTreeView&) { ++part.loops; };
-    alone.Open();
-    part.shape = alone.Shape();
-    for (const char* id : kIds) part.found.push_back(alone.tree->FindNodeByID(QString::fromLatin1(id)) != nullptr);
-  }
-  std::vector<Note> notes;
-  std::string expected;
-  int loops = 0;
-  for (int n = 0; notes.size() < 60000; ++n) {
-    const Part& part = parts[static_cast<size_t>(n) % parts.size()];
-    for (const Note& note : part.notes) notes.push_back({copy(note.id, n), copy(note.parent, n), copy(note.text, n)});
-    if (!part.shape.empty()) expected += (expected.empty() ? "" : ",") + copy(part.shape, n);
-    loops += part.loops;
-  }
-  ASSERT_EQ(parts[0].shape, "# first one(# two)");  // the parts hold what they are meant to
-  ASSERT_EQ(parts[1].shape, "# alone");
-  ASSERT_EQ(parts[3].shape, "# other twin(# shared(# deeper)),# twin(# shared(# deeper))");
-  std::shuffle(notes.begin(), notes.end(), std::mt19937(3));  // the read order is no help
-  TreeWindow w(notes);
-  int seen = 0;
-  w.tree->OnClosedLoop = [&](TCustomDBTreeView&) { ++seen; };
-  w.Open();
-  EXPECT_EQ(w.Shape(), expected);
-  EXPECT_EQ(seen, loops);
-  for (const int n : {0, 1, 2, 3, 7777, 14998, 14999}) {
-    const Part& part = parts[static_cast<size_t>(n) % parts.size()];
-    for (size_t k = 0; k < std::size(kIds); ++k) {
-      const QString id = QString::fromStdString(copy(kIds[k], n));
-      TTreeNode* first = nullptr;  // a walk's answer: the first node in depth-first order
-      for (TTreeNodeIterator it(w.tree->NodeModel()->Root()); *it && !first; ++it)
-        if (NodeID(*it) == id) first = *it;
-      EXPECT_EQ(first != nullptr, part.found[k]) << id.toStdString();
-      EXPECT_EQ(w.tree->FindNodeByID(id), first) << id.toStdString();
-    }
-  }
 }
 
 }  // namespace
