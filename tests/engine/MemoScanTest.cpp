@@ -182,7 +182,9 @@ TEST(MemoScan, AScanReadSideBySideVisitsEveryMemoOnceAsTheScanInFileOrderDoes) {
       std::string own;
       const bool sound = wanted[i] == 0 || memo.ReadInto(wanted[i], own);
       EXPECT_EQ(seen[i].sound, sound) << "memo " << i << " at block " << wanted[i];
-      if (sound) EXPECT_EQ(seen[i].bytes, wanted[i] == 0 ? std::string() : own) << "memo " << i;
+      if (sound) {
+        EXPECT_EQ(seen[i].bytes, wanted[i] == 0 ? std::string() : own) << "memo " << i;
+      }
     }
     EXPECT_EQ(file.readers.size(), visits == MemoVisits::SideBySide ? 2u : 1u);
   }
