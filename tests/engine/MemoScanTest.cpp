@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <mutex>
-#include <set>
-#include <thread>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/engine/DbfFile.h"
