@@ -44,6 +44,16 @@ Outcome Locate(TTable& table, bool bytePath, int startId, bool fromBeginning, co
   return {found, CurrentId(table)};
 }
 
+// One search over a generated table both ways, which must agree; whether it found a note.
+bool FoundAlikeBothWays(TTable& table, int startId, bool fromBeginning, const QString& text, TwwLocateMatchType type,
+                        bool caseSensitive) {
+  SCOPED_TRACE(text.toStdString() + " type " + std::to_string(type) + (caseSensitive ? " case kept" : "") +
+               (fromBeginning ? " first" : " next from " + std::to_string(startId)));
+  const Outcome decoded = Locate(table, false, startId, fromBeginning, text, type, caseSensitive);
+  EXPECT_EQ(Locate(table, true, startId, fromBeginning, text, type, caseSensitive), decoded);
+  return decoded.found;
+}
+
 // ID, PARENT, TEXT, MEMO, AMOUNT as the locate tests' table, in the code page of `languageDriver`.
 std::unique_ptr<TTable> MemoTable(const QTemporaryDir& dir, uint8_t languageDriver,
                                   const std::vector<std::string>& memos) {
@@ -196,12 +206,7 @@ TEST(MemoByteSearch, RandomSearchesOverAGeneratedTableAgreeBothWays) {
     const bool caseSensitive = round % 4 == 0;
     const bool fromBeginning = round % 5 != 0;
     const int startId = static_cast<int>(1 + pick(notes.size()));
-    SCOPED_TRACE(text.toStdString() + " type " + std::to_string(type) + (caseSensitive ? " case kept" : "") +
-                 (fromBeginning ? " first" : " next from " + std::to_string(startId)));
-    const Outcome bytes = Locate(*table, true, startId, fromBeginning, text, type, caseSensitive);
-    const Outcome decoded = Locate(*table, false, startId, fromBeginning, text, type, caseSensitive);
-    EXPECT_EQ(bytes, decoded);
-    found += decoded.found;
+    found += FoundAlikeBothWays(*table, startId, fromBeginning, text, type, caseSensitive);
   }
   // The texts were cut from the memos, so the comparison is not only between two failures.
   EXPECT_GT(found, 25);
@@ -235,12 +240,7 @@ TEST(MemoByteSearch, SearchesOfAMemoFileReadInTwoHalvesAgreeBothWays) {
     if (round % 3 == 1) text = text.toUpper();
     const bool fromBeginning = round % 5 != 4;
     const int startId = static_cast<int>(1 + random() % notes.size());
-    SCOPED_TRACE(text.toStdString() + " type " + std::to_string(type) +
-                 (fromBeginning ? " first" : " next from " + std::to_string(startId)));
-    const Outcome bytes = Locate(*table, true, startId, fromBeginning, text, type, false);
-    const Outcome decoded = Locate(*table, false, startId, fromBeginning, text, type, false);
-    EXPECT_EQ(bytes, decoded);
-    found += decoded.found;
+    found += FoundAlikeBothWays(*table, startId, fromBeginning, text, type, false);
   }
   EXPECT_GT(found, 12);
 }
