@@ -178,7 +178,7 @@ void TDBMemo::StartEditOnChangingItems(QMenu& menu) {
     for (const auto& [name, change] : changing) {
       if (action->objectName() != QLatin1String(name)) continue;
       QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-      connect(action, &QAction::triggered, this, [this, change] {
+      connect(action, &QAction::triggered, this, [this, change = change] {
         RunGuarded([&] {
           if (!loaded_) return;
           link_.EditField();  // may raise: the change is then dropped and the error reported
