@@ -155,7 +155,8 @@ bool MemoFile::ReadInto(uint32_t block, std::string& out) const {
   return true;
 }
 
-uint64_t MemoFile::ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order) const {
+uint64_t MemoFile::ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order,
+                           size_t first) const {
   // The gap before the next memo is measured from the start of the last one (its length is
   // not known before it is read), so a long memo ends a read however close the next one lies.
   // Where the memos wanted lie close together on average (a scan of nearly every memo), the
@@ -166,8 +167,6 @@ uint64_t MemoFile::ScanGap(const std::vector<uint32_t>& blocks, const std::vecto
   constexpr uint64_t kNarrowGap = 16 * 1024;
   constexpr uint64_t kWideGap = 128 * 1024;
   constexpr uint64_t kDenseSpacing = 4 * 1024;
-  size_t first = 0;
-  while (first < order.size() && blocks[order[first]] == 0) ++first;
   if (first == order.size()) return kNarrowGap;
   const uint64_t wanted = order.size() - first;
   const uint64_t span = (static_cast<uint64_t>(blocks[order.back()]) - blocks[order[first]] + 1) * blockSize_;
@@ -182,28 +181,31 @@ constexpr uint64_t kSpanReadSideBySide = uint64_t(8) << 20;
 
 }  // namespace
 
+size_t MemoFile::HalfOfScan(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order,
+                            size_t first) const {
+  // The halves meet at the middle of the stretch of the file the scan reads, so that each
+  // reads and compares about as many bytes as the other.
+  if (first == order.size()) return 0;
+  const uint32_t low = blocks[order[first]];
+  const uint32_t high = blocks[order.back()];
+  if (static_cast<uint64_t>(high - low) * blockSize_ < kSpanReadSideBySide) return 0;
+  const uint32_t middle = low + (high - low) / 2;
+  const auto from = order.begin() + static_cast<std::ptrdiff_t>(first);
+  return static_cast<size_t>(
+      std::partition_point(from, order.end(), [&](uint32_t i) { return blocks[i] < middle; }) - order.begin());
+}
+
 void MemoFile::ReadBlocks(const std::vector<uint32_t>& blocks,
                           const std::function<void(size_t i, bool sound, std::string_view bytes)>& visit,
                           MemoVisits visits) const {
   std::vector<uint32_t> order(blocks.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
   std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return blocks[a] < blocks[b]; });
-  const uint64_t maxGap = ScanGap(blocks, order);
-  // The halves meet at the middle of the stretch of the file the scan reads, so that each
-  // reads and compares about as many bytes as the other.
-  size_t half = 0;
-  if (visits == MemoVisits::SideBySide && file_.ConcurrentReads()) {
-    const auto first = std::find_if(order.begin(), order.end(), [&](uint32_t i) { return blocks[i] != 0; });
-    if (first != order.end()) {
-      const uint32_t low = blocks[*first];
-      const uint32_t high = blocks[order.back()];
-      if (static_cast<uint64_t>(high - low) * blockSize_ >= kSpanReadSideBySide) {
-        const uint32_t middle = low + (high - low) / 2;
-        half = static_cast<size_t>(
-            std::partition_point(first, order.end(), [&](uint32_t i) { return blocks[i] < middle; }) - order.begin());
-      }
-    }
-  }
+  // The places without a memo (block 0) sort first; the memos wanted start after them.
+  const size_t first = static_cast<size_t>(
+      std::partition_point(order.begin(), order.end(), [&](uint32_t i) { return blocks[i] == 0; }) - order.begin());
+  const uint64_t maxGap = ScanGap(blocks, order, first);
+  const size_t half = visits == MemoVisits::SideBySide && file_.ConcurrentReads() ? HalfOfScan(blocks, order, first) : 0;
   if (half > 0 && half < order.size()) {
     std::future<void> second;
     try {

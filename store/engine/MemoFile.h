@@ -66,8 +66,11 @@ class MemoFile {
  private:
   uint32_t OldCapacity(uint32_t block) const;  // bytes a rewrite in place may use, 0: none
   // How far apart two memos of a ReadBlocks scan may start and still come in one read; `order`
-  // is the blocks' positions in file order.
-  uint64_t ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order) const;
+  // is the blocks' positions in file order, `first` the place in it of the first memo wanted.
+  uint64_t ScanGap(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order, size_t first) const;
+  // Where in `order` the second half of a scan read side by side starts; 0 for a stretch too
+  // short to share out.
+  size_t HalfOfScan(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order, size_t first) const;
   // The part of a ReadBlocks scan from order[from] up to order[to], with reads of its own.
   void ReadBlockRun(const std::vector<uint32_t>& blocks, const std::vector<uint32_t>& order, size_t from, size_t to,
                     uint64_t maxGap,
