@@ -6,7 +6,9 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "platform/ErrorBox.h"
@@ -17,6 +19,7 @@
 #include "store/TField.h"
 #include "store/TTable.h"
 #include "store/engine/Table.h"
+#include "tree/HeapAhead.h"
 #include "tree/TNodeIDIndex.h"
 #include "tree/TreeRowPatch.h"
 #include "tree/TreeStrings.h"
@@ -24,6 +27,10 @@
 namespace tindrel {
 
 namespace {
+
+// From this many records on (some 25 MB of snapshot and nodes), a reload has a second thread make
+// the heap's growth resident ahead of it.
+constexpr std::uint32_t kHeapAheadRecords = 50000;
 
 // Runs `body`, then `final` also when `body` throws (the exception then goes on).
 template <typename Body, typename Final>
@@ -320,6 +327,12 @@ void TCustomDBTreeView::Reload() {
   if (!CanReload()) return;
   ClearState(sfDirty);
   TDataSet* ds = DataSet();
+  // A large tree's snapshot and nodes take memory the heap may not have yet (all of it, the
+  // first time).
+  std::optional<HeapAhead> ahead;
+  if (const engine::Table* table = ds->IsEngineDataSet() ? ds->EngineTableBeneath() : nullptr;
+      table && table->RecordCount() >= kHeapAheadRecords)
+    ahead.emplace();
   reloading_ = true;
   BeginNodeUpdate();
   WithFinally(

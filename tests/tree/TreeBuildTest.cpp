@@ -191,6 +191,27 @@ TEST(TreeBuild, VeryDeepChainsBuildWithoutRecursion) {
   EXPECT_EQ(levels, depth);
 }
 
+TEST(TreeBuild, ALargeTreeIsBuiltWholeWhileItsMemoryIsMadeReadyAhead) {
+  // Enough notes for the build to have the heap made resident on a second thread meanwhile.
+  const int count = 60000;
+  std::vector<Note> notes;
+  notes.reserve(count);
+  for (int i = 0; i < count; ++i)
+    notes.push_back({std::to_string(i), i == 0 ? "" : std::to_string((i - 1) / 7), "title " + std::to_string(i)});
+  TreeWindow w(notes);
+  w.Open();
+  ASSERT_EQ(w.tree->topLevelItemCount(), 1);
+  int wrong = 0;
+  for (const Note& note : notes) {
+    TTreeNode* node = w.Node(note.id.c_str());
+    const TTreeNode* parent = node ? node->parent() : nullptr;
+    wrong += !node || node->text(0).toStdString() != note.text ||
+             (parent ? NodeID(parent).toStdString() : std::string()) != note.parent ||
+             node->isExpanded() != (node->childCount() > 0);
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(TreeBuild, ExpansionIsKeptAcrossAReloadForANewRecord) {
   TreeWindow w({{"1", "", "a"}, {"2", "1", "a1"}, {"3", "", "b"}, {"4", "3", "b1"}, {"5", "", "c"}});
   w.Open();
