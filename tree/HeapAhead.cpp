@@ -14,10 +14,6 @@ namespace tindrel {
 
 namespace {
 
-#ifndef MADV_POPULATE_WRITE
-constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14
-#endif
-
 // The C library's own top pad, in place again when the build is done.
 constexpr int kUsualTopPad = 128 * 1024;
 // One call of the second thread: short, so that the caller's next growth of the heap never waits

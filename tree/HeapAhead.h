@@ -1,6 +1,6 @@
 #pragma once
-// HeapAhead: while the caller fills a large amount of fresh memory (the first build of a large
-// tree: a string, a snapshot and a node for every note), a second thread makes the pages the heap
+// HeapAhead: while the caller fills a large amount of fresh memory (the build of a large tree: a
+// string, a snapshot and a node for every note), a second thread makes the pages the heap
 // grows into resident before the caller reaches them. The kernel clears every page it hands out
 // for the first time, and on a virtual machine the host often has to back it first: done on the
 // caller's thread, that is a third of such a build. Done ahead on the other core, the caller finds

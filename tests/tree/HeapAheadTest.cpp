@@ -25,7 +25,7 @@ bool KernelPopulates() {
   const std::size_t size = 1 << 20;
   void* region = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (region == MAP_FAILED) return false;
-  const bool populates = madvise(region, size, 23) == 0;
+  const bool populates = madvise(region, size, MADV_POPULATE_WRITE) == 0;
   munmap(region, size);
   return populates;
 }
